@@ -1,0 +1,8 @@
+// Choosing the backup folder in the shell's folder dialog.
+#pragma once
+
+#include <string>
+
+#include "platform.h"
+
+std::string BrowseForBackupFolder(HWND mainWindow);

@@ -1,0 +1,16 @@
+# Cross build: the real Brovink.exe (GUI subsystem, x86-64, statically linked so that it imports
+# only DLLs that are part of Windows) and the Win32 automation client of the end-to-end tests.
+enable_language(RC)
+
+add_library(brovink_system STATIC ${SYSTEM_SOURCES})
+target_include_directories(brovink_system PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform)
+target_link_libraries(brovink_system PUBLIC advapi32 user32 gdi32 comctl32 shell32 ole32)
+
+set(WIN_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+file(GLOB RESOURCE_SCRIPT ${CMAKE_SOURCE_DIR}/resources/*.rc)
+add_executable(Brovink WIN32 ${CMAKE_SOURCE_DIR}/app/main.cpp ${RESOURCE_SCRIPT})
+target_link_libraries(Brovink PRIVATE brovink_system)
+target_link_options(Brovink PRIVATE ${WIN_STATIC_LINK})
+
+include(${CMAKE_SOURCE_DIR}/tests/e2e/client.cmake OPTIONAL)

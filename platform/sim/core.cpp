@@ -1,0 +1,398 @@
+// Simulated kernel32 basics: last error, handles, injected faults, call log, modules, environment,
+// local time, security descriptors and message boxes answered by the scripted user.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "internal.h"
+#include "simctl.h"
+
+namespace {
+
+struct FaultRule {
+  std::string api;
+  DWORD code;
+  int skip;
+  int times;
+};
+
+struct HandleEntry {
+  simx::Kind kind;
+  void *object;
+  void (*destroy)(void *);
+};
+
+struct Module {
+  std::string name;
+  std::map<std::string, FARPROC> exports;
+};
+
+struct Descriptor {
+  std::string sddl;
+};
+
+struct Core {
+  DWORD lastError = 0;
+  std::vector<FaultRule> faults;
+  std::map<std::string, int> calls;
+  std::vector<std::string> log;
+  std::map<HANDLE, HandleEntry> handles;
+  uintptr_t nextHandle = 0x1000;
+  std::vector<std::unique_ptr<Module>> modules;
+  int loadedRefs = 0;
+  std::vector<std::string> environment;
+  std::string environmentBlock;
+  SYSTEMTIME localTime{};
+  std::set<Descriptor *> descriptors;
+  std::vector<int> answers;
+  std::vector<sim::MessageBoxRecord> boxes;
+  int unanswered = 0;
+};
+
+Core &core() {
+  static Core c;
+  return c;
+}
+
+std::vector<void (*)()> &resetHooks() {
+  static std::vector<void (*)()> hooks;
+  return hooks;
+}
+
+FARPROC AsProc(void (*fn)()) { return reinterpret_cast<FARPROC>(fn); }
+
+template <typename F>
+FARPROC Export(F *fn) {
+  return AsProc(reinterpret_cast<void (*)()>(fn));
+}
+
+void ResetCore() {
+  Core &c = core();
+  for (auto &h : c.handles) {
+    if (h.second.destroy) h.second.destroy(h.second.object);
+  }
+  for (Descriptor *d : c.descriptors) delete d;
+  c = Core{};
+
+  auto advapi = std::make_unique<Module>();
+  advapi->name = "ADVAPI32.DLL";
+  advapi->exports["RegSaveKeyA"] = Export(&RegSaveKeyA);
+  advapi->exports["RegSaveKeyExA"] = Export(&RegSaveKeyExA);
+  advapi->exports["RegReplaceKeyA"] = Export(&RegReplaceKeyA);
+  c.modules.push_back(std::move(advapi));
+  auto comctl = std::make_unique<Module>();
+  comctl->name = "COMCTL32.DLL";
+  comctl->exports["InitCommonControls"] = Export(&InitCommonControls);
+  comctl->exports["InitCommonControlsEx"] = Export(&InitCommonControlsEx);
+  c.modules.push_back(std::move(comctl));
+
+  c.environment = {"SystemRoot=C:\\WINDOWS", "USERPROFILE=C:\\Users\\admin"};
+  sim::SetLocalTime(2026, 12, 8);
+}
+
+const simx::ResetHook coreReset(ResetCore);
+
+Module *FindModule(HMODULE h) {
+  for (auto &m : core().modules) {
+    if (reinterpret_cast<HMODULE>(m.get()) == h) return m.get();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// ---- plumbing ---------------------------------------------------------------------------------
+namespace simx {
+
+ResetHook::ResetHook(void (*fn)()) { resetHooks().push_back(fn); }
+
+bool Fault(const char *api, DWORD *code) {
+  Core &c = core();
+  c.calls[api]++;
+  for (auto &rule : c.faults) {
+    if (rule.api != api || rule.times == 0) continue;
+    if (rule.skip > 0) {
+      rule.skip--;
+      continue;
+    }
+    if (rule.times > 0) rule.times--;
+    *code = rule.code;
+    return true;
+  }
+  return false;
+}
+
+void Log(const std::string &line) { core().log.push_back(line); }
+
+HANDLE NewHandle(Kind kind, void *object, void (*destroy)(void *)) {
+  Core &c = core();
+  HANDLE h = reinterpret_cast<HANDLE>(c.nextHandle);
+  c.nextHandle += 4;
+  c.handles[h] = HandleEntry{kind, object, destroy};
+  return h;
+}
+
+void *HandleObject(HANDLE handle, Kind kind) {
+  auto it = core().handles.find(handle);
+  if (it == core().handles.end() || it->second.kind != kind) return nullptr;
+  return it->second.object;
+}
+
+bool DropHandle(HANDLE handle, Kind kind) {
+  Core &c = core();
+  auto it = c.handles.find(handle);
+  if (it == c.handles.end() || it->second.kind != kind) return false;
+  HandleEntry entry = it->second;
+  c.handles.erase(it);
+  if (entry.destroy) entry.destroy(entry.object);
+  return true;
+}
+
+std::string Upper(const std::string &text) {
+  std::string out = text;
+  for (char &ch : out) {
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  }
+  return out;
+}
+
+std::string DescriptorText(const void *descriptor) {
+  auto *d = static_cast<Descriptor *>(const_cast<void *>(descriptor));
+  if (!d || !core().descriptors.count(d)) return "";
+  return d->sddl;
+}
+
+}  // namespace simx
+
+// ---- control -----------------------------------------------------------------------------------
+namespace sim {
+
+void Reset() {
+  for (auto fn : resetHooks()) fn();
+}
+
+void FailCall(const std::string &api, DWORD code, int skip, int times) {
+  core().faults.push_back(FaultRule{api, code, skip, times});
+}
+
+void ClearFaults() { core().faults.clear(); }
+
+int CallCount(const std::string &api) {
+  auto it = core().calls.find(api);
+  return it == core().calls.end() ? 0 : it->second;
+}
+
+const std::vector<std::string> &CallLog() { return core().log; }
+void ClearCallLog() { core().log.clear(); }
+
+int OpenHandleCount() { return static_cast<int>(core().handles.size()); }
+
+void RemoveExport(const std::string &module, const std::string &name) {
+  for (auto &m : core().modules) {
+    if (simx::Upper(m->name) == simx::Upper(module)) m->exports.erase(name);
+  }
+}
+
+int LoadedModuleCount() { return core().loadedRefs; }
+
+HINSTANCE ProgramInstance() { return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000)); }
+
+void SetEnvironment(const std::vector<std::string> &entries) { core().environment = entries; }
+
+void SetLocalTime(int year, int month, int day, int hour, int minute, int second) {
+  SYSTEMTIME &t = core().localTime;
+  t = SYSTEMTIME{};
+  t.wYear = static_cast<WORD>(year);
+  t.wMonth = static_cast<WORD>(month);
+  t.wDay = static_cast<WORD>(day);
+  t.wHour = static_cast<WORD>(hour);
+  t.wMinute = static_cast<WORD>(minute);
+  t.wSecond = static_cast<WORD>(second);
+  // Day of the week (Sunday 0) from a day count with March as the first month of the year.
+  int y = year, m = month;
+  if (m < 3) {
+    m += 12;
+    y -= 1;
+  }
+  long days = 365L * y + y / 4 - y / 100 + y / 400 + (153 * (m - 3) + 2) / 5 + day;
+  t.wDayOfWeek = static_cast<WORD>((days + 2) % 7);
+}
+
+int LiveDescriptorCount() { return static_cast<int>(core().descriptors.size()); }
+
+void AnswerMessageBox(int answer, int times) {
+  for (int i = 0; i < times; i++) core().answers.push_back(answer);
+}
+
+const std::vector<MessageBoxRecord> &MessageBoxes() { return core().boxes; }
+int UnansweredMessageBoxes() { return core().unanswered; }
+int PendingMessageBoxAnswers() { return static_cast<int>(core().answers.size()); }
+
+}  // namespace sim
+
+// ---- kernel32 ----------------------------------------------------------------------------------
+DWORD WINAPI GetLastError(void) { return core().lastError; }
+
+void WINAPI SetLastError(DWORD dwErrCode) { core().lastError = dwErrCode; }
+
+BOOL WINAPI CloseHandle(HANDLE hObject) {
+  DWORD code;
+  if (simx::Fault("CloseHandle", &code)) {
+    SetLastError(code);
+    return FALSE;
+  }
+  if (simx::DropHandle(hObject, simx::Kind::Token) || simx::DropHandle(hObject, simx::Kind::File)) {
+    simx::Log("CloseHandle");
+    return TRUE;
+  }
+  SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}
+
+// The pseudo handle (HANDLE)-1, as Windows returns it.
+HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
+  DWORD code;
+  if (simx::Fault("GetModuleHandleA", &code)) {
+    SetLastError(code);
+    return nullptr;
+  }
+  if (!lpModuleName) return sim::ProgramInstance();
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
+  DWORD code;
+  if (simx::Fault("LoadLibraryA", &code)) {
+    SetLastError(code);
+    return nullptr;
+  }
+  simx::Log(std::string("LoadLibraryA ") + (lpLibFileName ? lpLibFileName : ""));
+  for (auto &m : core().modules) {
+    if (lpLibFileName && simx::Upper(m->name) == simx::Upper(lpLibFileName)) {
+      core().loadedRefs++;
+      return reinterpret_cast<HMODULE>(m.get());
+    }
+  }
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  DWORD code;
+  if (simx::Fault("GetProcAddress", &code)) {
+    SetLastError(code);
+    return nullptr;
+  }
+  Module *m = FindModule(hModule);
+  if (!m) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  simx::Log(std::string("GetProcAddress ") + lpProcName);
+  auto it = m->exports.find(lpProcName);
+  if (it == m->exports.end()) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  return it->second;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+  DWORD code;
+  if (simx::Fault("FreeLibrary", &code)) {
+    SetLastError(code);
+    return FALSE;
+  }
+  if (!FindModule(hLibModule) || core().loadedRefs == 0) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return FALSE;
+  }
+  simx::Log("FreeLibrary");
+  core().loadedRefs--;
+  return TRUE;
+}
+
+// A block of NUL-terminated "NAME=value" entries, ended by an empty entry.
+LPSTR WINAPI GetEnvironmentStringsA(void) {
+  DWORD code;
+  Core &c = core();
+  if (simx::Fault("GetEnvironmentStringsA", &code)) {
+    SetLastError(code);
+    return nullptr;
+  }
+  c.environmentBlock.clear();
+  for (const auto &e : c.environment) {
+    c.environmentBlock += e;
+    c.environmentBlock.push_back('\0');
+  }
+  c.environmentBlock.push_back('\0');
+  return &c.environmentBlock[0];
+}
+
+BOOL WINAPI FreeEnvironmentStringsA(LPSTR) { return TRUE; }
+
+void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
+  DWORD code;
+  simx::Fault("GetLocalTime", &code);  // cannot fail; counted only
+  *lpSystemTime = core().localTime;
+}
+
+// Frees descriptors from ConvertStringSecurityDescriptorToSecurityDescriptorA; NULL on success.
+HLOCAL WINAPI LocalFree(HLOCAL hMem) {
+  auto *d = static_cast<Descriptor *>(hMem);
+  if (!hMem) return nullptr;
+  if (!core().descriptors.erase(d)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return hMem;
+  }
+  delete d;
+  return nullptr;
+}
+
+// The descriptor keeps its SDDL text so that the registry can record what a save was given.
+BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(
+    LPCSTR StringSecurityDescriptor, DWORD StringSDRevision,
+    PSECURITY_DESCRIPTOR *SecurityDescriptor, PULONG SecurityDescriptorSize) {
+  DWORD code;
+  if (simx::Fault("ConvertStringSecurityDescriptorToSecurityDescriptorA", &code)) {
+    SetLastError(code);
+    return FALSE;
+  }
+  if (!StringSecurityDescriptor || !SecurityDescriptor || StringSDRevision != SDDL_REVISION_1) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  auto *d = new Descriptor{StringSecurityDescriptor};
+  core().descriptors.insert(d);
+  *SecurityDescriptor = d;
+  if (SecurityDescriptorSize) *SecurityDescriptorSize = 20 + static_cast<ULONG>(d->sddl.size());
+  return TRUE;
+}
+
+// ---- user32: message boxes ---------------------------------------------------------------------
+// The box is answered by the scripted user's next queued answer; a box nobody expected is counted
+// and answered with IDOK so that the test can report it rather than hang.
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  DWORD code;
+  Core &c = core();
+  if (simx::Fault("MessageBoxA", &code)) {
+    SetLastError(code);
+    return 0;
+  }
+  int answer = IDOK;
+  if (c.answers.empty()) {
+    c.unanswered++;
+  } else {
+    answer = c.answers.front();
+    c.answers.erase(c.answers.begin());
+  }
+  c.boxes.push_back(sim::MessageBoxRecord{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error",
+                                          uType, answer});
+  simx::Log(std::string("MessageBoxA ") + (lpCaption ? lpCaption : ""));
+  return answer;
+}

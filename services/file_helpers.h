@@ -1,0 +1,11 @@
+// Existence test and forced delete of one file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// 1 when the file or folder exists, else 0.
+int16_t PathExists(const std::string &path);
+
+// 0 when the delete ran, 53 when the path did not exist, else the error number of the failed step.
+int16_t ForceDelete(const std::string &path);

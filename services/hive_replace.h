@@ -1,0 +1,9 @@
+// Registering a staged hive file to replace a loaded hive at the next start.
+#pragma once
+
+#include <string>
+
+#include "platform.h"
+
+// -99999 for an unknown root, -1 when the key cannot be opened, else RegCloseKey's result.
+LONG ReplaceHive(const std::string &keyPath, const std::string &newName, const std::string &oldName);

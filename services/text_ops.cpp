@@ -1,0 +1,3 @@
+// STUB
+#include "services/text_ops.h"
+void ReadEnvironmentBlock() {}

@@ -1,0 +1,6 @@
+// The backup run behind "Sichern".
+#pragma once
+
+#include "platform.h"
+
+int RunBackup(HWND mainWindow);

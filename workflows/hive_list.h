@@ -1,0 +1,12 @@
+// The loaded-hive list: user hives with their hive names, and device paths mapped to drive letters.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Calls onHive(hive name, hive file path in device form) for each user hive, in list order.
+void WalkUserHives(const std::function<void(const std::string &, const std::string &)> &onHive);
+
+// One path per drive letter (a: to z:) whose device name occurs in the path, each replaced cumulatively.
+std::vector<std::string> MapToDrivePath(const std::string &hiveFile);

@@ -1,0 +1,6 @@
+// The restore run behind "Wiederherstellen".
+#pragma once
+
+#include "platform.h"
+
+int RunRestore(HWND mainWindow);
