@@ -1,0 +1,201 @@
+// The backup run: hive files that read back as the registry, the recovery-console script byte for
+// byte, the policy value, status texts, progress values and the buttons.
+#include <gtest/gtest.h>
+
+#include "run_fixture.h"
+#include "workflows/backup.h"
+
+namespace {
+
+const char *const kUser = "S-1-5-21-1-2-3-1000";
+const char *const kUserFile = "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT";
+
+class BackupTest : public RunTest {
+ protected:
+  void SetUp() override {
+    RunTest::SetUp();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::SetRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Brovink\\Test", "Wert", "eins");
+    sim::SetRegDword("HKEY_LOCAL_MACHINE\\SAM\\SAM\\Domains", "F", 7);
+  }
+
+  void LoadUser(const std::string &name, const std::string &file) {
+    sim::LoadUserHive(name, file);
+    sim::SetRegString("HKEY_USERS\\" + name + "\\Software\\Test", "Name", name);
+  }
+
+  void Run(const std::string &folder) {
+    SetFolder(folder);
+    MarkHistories();
+    RunBackup(window);
+  }
+
+  static std::string MachineLine(const std::string &folder, const std::string &hive) {
+    return "copy \"" + folder + "\\" + hive + "\" C:\\WINDOWS\\System32\\config\\";
+  }
+};
+
+TEST_F(BackupTest, FreshFolderHoldsACompleteSetThatReadsBackAsTheRegistry) {
+  LoadUser(kUser, kUserFile);
+  Run("D:\\Backup");
+
+  ASSERT_TRUE(sim::FolderExists("D:\\Backup"));
+  const std::vector<std::pair<std::string, std::string>> hives = {
+      {"SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE"},
+      {"SYSTEM", "HKEY_LOCAL_MACHINE\\SYSTEM"},
+      {"SECURITY", "HKEY_LOCAL_MACHINE\\SECURITY"},
+      {"SAM", "HKEY_LOCAL_MACHINE\\SAM"},
+      {"s-1-5-21-1-2-3-1000", "HKEY_USERS\\S-1-5-21-1-2-3-1000"},
+  };
+  for (const auto &hive : hives) {
+    SCOPED_TRACE(hive.first);
+    const std::string file = "D:\\Backup\\" + hive.first;
+    ASSERT_TRUE(sim::FileExists(file));
+    EXPECT_EQ(sim::HiveFileSnapshot(file), sim::HiveSnapshot(hive.second));
+    EXPECT_EQ(sim::SavedDescriptor(file), "D:P(A;;FA;;;SY)(A;;FA;;;BA)");
+  }
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"),
+            Lines({"Set allowallpaths = true", MachineLine("D:\\Backup", "SOFTWARE"),
+                   MachineLine("D:\\Backup", "SYSTEM"), MachineLine("D:\\Backup", "SECURITY"),
+                   MachineLine("D:\\Backup", "SAM"),
+                   "copy \"D:\\Backup\\s-1-5-21-1-2-3-1000\" \"c:\\Users\\u1\\NTUSER.DAT\""}));
+
+  DWORD type = 0;
+  std::string data;
+  ASSERT_TRUE(sim::GetRegValue(
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Setup\\RecoveryConsole",
+      "SetCommand", &type, &data));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(data, std::string("\x01\x00\x00\x00", 4));
+
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 0}));
+  EXPECT_EQ(RunStatus(), (std::vector<std::string>{"läuft... SOFTWARE", "läuft... SYSTEM",
+                                                   "läuft... SECURITY", "läuft... SAM",
+                                                   "läuft... s-1-5-21-1-2-3-1000", ""}));
+  ExpectButtonsSwitchedInRunOrder();
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+TEST_F(BackupTest, SecondBackupReplacesFilesAndScriptButKeepsFilesOfUnloadedHives) {
+  LoadUser(kUser, kUserFile);
+  Run("D:\\Backup");
+  sim::PutFile("D:\\Backup\\s-1-5-21-9-9-9-1001", "an unloaded user's hive");
+  sim::SetRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Brovink\\Test", "Wert", "zwei");
+  SetFileAttributesA("D:\\Backup\\SOFTWARE", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+
+  Run("D:\\Backup");
+
+  EXPECT_EQ(sim::HiveFileSnapshot("D:\\Backup\\SOFTWARE"),
+            sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SOFTWARE"));
+  EXPECT_NE(sim::HiveFileSnapshot("D:\\Backup\\SOFTWARE").find("zwei"), std::string::npos);
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\s-1-5-21-9-9-9-1001"), "an unloaded user's hive");
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"),
+            Lines({"Set allowallpaths = true", MachineLine("D:\\Backup", "SOFTWARE"),
+                   MachineLine("D:\\Backup", "SYSTEM"), MachineLine("D:\\Backup", "SECURITY"),
+                   MachineLine("D:\\Backup", "SAM"),
+                   "copy \"D:\\Backup\\s-1-5-21-1-2-3-1000\" \"c:\\Users\\u1\\NTUSER.DAT\""}));
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+// The folder text is used as it stands, in the save calls and in the script alike.
+TEST_F(BackupTest, FolderTextIsUsedUnchanged) {
+  struct Row {
+    const char *name;
+    const char *folder;
+    const char *softwareFile;
+  } rows[] = {
+      {"drive root keeps its backslash", "D:\\", "D:\\\\SOFTWARE"},
+      {"blanks", "D:\\Meine Sicherung", "D:\\Meine Sicherung\\SOFTWARE"},
+      {"umlaut as one byte", "D:\\Sicherung März", "D:\\Sicherung März\\SOFTWARE"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::ClearCallLog();
+    Run(row.folder);
+    EXPECT_TRUE(sim::FileExists(row.softwareFile));
+    const std::string script = sim::FileBytes(std::string(row.folder) + "\\ConsoleBackup.bat");
+    EXPECT_NE(script.find("copy \"" + std::string(row.softwareFile) + "\" C:\\WINDOWS"),
+              std::string::npos)
+        << script;
+  }
+  EXPECT_NE(std::string("März").find('\xE4'), std::string::npos);
+}
+
+TEST_F(BackupTest, FolderTwoLevelsBelowTheNearestExistingOneIsNotCreated) {
+  sim::AnswerMessageBox(IDOK, 4);
+  Run("D:\\Neu\\Sicherung");
+
+  EXPECT_FALSE(sim::FolderExists("D:\\Neu"));
+  ASSERT_EQ(sim::MessageBoxes().size(), 4u);
+  const char *hives[] = {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"};
+  for (size_t i = 0; i < 4; i++) {
+    SCOPED_TRACE(hives[i]);
+    EXPECT_EQ(sim::MessageBoxes()[i].caption, "Fehler in RegSaveKey");
+    EXPECT_EQ(sim::MessageBoxes()[i].text,
+              std::string("Fehlernummer:  3 in Datei D:\\Neu\\Sicherung\\") + hives[i]);
+  }
+  ExpectButtonsSwitchedInRunOrder();
+}
+
+TEST_F(BackupTest, OneHiveThatCannotBeOpenedGivesOneMessageAndTheRestIsSaved) {
+  sim::FailCall("RegCreateKeyExA", ERROR_ACCESS_DENIED, 1);  // the second hive, SYSTEM
+  sim::AnswerMessageBox(IDOK);
+  Run("D:\\Backup");
+
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegCreateKeyEx");
+  EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  5 in Datei D:\\Backup\\SYSTEM");
+  EXPECT_FALSE(sim::FileExists("D:\\Backup\\SYSTEM"));
+  for (const char *hive : {"SOFTWARE", "SECURITY", "SAM"}) {
+    EXPECT_TRUE(sim::FileExists(std::string("D:\\Backup\\") + hive)) << hive;
+  }
+  EXPECT_NE(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat").find(MachineLine("D:\\Backup", "SYSTEM")),
+            std::string::npos);
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 0}));
+}
+
+TEST_F(BackupTest, NoUserHiveGivesFiveScriptLinesAndMachineProgressOnly) {
+  sim::SetEnvironment({"USERPROFILE=C:\\Users\\admin"});  // no systemroot
+  ReadEnvironmentBlock();
+  Run("D:\\Backup");
+
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"),
+            Lines({"Set allowallpaths = true", "copy \"D:\\Backup\\SOFTWARE\" \\System32\\config\\",
+                   "copy \"D:\\Backup\\SYSTEM\" \\System32\\config\\",
+                   "copy \"D:\\Backup\\SECURITY\" \\System32\\config\\",
+                   "copy \"D:\\Backup\\SAM\" \\System32\\config\\"}));
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 0}));
+}
+
+TEST_F(BackupTest, SevenUserHivesPassProgressAbove100) {
+  for (int i = 0; i < 7; i++) {
+    LoadUser("S-1-5-21-1-2-3-100" + std::to_string(i),
+             "\\Device\\HarddiskVolume1\\Users\\u" + std::to_string(i) + "\\NTUSER.DAT");
+  }
+  Run("D:\\Backup");
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 0}));
+  for (int i = 0; i < 7; i++) {
+    EXPECT_TRUE(sim::FileExists("D:\\Backup\\s-1-5-21-1-2-3-100" + std::to_string(i))) << i;
+  }
+}
+
+TEST_F(BackupTest, MissingPolicyKeyIsNotCreated) {
+  sim::DeleteRegKey(
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Setup\\RecoveryConsole");
+  Run("D:\\Backup");
+  EXPECT_FALSE(sim::RegKeyExists(
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Setup\\RecoveryConsole"));
+  EXPECT_TRUE(sim::FileExists("D:\\Backup\\SOFTWARE"));
+}
+
+TEST_F(BackupTest, ScriptThatCannotBeCreatedDoesNotStopTheHives) {
+  sim::PutFile("D:\\Backup\\ConsoleBackup.bat", "old script");
+  sim::HoldOpen("D:\\Backup\\ConsoleBackup.bat", 0);
+  Run("D:\\Backup");
+  for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+    EXPECT_TRUE(sim::FileExists(std::string("D:\\Backup\\") + hive)) << hive;
+  }
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"), "old script");
+}
+
+}  // namespace

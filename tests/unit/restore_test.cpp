@@ -1,0 +1,182 @@
+// The restore run, and the round trip that states the tool's promise: what was backed up is what
+// the machine holds after the restore and a restart.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "run_fixture.h"
+#include "workflows/backup.h"
+#include "workflows/restore.h"
+
+namespace {
+
+const std::string kConfig = "C:\\WINDOWS\\System32\\config";
+const std::string kStartup = "C:\\Users\\admin\\Startmenü\\Programme\\Autostart";
+
+class RestoreTest : public RunTest {
+ protected:
+  void SetUp() override {
+    RunTest::SetUp();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::MakeFolders(kStartup);
+  }
+
+  void Restore(const std::string &folder) {
+    SetFolder(folder);
+    MarkHistories();
+    RunRestore(window);
+  }
+
+  static std::string CleanupLines(const std::string &hive) {
+    return Lines({"attrib -r -s -h \"" + kConfig + "\\" + hive + ".tmp.log\"",
+                  "del \"" + kConfig + "\\" + hive + ".tmp.log\""});
+  }
+  static std::string ClosingLines() {
+    return Lines({"cd /d \"c:\\users\\admin\\startmen\x81\\programme\\autostart\"",
+                  "del /f dellog.bat"});
+  }
+};
+
+TEST_F(RestoreTest, RoundTripRestoresEveryHiveFromItsOwnFile) {
+  const std::vector<std::string> hives = {
+      "HKEY_LOCAL_MACHINE\\SOFTWARE", "HKEY_LOCAL_MACHINE\\SYSTEM", "HKEY_LOCAL_MACHINE\\SECURITY",
+      "HKEY_LOCAL_MACHINE\\SAM", "HKEY_USERS\\S-1-5-21-1-2-3-1000",
+      "HKEY_USERS\\S-1-5-21-1-2-3-1000_Classes"};
+  sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
+  sim::LoadUserHive("S-1-5-21-1-2-3-1000_Classes",
+                    "\\Device\\HarddiskVolume1\\Users\\u1\\UsrClass.dat");
+  for (const auto &hive : hives) sim::SetRegString(hive + "\\Brovink", "Stand", "gesichert " + hive);
+  SetFolder("D:\\Backup");
+  RunBackup(window);
+  std::map<std::string, std::string> saved;
+  for (const auto &hive : hives) saved[hive] = sim::HiveSnapshot(hive);
+
+  for (const auto &hive : hives) {
+    sim::SetRegString(hive + "\\Brovink", "Stand", "geändert");
+    sim::SetRegDword(hive + "\\Neu", "Wert", 2);
+  }
+  Restore("D:\\Backup");
+
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+  EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"),
+            CleanupLines("SOFTWARE") + CleanupLines("SYSTEM") + CleanupLines("SECURITY") +
+                CleanupLines("SAM") + CleanupLines("s-1-5-21-1-2-3-1000") +
+                CleanupLines("s-1-5-21-1-2-3-1000_classes") + ClosingLines());
+  std::vector<std::string> staged = sim::ListFolder(kConfig);
+  std::sort(staged.begin(), staged.end());
+  EXPECT_EQ(staged,
+            (std::vector<std::string>{"SAM.bak", "SAM.tmp", "SECURITY.bak", "SECURITY.tmp",
+                                      "SOFTWARE.TMP", "SOFTWARE.bak", "SYSTEM.bak", "SYSTEM.tmp",
+                                      "s-1-5-21-1-2-3-1000.bak", "s-1-5-21-1-2-3-1000.tmp",
+                                      "s-1-5-21-1-2-3-1000_classes.bak",
+                                      "s-1-5-21-1-2-3-1000_classes.tmp"}));
+  EXPECT_EQ(sim::Replacements().size(), hives.size());
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 60, 0}));
+  EXPECT_EQ(RunStatus(), (std::vector<std::string>{
+                             "läuft... SOFTWARE", "läuft... SYSTEM", "läuft... SECURITY",
+                             "läuft... SAM", "läuft... s-1-5-21-1-2-3-1000",
+                             "läuft... s-1-5-21-1-2-3-1000_classes", ""}));
+  ExpectButtonsSwitchedInRunOrder();
+  EXPECT_NE(sim::HiveSnapshot(hives[0]), saved[hives[0]]) << "nothing changes before the restart";
+
+  sim::Restart();
+  for (const auto &hive : hives) {
+    SCOPED_TRACE(hive);
+    EXPECT_EQ(sim::HiveSnapshot(hive), saved[hive]);
+  }
+}
+
+TEST_F(RestoreTest, PartialSetRestoresWhatIsThere) {
+  SetFolder("D:\\Teil");
+  RunBackup(window);
+  for (const char *extra : {"SECURITY", "SAM"}) {
+    ASSERT_TRUE(DeleteFileA((std::string("D:\\Teil\\") + extra).c_str())) << extra;
+  }
+
+  Restore("D:\\Teil");
+
+  EXPECT_EQ(RunStatus(), (std::vector<std::string>{"läuft... SOFTWARE", "läuft... SYSTEM",
+                                                   "läuft... SECURITY", "läuft... SAM", ""}));
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 0}));
+  EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"),
+            CleanupLines("SOFTWARE") + CleanupLines("SYSTEM") + ClosingLines());
+  EXPECT_EQ(sim::Replacements().size(), 2u);
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+TEST_F(RestoreTest, EmptyFolderStillWritesTheClosingLines) {
+  sim::MakeFolders("D:\\Leer");
+  sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
+  Restore("D:\\Leer");
+  EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"), ClosingLines());
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 0}));
+  EXPECT_EQ(RunStatus().at(4), "läuft... s-1-5-21-1-2-3-1000");
+  EXPECT_TRUE(sim::Replacements().empty());
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+  ExpectButtonsSwitchedInRunOrder();
+}
+
+// A staged copy that cannot be made must not let a stale copy of an earlier restore be put in
+// place: the failure is reported and that hive is left alone.
+TEST_F(RestoreTest, FailedCopyRegistersNothingForThatHive) {
+  SetFolder("D:\\Backup");
+  RunBackup(window);
+  sim::PutFile(kConfig + "\\SYSTEM.tmp", "stale copy of an earlier restore");
+  sim::FailCall("CopyFileA", ERROR_DISK_FULL, 1);  // SYSTEM's copy
+  sim::AnswerMessageBox(IDOK);
+
+  Restore("D:\\Backup");
+
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in CopyFile");
+  EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  112 in Datei " + kConfig + "\\SYSTEM.tmp");
+  EXPECT_EQ(sim::MessageBoxes()[0].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+  for (const auto &replacement : sim::Replacements()) {
+    EXPECT_EQ(replacement.newFile.find("SYSTEM"), std::string::npos) << replacement.newFile;
+  }
+  EXPECT_EQ(sim::Replacements().size(), 3u);
+  EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"),
+            CleanupLines("SOFTWARE") + CleanupLines("SECURITY") + CleanupLines("SAM") +
+                ClosingLines());
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 0}));
+}
+
+TEST_F(RestoreTest, FailedReplacementIsReportedAndTheRunGoesOn) {
+  sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
+  SetFolder("D:\\Backup");
+  RunBackup(window);
+  sim::FailCall("RegReplaceKeyA", ERROR_ACCESS_DENIED, 1);  // SYSTEM
+  sim::AnswerMessageBox(IDOK);
+
+  Restore("D:\\Backup");
+
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegReplaceKey");
+  EXPECT_EQ(sim::Replacements().size(), 4u) << "SOFTWARE, SECURITY, SAM and the user hive";
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 0}));
+}
+
+TEST_F(RestoreTest, SevenUserHivesPassProgressAbove100) {
+  sim::MakeFolders("D:\\Backup");
+  for (int i = 0; i < 7; i++) {
+    const std::string name = "S-1-5-21-1-2-3-100" + std::to_string(i);
+    sim::LoadUserHive(name, "\\Device\\HarddiskVolume1\\Users\\u" + std::to_string(i) + "\\NTUSER.DAT");
+  }
+  SetFolder("D:\\Backup");
+  RunBackup(window);
+  Restore("D:\\Backup");
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 0}));
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+TEST_F(RestoreTest, MissingConfigurationFolderIsCreated) {
+  sim::SetEnvironment({"SystemRoot=D:\\W", "USERPROFILE=C:\\Users\\admin"});
+  ReadEnvironmentBlock();
+  sim::MakeFolders("D:\\W\\System32");
+  sim::MakeFolders("D:\\Leer");
+  Restore("D:\\Leer");
+  EXPECT_TRUE(sim::FolderExists("D:\\W\\System32\\config"));
+}
+
+}  // namespace
