@@ -1,4 +1,8 @@
-// Test control of the simulated files area; filled by that area.
+// Test control of the simulated file system: drives, folders and files, files held open by another
+// process, attributes that cannot be changed and folders that refuse writes.
+// Paths are resolved as the file calls resolve them ("X:\...", "\..." on the current drive, or
+// relative to the current directory); unlike the ANSI calls they have no length limit. A request
+// that makes no sense (a file where a folder is needed, a missing file to hold open) throws.
 #pragma once
 
 #include <string>
@@ -6,4 +10,24 @@
 
 #include "win32.h"
 
-namespace sim {}  // namespace sim
+namespace sim {
+
+void AddDrive(char letter, const std::string &device);  // also makes "X:\" exist
+void MakeFolders(const std::string &path);              // all levels
+void PutFile(const std::string &path, const std::string &bytes,
+             DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);  // makes the parent folders
+bool FileExists(const std::string &path);                 // a file (not a folder)
+bool FolderExists(const std::string &path);
+std::string FileBytes(const std::string &path);  // "" when missing
+// What GetFileAttributesA reports (FILE_ATTRIBUTE_NORMAL for a file without attributes);
+// INVALID_FILE_ATTRIBUTES when missing.
+DWORD FileAttributes(const std::string &path);
+std::vector<std::string> ListFolder(const std::string &path);  // names as stored, sorted
+void HoldOpen(const std::string &path, DWORD shareMode);  // another process holds it open (read+write)
+void ReleaseHold(const std::string &path);                // that process closes it again
+void LockAttributes(const std::string &path);             // SetFileAttributesA gives 5
+void DenyWrites(const std::string &folder);  // creating/deleting/writing under it gives 5
+void SetCurrentDirectory(const std::string &path);
+int OpenFileCount(const std::string &path);  // handles of this process open on the file
+
+}  // namespace sim
