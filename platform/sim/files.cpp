@@ -59,6 +59,7 @@ struct FileSystem {
   std::map<char, Drive> drives;  // by upper-case letter
   std::string currentDirectory;
   std::vector<std::unique_ptr<OpenFile>> holds;  // files other processes hold open
+  std::vector<sim::AttributeRequest> attributeRequests;
 };
 
 void ResetFiles();
@@ -480,6 +481,8 @@ int OpenFileCount(const std::string &path) {
   return count;
 }
 
+const std::vector<AttributeRequest> &AttributeRequests() { return fs().attributeRequests; }
+
 }  // namespace sim
 
 // ---- hive files for the registry ---------------------------------------------------------------
@@ -556,7 +559,9 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 // a folder stays a folder.
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   DWORD code;
-  if (simx::Fault("SetFileAttributesA", &code)) {
+  const bool faulted = simx::Fault("SetFileAttributesA", &code);
+  fs().attributeRequests.push_back(sim::AttributeRequest{lpFileName ? lpFileName : "", dwFileAttributes});
+  if (faulted) {
     SetLastError(code);
     return FALSE;
   }

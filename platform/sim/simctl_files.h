@@ -30,4 +30,11 @@ void DenyWrites(const std::string &folder);  // creating/deleting/writing under 
 void SetCurrentDirectory(const std::string &path);
 int OpenFileCount(const std::string &path);  // handles of this process open on the file
 
+// Every SetFileAttributesA call as the file system received it (faulted calls included).
+struct AttributeRequest {
+  std::string path;
+  DWORD attributes;
+};
+const std::vector<AttributeRequest> &AttributeRequests();
+
 }  // namespace sim
