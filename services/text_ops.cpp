@@ -14,8 +14,9 @@ bool g_environmentRead = false;
 
 const DWORD kChangeableAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-const DWORD kPassedOver = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                          FILE_ATTRIBUTE_VOLUME_LABEL | FILE_ATTRIBUTE_DIRECTORY;
+const DWORD kVolumeLabel = 0x08;  // DOS's volume label bit; the Windows SDK no longer names it
+const DWORD kPassedOver =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | kVolumeLabel | FILE_ATTRIBUTE_DIRECTORY;
 
 // Path buffers of the file operations, terminator included.
 const size_t kDeleteCopyBuffer = 257;
