@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Backup into an empty folder: the four machine hives as Wine's own registry calls save them,
+# "ConsoleBackup.bat" with its five lines byte for byte, the window idle again with
+# "Sicherung fertig".
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+
+work="$E2E_TMP/work"
+mkdir -p "$work"
+systemroot=$(client_value "getenv systemroot")
+# Wine has no Recovery Console policy key: the program only opens it and must not create it.
+policy='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Setup\RecoveryConsole'
+client "nokey \"$policy\"" >/dev/null
+
+start_program "$work"
+client - <<SCRIPT
+window 60000
+expect 1006 enabled=0
+click 1005
+wait 1002 "Sicherung fertig" 120000
+nobox
+expect 1001 pos=0
+expect 1004 enabled=1
+expect 1005 enabled=1
+expect 1006 enabled=1
+expect 1008 enabled=1
+save 1003 $(winpath "$E2E_TMP/folder")
+SCRIPT
+e2e_screenshot backup
+client window "click 1008" "exit 0" "nokey \"$policy\""
+program_ended
+
+folder=$(cat "$E2E_TMP/folder")
+[ "$folder" = "$(winpath "$work")" ] || e2e_fail "the folder field shows $folder"
+listing=$(cd "$work" && ls -1 | LC_ALL=C sort | tr '\n' ' ')
+[ "$listing" = "ConsoleBackup.bat SAM SECURITY SOFTWARE SYSTEM " ] ||
+  e2e_fail "the backup folder holds: $listing"
+for hive in SOFTWARE SYSTEM SECURITY SAM; do
+  expect_wine_hive "$work/$hive" "Machine\\$hive"
+done
+grep -qF '[Microsoft\\Windows NT\\CurrentVersion]' "$work/SOFTWARE" || e2e_fail "SOFTWARE lacks its keys"
+
+cr=$'\r'
+expected="Set allowallpaths = true$cr
+copy \"$folder\\SOFTWARE\" $systemroot\\System32\\config\\$cr
+copy \"$folder\\SYSTEM\" $systemroot\\System32\\config\\$cr
+copy \"$folder\\SECURITY\" $systemroot\\System32\\config\\$cr
+copy \"$folder\\SAM\" $systemroot\\System32\\config\\$cr
+"
+expect_bytes "$work/ConsoleBackup.bat" "$expected"
+e2e_log "passed"
