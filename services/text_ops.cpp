@@ -82,8 +82,11 @@ int DeleteFiles(const std::string &name) {
   return result;
 }
 
+// On failure the last error holds the operating system's code (206 for a refused long path), for
+// callers that report it.
 int CopyFileOver(const std::string &source, const std::string &target) {
   if (!FitsBuffer(source, kDeleteCopyBuffer) || !FitsBuffer(target, kDeleteCopyBuffer)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return ErrorNumber(ERROR_FILENAME_EXCED_RANGE);
   }
   return CopyFileA(source.c_str(), target.c_str(), FALSE) ? 0 : LastErrorNumber();
