@@ -1,42 +1,913 @@
-// STUB: every call fails until this area is implemented.
-#include "internal.h"
+// Simulated registry: predefined roots, machine and user hives, key handles, values, saving keys
+// into hive files and replacing hives at the next start (sim::Restart).
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <stdexcept>
 
-BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle) {
-  SetLastError(120);
-  return FALSE;
+#include "internal.h"
+#include "simctl.h"
+
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_NOACCESS 998L
+#define ERROR_BADDB 1009L
+#define DELETE_ACCESS 0x00010000L
+
+namespace simx {
+void DisableAllPrivileges();  // token.cpp
 }
-BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid) {
-  SetLastError(120);
-  return FALSE;
+
+namespace {
+
+struct Value {
+  std::string name;
+  DWORD type;
+  std::string data;
+};
+
+struct Key {
+  std::string name;
+  std::vector<Value> values;  // in creation order, as RegEnumValueA lists them
+  std::vector<std::shared_ptr<Key>> children;
+  std::weak_ptr<Key> parent;
+  bool hiveRoot = false;
+  bool guarded = false;  // hive root of SAM or SECURITY: only backup semantics open it
+  bool isVolatile = false;
+  bool deleted = false;
+  bool container = false;  // \REGISTRY\MACHINE and \REGISTRY\USER: hold hives, no keys of their own
+};
+using KeyPtr = std::shared_ptr<Key>;
+
+struct OpenKey {
+  KeyPtr key;
+  REGSAM access;
+};
+
+struct Pending {
+  sim::Replacement record;
+  KeyPtr hive;
+  KeyPtr content;
+};
+
+struct Registry {
+  KeyPtr machine, users, currentUser;
+  std::map<uintptr_t, OpenKey> handles;
+  uintptr_t nextHandle = 0x40000000;
+  std::vector<Pending> pending;
+  std::map<std::string, std::string> descriptors;  // upper-cased file path -> SDDL
+};
+
+Registry &registry() {
+  static Registry r;
+  return r;
 }
-BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, PTOKEN_PRIVILEGES NewState, DWORD BufferLength, PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength) {
-  SetLastError(120);
-  return FALSE;
+
+const char *const kHiveListPath = "SYSTEM\\CurrentControlSet\\Control\\hivelist";
+
+bool SameName(const std::string &a, const std::string &b) {
+  return simx::Upper(a) == simx::Upper(b);
 }
-LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions, REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult, LPDWORD lpdwDisposition) {
-  return 120;
+
+KeyPtr Child(const KeyPtr &key, const std::string &name) {
+  for (const auto &child : key->children) {
+    if (SameName(child->name, name)) return child;
+  }
+  return nullptr;
 }
-LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
-  return 120;
+
+KeyPtr AddChild(const KeyPtr &key, const std::string &name) {
+  auto child = std::make_shared<Key>();
+  child->name = name;
+  child->parent = key;
+  key->children.push_back(child);
+  return child;
 }
+
+Value *FindValue(Key &key, const std::string &name) {
+  for (auto &value : key.values) {
+    if (SameName(value.name, name)) return &value;
+  }
+  return nullptr;
+}
+
+void PutValue(Key &key, const std::string &name, DWORD type, const std::string &data) {
+  if (Value *existing = FindValue(key, name)) {
+    existing->type = type;
+    existing->data = data;
+  } else {
+    key.values.push_back(Value{name, type, data});
+  }
+}
+
+void MarkDeleted(const KeyPtr &key) {
+  key->deleted = true;
+  for (const auto &child : key->children) MarkDeleted(child);
+}
+
+KeyPtr HiveRootOf(KeyPtr key) {
+  while (key && !key->hiveRoot) key = key->parent.lock();
+  return key;
+}
+
+bool Guarded(const KeyPtr &key) {
+  KeyPtr root = HiveRootOf(key);
+  return root && root->guarded;
+}
+
+std::string FullPath(const KeyPtr &key) {
+  std::string path;
+  for (KeyPtr k = key; k; k = k->parent.lock())
+    path = path.empty() ? k->name : k->name + "\\" + path;
+  return path;
+}
+
+std::vector<std::string> SplitPath(const std::string &path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char ch : path) {
+    if (ch == '\\') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part.push_back(ch);
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+// ---- hive file text -----------------------------------------------------------------------------
+// "regf-text 1", then one line per value and key, indented two blanks per level below the saved
+// key: values first in their order, then the sub-keys sorted by name as a hive sorts them.
+//   value "Name" REG_SZ "text\x00"      (string types as escaped text, others as hex bytes)
+//   key "Name"
+const char *const kHiveHeader = "regf-text 1";
+
+std::string Quote(const std::string &text) {
+  static const char hex[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (unsigned char ch : text) {
+    if (ch == '"' || ch == '\\') {
+      out += '\\';
+      out += static_cast<char>(ch);
+    } else if (ch >= 0x20 && ch < 0x7F) {
+      out += static_cast<char>(ch);
+    } else {
+      out += "\\x";
+      out += hex[ch >> 4];
+      out += hex[ch & 15];
+    }
+  }
+  return out + "\"";
+}
+
+int HexDigit(char ch) {
+  if (ch >= '0' && ch <= '9') return ch - '0';
+  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+  return -1;
+}
+
+// Reads a quoted text at `pos`; false when it is not well formed.
+bool Unquote(const std::string &line, size_t &pos, std::string *out) {
+  if (pos >= line.size() || line[pos] != '"') return false;
+  out->clear();
+  for (pos++; pos < line.size(); pos++) {
+    char ch = line[pos];
+    if (ch == '"') {
+      pos++;
+      return true;
+    }
+    if (ch != '\\') {
+      out->push_back(ch);
+      continue;
+    }
+    if (++pos >= line.size()) return false;
+    if (line[pos] == 'x') {
+      if (pos + 2 >= line.size()) return false;
+      int high = HexDigit(line[pos + 1]), low = HexDigit(line[pos + 2]);
+      if (high < 0 || low < 0) return false;
+      out->push_back(static_cast<char>(high * 16 + low));
+      pos += 2;
+    } else {
+      out->push_back(line[pos]);
+    }
+  }
+  return false;
+}
+
+const std::pair<DWORD, const char *> kTypeNames[] = {
+    {REG_NONE, "REG_NONE"},     {REG_SZ, "REG_SZ"},       {REG_EXPAND_SZ, "REG_EXPAND_SZ"},
+    {REG_BINARY, "REG_BINARY"}, {REG_DWORD, "REG_DWORD"}, {REG_MULTI_SZ, "REG_MULTI_SZ"},
+};
+
+bool IsStringType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+std::string TypeName(DWORD type) {
+  for (const auto &entry : kTypeNames) {
+    if (entry.first == type) return entry.second;
+  }
+  return std::to_string(type);
+}
+
+bool ParseType(const std::string &word, DWORD *type) {
+  for (const auto &entry : kTypeNames) {
+    if (word == entry.second) {
+      *type = entry.first;
+      return true;
+    }
+  }
+  if (word.empty() || word.find_first_not_of("0123456789") != std::string::npos) return false;
+  *type = static_cast<DWORD>(std::stoul(word));
+  return true;
+}
+
+void SerializeKey(const Key &key, int depth, std::string &out) {
+  static const char hex[] = "0123456789abcdef";
+  const std::string indent(static_cast<size_t>(depth) * 2, ' ');
+  for (const auto &value : key.values) {
+    out += indent + "value " + Quote(value.name) + " " + TypeName(value.type) + " ";
+    if (IsStringType(value.type)) {
+      out += Quote(value.data);
+    } else {
+      for (unsigned char ch : value.data) {
+        out += hex[ch >> 4];
+        out += hex[ch & 15];
+      }
+    }
+    out += "\n";
+  }
+  std::vector<const Key *> children;
+  for (const auto &child : key.children) {
+    if (!child->isVolatile) children.push_back(child.get());
+  }
+  std::sort(children.begin(), children.end(), [](const Key *a, const Key *b) {
+    std::string ua = simx::Upper(a->name), ub = simx::Upper(b->name);
+    return ua != ub ? ua < ub : a->name < b->name;
+  });
+  for (const Key *child : children) {
+    out += indent + "key " + Quote(child->name) + "\n";
+    SerializeKey(*child, depth + 1, out);
+  }
+}
+
+std::string Serialize(const Key &key) {
+  std::string out = std::string(kHiveHeader) + "\n";
+  SerializeKey(key, 0, out);
+  return out;
+}
+
+// The tree a hive file holds, or nullptr when the bytes are no hive file.
+KeyPtr ParseHive(const std::string &bytes) {
+  auto root = std::make_shared<Key>();
+  std::vector<KeyPtr> stack = {root};
+  size_t start = 0;
+  bool header = true;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) return nullptr;  // every line ends with a line feed
+    std::string line = bytes.substr(start, end - start);
+    start = end + 1;
+    if (header) {
+      if (line != kHiveHeader) return nullptr;
+      header = false;
+      continue;
+    }
+    size_t pos = line.find_first_not_of(' ');
+    if (pos == std::string::npos || pos % 2) return nullptr;
+    size_t depth = pos / 2;
+    if (depth + 1 > stack.size()) return nullptr;
+    stack.resize(depth + 1);
+    std::string name;
+    if (line.compare(pos, 4, "key ") == 0) {
+      pos += 4;
+      if (!Unquote(line, pos, &name) || pos != line.size() || name.empty()) return nullptr;
+      if (Child(stack.back(), name)) return nullptr;
+      stack.push_back(AddChild(stack.back(), name));
+    } else if (line.compare(pos, 6, "value ") == 0) {
+      pos += 6;
+      if (!Unquote(line, pos, &name) || pos >= line.size() || line[pos] != ' ') return nullptr;
+      size_t typeEnd = line.find(' ', ++pos);
+      DWORD type;
+      if (typeEnd == std::string::npos || !ParseType(line.substr(pos, typeEnd - pos), &type)) {
+        return nullptr;
+      }
+      pos = typeEnd + 1;
+      std::string data;
+      if (IsStringType(type)) {
+        if (!Unquote(line, pos, &data) || pos != line.size()) return nullptr;
+      } else {
+        std::string digits = line.substr(pos);
+        if (digits.size() % 2) return nullptr;
+        for (size_t i = 0; i < digits.size(); i += 2) {
+          int high = HexDigit(digits[i]), low = HexDigit(digits[i + 1]);
+          if (high < 0 || low < 0) return nullptr;
+          data.push_back(static_cast<char>(high * 16 + low));
+        }
+      }
+      if (FindValue(*stack.back(), name)) return nullptr;
+      stack.back()->values.push_back(Value{name, type, data});
+    } else {
+      return nullptr;
+    }
+  }
+  return header ? nullptr : root;
+}
+
+// ---- the machine after a reset ------------------------------------------------------------------
+KeyPtr MakePath(const KeyPtr &from, const std::string &path) {
+  KeyPtr key = from;
+  for (const auto &part : SplitPath(path)) {
+    KeyPtr child = Child(key, part);
+    key = child ? child : AddChild(key, part);
+  }
+  return key;
+}
+
+std::string Sz(const std::string &text) { return text + std::string(1, '\0'); }
+
+std::string Dword(DWORD value) {
+  std::string data(4, '\0');
+  std::memcpy(&data[0], &value, 4);
+  return data;
+}
+
+KeyPtr AddHive(const KeyPtr &container, const std::string &name) {
+  KeyPtr hive = AddChild(container, name);
+  hive->hiveRoot = true;
+  return hive;
+}
+
+KeyPtr HiveListKey() {
+  KeyPtr key = registry().machine;
+  for (const auto &part : SplitPath(kHiveListPath)) {
+    key = key ? Child(key, part) : nullptr;
+  }
+  return key;
+}
+
+void ResetRegistry() {
+  Registry &r = registry();
+  r = Registry{};
+  r.machine = std::make_shared<Key>();
+  r.machine->name = "HKEY_LOCAL_MACHINE";
+  r.machine->container = true;
+  r.users = std::make_shared<Key>();
+  r.users->name = "HKEY_USERS";
+  r.users->container = true;
+  r.currentUser = std::make_shared<Key>();
+  r.currentUser->name = "HKEY_CURRENT_USER";
+  r.currentUser->hiveRoot = true;
+
+  KeyPtr software = AddHive(r.machine, "SOFTWARE");
+  KeyPtr version = MakePath(software, "Microsoft\\Windows NT\\CurrentVersion");
+  PutValue(*version, "ProductName", REG_SZ, Sz("Microsoft Windows XP"));
+  PutValue(*version, "CurrentVersion", REG_SZ, Sz("5.1"));
+  PutValue(*version, "SystemRoot", REG_SZ, Sz("C:\\WINDOWS"));
+  PutValue(*MakePath(version, "Setup\\RecoveryConsole"), "SecurityLevel", REG_DWORD, Dword(0));
+  PutValue(*MakePath(software, "Classes\\.txt"), "", REG_SZ, Sz("txtfile"));
+
+  KeyPtr system = AddHive(r.machine, "SYSTEM");
+  PutValue(*MakePath(system, "Select"), "Current", REG_DWORD, Dword(1));
+  PutValue(*MakePath(system, "CurrentControlSet\\Control\\ComputerName\\ComputerName"),
+           "ComputerName", REG_SZ, Sz("BROVINK-PC"));
+  MakePath(system, "CurrentControlSet\\Hardware Profiles\\Current");
+  KeyPtr hiveList = MakePath(r.machine, kHiveListPath);
+  hiveList->isVolatile = true;
+
+  KeyPtr security = AddHive(r.machine, "SECURITY");
+  security->guarded = true;
+  PutValue(*MakePath(security, "Policy\\PolAdtEv"), "", REG_BINARY,
+           std::string("\x00\x01\x02\x03", 4));
+  PutValue(*MakePath(security, "Policy\\Secrets\\DefaultPassword\\CurrVal"), "", REG_BINARY,
+           "geheim");
+
+  KeyPtr sam = AddHive(r.machine, "SAM");
+  sam->guarded = true;
+  PutValue(*MakePath(sam, "SAM\\Domains\\Account\\Users\\000001F4"), "V", REG_BINARY,
+           std::string("\x8a\x11\x00\x42hash", 8));
+
+  for (const char *hive : {"SECURITY", "SOFTWARE", "SYSTEM", "SAM"}) {
+    PutValue(*hiveList, std::string("\\REGISTRY\\MACHINE\\") + hive, REG_SZ,
+             Sz(std::string("\\Device\\HarddiskVolume1\\WINDOWS\\System32\\config\\") + hive));
+  }
+
+  MakePath(r.currentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
+}
+
+const simx::ResetHook registryReset(ResetRegistry);
+
+// ---- handles ------------------------------------------------------------------------------------
+// The predefined handles are 32-bit values sign-extended to the width of a pointer.
+bool IsPredefined(HKEY hKey) {
+  for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+                    HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA}) {
+    if (hKey == root) return true;
+  }
+  return false;
+}
+
+const char *PredefinedName(HKEY hKey) {
+  static const char *const names[] = {
+      "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+      "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
+  return names[static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey)) - 0x80000000u];
+}
+
+// The key behind a handle, with what it grants; false for a handle that is no key.
+// HKEY_CLASSES_ROOT is SOFTWARE\Classes and HKEY_CURRENT_CONFIG the current hardware profile;
+// HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA are no keys here.
+bool Resolve(HKEY hKey, OpenKey *out) {
+  Registry &r = registry();
+  if (IsPredefined(hKey)) {
+    KeyPtr key;
+    if (hKey == HKEY_LOCAL_MACHINE) key = r.machine;
+    if (hKey == HKEY_USERS) key = r.users;
+    if (hKey == HKEY_CURRENT_USER) key = r.currentUser;
+    if (hKey == HKEY_CLASSES_ROOT) key = MakePath(r.machine, "SOFTWARE\\Classes");
+    if (hKey == HKEY_CURRENT_CONFIG) {
+      key = MakePath(r.machine, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current");
+    }
+    if (!key) return false;
+    *out = OpenKey{key, KEY_ALL_ACCESS};
+    return true;
+  }
+  auto it = r.handles.find(reinterpret_cast<uintptr_t>(hKey));
+  if (it == r.handles.end()) return false;
+  *out = it->second;
+  return true;
+}
+
+std::string HandlePath(HKEY hKey) {
+  if (IsPredefined(hKey)) return PredefinedName(hKey);
+  OpenKey open;
+  return Resolve(hKey, &open) && !open.key->deleted ? FullPath(open.key) : "?";
+}
+
+HKEY NewKeyHandle(const KeyPtr &key, REGSAM access) {
+  Registry &r = registry();
+  uintptr_t value = r.nextHandle;
+  r.nextHandle += 4;
+  r.handles[value] = OpenKey{key, access};
+  return reinterpret_cast<HKEY>(value);
+}
+
+bool BackupSemantics(DWORD options) { return (options & REG_OPTION_BACKUP_RESTORE) != 0; }
+
+bool BackupOrRestoreEnabled() {
+  return sim::PrivilegeEnabled("SeBackupPrivilege") || sim::PrivilegeEnabled("SeRestorePrivilege");
+}
+
+// What opening `key` grants. With backup semantics the requested access is ignored: the backup
+// privilege grants reading, the restore privilege writing (RegCreateKeyEx,
+// REG_OPTION_BACKUP_RESTORE). The administrator may do anything outside SAM and SECURITY; those two
+// only open with backup semantics and one of the two privileges.
+LONG OpenAccess(const KeyPtr &key, DWORD options, REGSAM desired, REGSAM *granted) {
+  if (BackupSemantics(options)) {
+    if (Guarded(key) && !BackupOrRestoreEnabled()) return ERROR_ACCESS_DENIED;
+    *granted = (sim::PrivilegeEnabled("SeBackupPrivilege") ? KEY_READ : 0) |
+               (sim::PrivilegeEnabled("SeRestorePrivilege") ? KEY_WRITE | DELETE_ACCESS : 0);
+    return ERROR_SUCCESS;
+  }
+  if (Guarded(key)) return ERROR_ACCESS_DENIED;
+  *granted = desired;
+  return ERROR_SUCCESS;
+}
+
+// Creating a key below `parent`: never directly in \REGISTRY\MACHINE or \REGISTRY\USER, and in SAM
+// or SECURITY only with backup semantics and the restore privilege.
+LONG CreateAccess(const KeyPtr &parent, DWORD options) {
+  if (parent->container) return ERROR_ACCESS_DENIED;
+  if (Guarded(parent) &&
+      !(BackupSemantics(options) && sim::PrivilegeEnabled("SeRestorePrivilege"))) {
+    return ERROR_ACCESS_DENIED;
+  }
+  return ERROR_SUCCESS;
+}
+
+// Walks `subKey` from `from`; creates missing keys when `create`. A leading backslash is a bad
+// path, as NtCreateKey/NtOpenKey take it; doubled and trailing backslashes are passed over.
+LONG Walk(const KeyPtr &from, const char *subKey, bool create, DWORD options, KeyPtr *result,
+          bool *created) {
+  std::string path = subKey ? subKey : "";
+  if (!path.empty() && path[0] == '\\') return ERROR_BAD_PATHNAME;
+  std::vector<std::string> parts = SplitPath(path);
+  for (const auto &part : parts) {
+    if (part.size() > 255) return ERROR_INVALID_PARAMETER;
+  }
+  KeyPtr key = from;
+  if (created) *created = false;
+  for (const auto &part : parts) {
+    KeyPtr child = Child(key, part);
+    if (!child) {
+      if (!create) return ERROR_FILE_NOT_FOUND;
+      LONG access = CreateAccess(key, options);
+      if (access != ERROR_SUCCESS) return access;
+      child = AddChild(key, part);
+      child->isVolatile = key->isVolatile || (options & 1) != 0;  // REG_OPTION_VOLATILE
+      if (created) *created = true;
+    }
+    key = child;
+  }
+  *result = key;
+  return ERROR_SUCCESS;
+}
+
+// ---- control-path helpers -----------------------------------------------------------------------
+KeyPtr RootForControl(const std::string &name) {
+  Registry &r = registry();
+  std::string upper = simx::Upper(name);
+  if (upper == "HKEY_LOCAL_MACHINE" || upper == "HKLM") return r.machine;
+  if (upper == "HKEY_USERS" || upper == "HKU") return r.users;
+  if (upper == "HKEY_CURRENT_USER" || upper == "HKCU") return r.currentUser;
+  if (upper == "HKEY_CLASSES_ROOT") return MakePath(r.machine, "SOFTWARE\\Classes");
+  if (upper == "HKEY_CURRENT_CONFIG") {
+    return MakePath(r.machine, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current");
+  }
+  throw std::invalid_argument("unknown registry root in " + name);
+}
+
+KeyPtr ControlKey(const std::string &keyPath, bool create) {
+  size_t slash = keyPath.find('\\');
+  KeyPtr key = RootForControl(keyPath.substr(0, slash));
+  if (slash == std::string::npos) return key;
+  for (const auto &part : SplitPath(keyPath.substr(slash + 1))) {
+    KeyPtr child = Child(key, part);
+    if (!child && create) child = AddChild(key, part);
+    if (!child) return nullptr;
+    key = child;
+  }
+  return key;
+}
+
+// Volatile keys of a hive are not in its file; at a start the system builds them anew. Here they
+// are carried over from the hive that is replaced (the loaded-hive list).
+void CollectVolatile(const KeyPtr &key, const std::string &path,
+                     std::vector<std::pair<std::string, KeyPtr>> &out) {
+  for (const auto &child : key->children) {
+    const std::string childPath = path.empty() ? child->name : path + "\\" + child->name;
+    if (child->isVolatile) {
+      out.emplace_back(childPath, child);
+    } else {
+      CollectVolatile(child, childPath, out);
+    }
+  }
+}
+
+void PutInPlace(const Pending &pending) {
+  const KeyPtr &hive = pending.hive;
+  if (hive->deleted) return;
+  std::vector<std::pair<std::string, KeyPtr>> keep;
+  CollectVolatile(hive, "", keep);
+  for (const auto &child : hive->children) MarkDeleted(child);
+  for (auto &kept : keep) kept.second->deleted = false;
+  hive->values = pending.content->values;
+  hive->children = pending.content->children;
+  for (const auto &child : hive->children) child->parent = hive;
+  for (auto &kept : keep) {
+    size_t slash = kept.first.rfind('\\');
+    KeyPtr parent = slash == std::string::npos ? hive : MakePath(hive, kept.first.substr(0, slash));
+    auto &siblings = parent->children;
+    siblings.erase(
+        std::remove_if(siblings.begin(), siblings.end(),
+                       [&](const KeyPtr &k) { return SameName(k->name, kept.second->name); }),
+        siblings.end());
+    kept.second->parent = parent;
+    siblings.push_back(kept.second);
+  }
+}
+
+}  // namespace
+
+// ---- control -----------------------------------------------------------------------------------
+namespace sim {
+
+void LoadUserHive(const std::string &name, const std::string &deviceFile) {
+  Registry &r = registry();
+  KeyPtr hive = Child(r.users, name);
+  if (!hive) hive = AddHive(r.users, name);
+  hive->hiveRoot = true;
+  AddHiveListValue("\\REGISTRY\\USER\\" + name, deviceFile);
+}
+
+void AddHiveListValue(const std::string &valueName, const std::string &data) {
+  KeyPtr list = HiveListKey();
+  if (!list) throw std::logic_error("the loaded-hive list key was deleted");
+  PutValue(*list, valueName, REG_SZ, Sz(data));
+}
+
+void SetRegValue(const std::string &keyPath, const std::string &name, DWORD type,
+                 const std::string &data) {
+  PutValue(*ControlKey(keyPath, true), name, type, data);
+}
+
+void SetRegString(const std::string &keyPath, const std::string &name, const std::string &value) {
+  SetRegValue(keyPath, name, REG_SZ, Sz(value));
+}
+
+void SetRegDword(const std::string &keyPath, const std::string &name, DWORD value) {
+  SetRegValue(keyPath, name, REG_DWORD, Dword(value));
+}
+
+bool GetRegValue(const std::string &keyPath, const std::string &name, DWORD *type,
+                 std::string *data) {
+  KeyPtr key = ControlKey(keyPath, false);
+  Value *value = key ? FindValue(*key, name) : nullptr;
+  if (!value) return false;
+  if (type) *type = value->type;
+  if (data) *data = value->data;
+  return true;
+}
+
+bool RegKeyExists(const std::string &keyPath) { return ControlKey(keyPath, false) != nullptr; }
+
+void DeleteRegKey(const std::string &keyPath) {
+  KeyPtr key = ControlKey(keyPath, false);
+  KeyPtr parent = key ? key->parent.lock() : nullptr;
+  if (!parent) return;
+  auto &siblings = parent->children;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
+  MarkDeleted(key);
+}
+
+int OpenKeyCount() { return static_cast<int>(registry().handles.size()); }
+
+std::string HiveSnapshot(const std::string &keyPath) {
+  KeyPtr key = ControlKey(keyPath, false);
+  return key ? Serialize(*key) : "";
+}
+
+std::string HiveFileSnapshot(const std::string &file) {
+  std::string bytes;
+  if (simx::FsRead(file, &bytes) != ERROR_SUCCESS) return "";
+  KeyPtr tree = ParseHive(bytes);
+  return tree ? Serialize(*tree) : "";
+}
+
+std::string SavedDescriptor(const std::string &file) {
+  auto it = registry().descriptors.find(simx::Upper(file));
+  return it == registry().descriptors.end() ? "" : it->second;
+}
+
+std::vector<Replacement> Replacements() {
+  std::vector<Replacement> records;
+  for (const auto &pending : registry().pending) records.push_back(pending.record);
+  return records;
+}
+
+void Restart() {
+  Registry &r = registry();
+  for (const auto &pending : r.pending) PutInPlace(pending);
+  r.pending.clear();
+  simx::DisableAllPrivileges();
+}
+
+}  // namespace sim
+
+// ---- advapi32 -----------------------------------------------------------------------------------
+// Argument checks in the order of advapi32: result pointer (ERROR_BADKEY), reserved, then handle.
+LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                            DWORD dwOptions, REGSAM samDesired,
+                            LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                            LPDWORD lpdwDisposition) {
+  (void)lpClass;
+  (void)lpSecurityAttributes;
+  DWORD code;
+  bool fault = simx::Fault("RegCreateKeyExA", &code);
+  const std::string sub = lpSubKey ? lpSubKey : "";
+  simx::Log("RegCreateKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
+  if (fault) return static_cast<LONG>(code);
+  if (!phkResult) return ERROR_BADKEY;
+  if (Reserved) return ERROR_INVALID_PARAMETER;
+  OpenKey parent;
+  if (!Resolve(hKey, &parent)) return ERROR_INVALID_HANDLE;
+  if (parent.key->deleted) return ERROR_KEY_DELETED;
+  if (dwOptions & ~static_cast<DWORD>(REG_OPTION_BACKUP_RESTORE | 1)) {
+    return ERROR_CALL_NOT_IMPLEMENTED;  // links and other options are not modelled
+  }
+  KeyPtr key;
+  bool created = false;
+  LONG status = Walk(parent.key, lpSubKey, true, dwOptions, &key, &created);
+  if (status != ERROR_SUCCESS) return status;
+  REGSAM granted = 0;
+  status = OpenAccess(key, dwOptions, samDesired, &granted);
+  if (status != ERROR_SUCCESS) return status;
+  *phkResult = NewKeyHandle(key, granted);
+  if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+// A predefined key with no sub-key opens as itself, without any check (advapi32 does the same).
+LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                          PHKEY phkResult) {
+  DWORD code;
+  bool fault = simx::Fault("RegOpenKeyExA", &code);
+  const std::string sub = lpSubKey ? lpSubKey : "";
+  simx::Log("RegOpenKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
+  if (fault) return static_cast<LONG>(code);
+  if (phkResult && sub.empty() && IsPredefined(hKey)) {
+    *phkResult = hKey;
+    return ERROR_SUCCESS;
+  }
+  if (!phkResult) return ERROR_INVALID_PARAMETER;
+  *phkResult = nullptr;
+  OpenKey parent;
+  if (!Resolve(hKey, &parent)) return ERROR_INVALID_HANDLE;
+  if (parent.key->deleted) return ERROR_KEY_DELETED;
+  KeyPtr key;
+  LONG status = Walk(parent.key, lpSubKey, false, ulOptions, &key, nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  REGSAM granted = 0;
+  status = OpenAccess(key, ulOptions, samDesired, &granted);
+  if (status != ERROR_SUCCESS) return status;
+  *phkResult = NewKeyHandle(key, granted);
+  return ERROR_SUCCESS;
+}
+
+// Closing a predefined key succeeds and does nothing.
 LONG WINAPI RegCloseKey(HKEY hKey) {
-  return 120;
+  DWORD code;
+  bool fault = simx::Fault("RegCloseKey", &code);
+  simx::Log("RegCloseKey");
+  if (fault) return static_cast<LONG>(code);
+  if (!hKey) return ERROR_INVALID_HANDLE;
+  if (IsPredefined(hKey)) return ERROR_SUCCESS;
+  return registry().handles.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS
+                                                                     : ERROR_INVALID_HANDLE;
 }
+
+LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                           const BYTE *lpData, DWORD cbData) {
+  (void)Reserved;  // NtSetValueKey ignores it
+  DWORD code;
+  bool fault = simx::Fault("RegSetValueExA", &code);
+  simx::Log(std::string("RegSetValueExA ") + (lpValueName ? lpValueName : ""));
+  if (fault) return static_cast<LONG>(code);
+  if (!lpData && cbData) return ERROR_NOACCESS;
+  OpenKey open;
+  if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
+  if (open.key->deleted) return ERROR_KEY_DELETED;
+  if (!(open.access & KEY_SET_VALUE) || open.key->container) return ERROR_ACCESS_DENIED;
+  std::string data = cbData ? std::string(reinterpret_cast<const char *>(lpData), cbData) : "";
+  PutValue(*open.key, lpValueName ? lpValueName : "", dwType, data);
+  return ERROR_SUCCESS;
+}
+
+// Too small a buffer: ERROR_MORE_DATA with the size needed, the buffer untouched. A string that
+// fits with room to spare and lacks its NUL gets one, as Windows adds it.
+LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                             LPBYTE lpData, LPDWORD lpcbData) {
+  DWORD code;
+  if (simx::Fault("RegQueryValueExA", &code)) return static_cast<LONG>(code);
+  if ((lpData && !lpcbData) || lpReserved) return ERROR_INVALID_PARAMETER;
+  OpenKey open;
+  if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
+  if (open.key->deleted) return ERROR_KEY_DELETED;
+  if (!(open.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+  const Value *value = FindValue(*open.key, lpValueName ? lpValueName : "");
+  if (!value) return ERROR_FILE_NOT_FOUND;
+  const DWORD size = static_cast<DWORD>(value->data.size());
+  LONG status = ERROR_SUCCESS;
+  if (lpData) {
+    if (size > *lpcbData) {
+      status = ERROR_MORE_DATA;
+    } else {
+      std::memcpy(lpData, value->data.data(), size);
+      if (IsStringType(value->type) && size < *lpcbData && size > 0 && lpData[size - 1]) {
+        lpData[size] = 0;
+      }
+    }
+  }
+  if (lpType) *lpType = value->type;
+  if (lpcbData) *lpcbData = size;
+  return status;
+}
+
+// Values in creation order; ERROR_MORE_DATA when the data does not fit or the name does not fit
+// with its NUL (the count is in characters without the NUL); ERROR_NO_MORE_ITEMS after the last.
+LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                          LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+  DWORD code;
+  if (simx::Fault("RegEnumValueA", &code)) return static_cast<LONG>(code);
+  if ((lpData && !lpcbData) || lpReserved || !lpValueName || !lpcchValueName) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  OpenKey open;
+  if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
+  if (open.key->deleted) return ERROR_KEY_DELETED;
+  if (!(open.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+  if (dwIndex >= open.key->values.size()) return ERROR_NO_MORE_ITEMS;
+  const Value &value = open.key->values[dwIndex];
+  const DWORD size = static_cast<DWORD>(value.data.size());
+  LONG status = ERROR_SUCCESS;
+  if (lpData && size > *lpcbData) {
+    status = ERROR_MORE_DATA;
+  } else if (value.name.size() >= *lpcchValueName) {
+    status = ERROR_MORE_DATA;
+  } else {
+    std::memcpy(lpValueName, value.name.c_str(), value.name.size() + 1);
+    *lpcchValueName = static_cast<DWORD>(value.name.size());
+    if (lpData) {
+      std::memcpy(lpData, value.data.data(), size);
+      if (IsStringType(value.type) && size < *lpcbData && size > 0 && lpData[size - 1]) {
+        lpData[size] = 0;
+      }
+    }
+  }
+  if (lpType) *lpType = value.type;
+  if (lpcbData) *lpcbData = size;
+  return status;
+}
+
+namespace {
+
+// RegSaveKeyA and RegSaveKeyExA: advapi32 creates the file first (never over an existing one,
+// with the caller's security descriptor), then the kernel checks the backup privilege and writes.
+// A refused save therefore leaves an empty file behind.
+LONG SaveKey(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES sa, bool extended, DWORD flags) {
+  if (!lpFile || !*lpFile) return ERROR_INVALID_PARAMETER;
+  OpenKey open;
+  if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
+  if (extended && hKey == HKEY_CLASSES_ROOT) return ERROR_INVALID_PARAMETER;  // not supported
+  DWORD status = simx::FsCreateNew(lpFile, "");
+  if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
+  registry().descriptors[simx::Upper(lpFile)] =
+      simx::DescriptorText(sa ? sa->lpSecurityDescriptor : nullptr);
+  if (!sim::PrivilegeEnabled("SeBackupPrivilege")) return ERROR_PRIVILEGE_NOT_HELD;
+  if (open.key->deleted) return ERROR_KEY_DELETED;
+  if (open.key->container) return ERROR_INVALID_PARAMETER;  // \REGISTRY\MACHINE is no hive
+  if (extended) {
+    // One format flag; REG_NO_COMPRESSION only for the root of a hive.
+    if (flags != REG_STANDARD_FORMAT && flags != REG_LATEST_FORMAT && flags != REG_NO_COMPRESSION) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    if (flags == REG_NO_COMPRESSION && !open.key->hiveRoot) return ERROR_INVALID_PARAMETER;
+  }
+  return static_cast<LONG>(simx::FsWrite(lpFile, Serialize(*open.key)));
+}
+
+}  // namespace
+
 LONG WINAPI RegSaveKeyA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
-  return 120;
+  DWORD code;
+  bool fault = simx::Fault("RegSaveKeyA", &code);
+  simx::Log(std::string("RegSaveKeyA ") + (lpFile ? lpFile : ""));
+  if (fault) return static_cast<LONG>(code);
+  return SaveKey(hKey, lpFile, lpSecurityAttributes, false, 0);
 }
-LONG WINAPI RegSaveKeyExA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD Flags) {
-  return 120;
+
+LONG WINAPI RegSaveKeyExA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                          DWORD Flags) {
+  DWORD code;
+  bool fault = simx::Fault("RegSaveKeyExA", &code);
+  simx::Log(std::string("RegSaveKeyExA ") + (lpFile ? lpFile : ""));
+  if (fault) return static_cast<LONG>(code);
+  return SaveKey(hKey, lpFile, lpSecurityAttributes, true, Flags);
 }
+
+// The sub-key is created when missing and stands for the hive that holds it. The kernel needs the
+// restore privilege, reads and checks the new file (ERROR_BADDB when it is no hive file), keeps
+// the current hive under the old name (which must not exist yet) and puts the new file in place
+// at the next start.
 LONG WINAPI RegReplaceKeyA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpNewFile, LPCSTR lpOldFile) {
-  return 120;
-}
-LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE *lpData, DWORD cbData) {
-  return 120;
-}
-LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  return 120;
-}
-LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  return 120;
+  DWORD code;
+  bool fault = simx::Fault("RegReplaceKeyA", &code);
+  simx::Log(std::string("RegReplaceKeyA ") + (lpSubKey ? lpSubKey : "") + " " +
+            (lpNewFile ? lpNewFile : "") + " " + (lpOldFile ? lpOldFile : ""));
+  if (fault) return static_cast<LONG>(code);
+  OpenKey open;
+  if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
+  if (open.key->deleted) return ERROR_KEY_DELETED;
+  if (!lpNewFile || !lpOldFile) return ERROR_INVALID_PARAMETER;
+  KeyPtr key = open.key;
+  if (lpSubKey && *lpSubKey) {
+    // Created through the handle: it needs the right to create sub-keys.
+    KeyPtr existing;
+    LONG status = Walk(open.key, lpSubKey, false, 0, &existing, nullptr);
+    if (status == ERROR_FILE_NOT_FOUND) {
+      if (!(open.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+      status = Walk(open.key, lpSubKey, true, REG_OPTION_BACKUP_RESTORE, &existing, nullptr);
+    }
+    if (status != ERROR_SUCCESS) return status;
+    key = existing;
+  }
+  if (!sim::PrivilegeEnabled("SeRestorePrivilege")) return ERROR_PRIVILEGE_NOT_HELD;
+  KeyPtr hive = HiveRootOf(key);
+  if (!hive) return ERROR_INVALID_PARAMETER;  // no hive above the key (HKEY_LOCAL_MACHINE itself)
+  std::string bytes;
+  DWORD status = simx::FsRead(lpNewFile, &bytes);
+  if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
+  KeyPtr content = ParseHive(bytes);
+  if (!content) return ERROR_BADDB;
+  if (simx::FsExists(lpOldFile)) return ERROR_ALREADY_EXISTS;
+  status = simx::FsCreateNew(lpOldFile, Serialize(*hive));
+  if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
+  registry().pending.push_back(
+      Pending{sim::Replacement{FullPath(hive), lpNewFile, lpOldFile}, hive, content});
+  return ERROR_SUCCESS;
 }
