@@ -1,0 +1,60 @@
+// Registering a staged hive file to replace a loaded hive at the next start.
+#include "services/hive_replace.h"
+
+#include "services/file_helpers.h"
+#include "services/hive_save.h"
+#include "services/key_path.h"
+#include "services/privileges.h"
+#include "services/text_ops.h"
+
+namespace {
+
+// Sub-key, new and old path travel in fixed fields of 254 characters (255 bytes with the NUL).
+const size_t kField = 255;
+
+const char *const kRestoreHint =
+    "\r\n\r\nStellen Sie Ihre Registry bitte "
+    "in der Wiederherstellungskonsole über die Batchdatei ConsoleBackup.BAT aus dem "
+    "Backup-Verzeichnis wieder her.";
+
+}  // namespace
+
+// The operating system keeps the current hive file under the old name and puts the new one in
+// place at the next start. RegReplaceKeyA gets the sub-key again: a sub-key that is no hive root
+// stands for the hive that holds it, which is the hive opened here.
+LONG ReplaceHive(const std::string &keyPath, const std::string &newName,
+                 const std::string &oldName) {
+  const std::string configFolder = EnvironmentValue("systemroot") + "\\System32\\config";
+  // A rejected key path (its own box was shown) must neither delete a file nor reach the registry
+  // with the root of an earlier parse.
+  std::string subKey = keyPath;
+  if (!ParseKeyPath(subKey, g_parsedRoot)) return -99999;
+  const std::string newPath = configFolder + "\\" + newName;
+  const std::string oldPath = configFolder + "\\" + oldName;
+
+  // A cut field would name another key or file: nothing is deleted, nothing registered.
+  if (!FitsBuffer(subKey, kField) || !FitsBuffer(newPath, kField) || !FitsBuffer(oldPath, kField)) {
+    ShowRegistryError(ERROR_FILENAME_EXCED_RANGE, newPath, "RegReplaceKey", kRestoreHint);
+    return -1;
+  }
+
+  if (PathExists(oldPath) == 1) DeleteFiles(oldPath);
+  EnablePrivilege("SeBackupPrivilege");
+  EnablePrivilege("SeRestorePrivilege");
+  EnablePrivilege("SeTakeOwnershipPrivilege");
+  EnablePrivilege("SeDebugPrivilege");
+  if (!g_parsedRoot) return -99999;
+
+  char noClass[] = "";
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  LONG status = RegCreateKeyExA(g_parsedRoot, subKey.c_str(), 0, noClass, REG_OPTION_BACKUP_RESTORE,
+                                KEY_ALL_ACCESS, nullptr, &key, &disposition);
+  if (status != ERROR_SUCCESS) {
+    ShowRegistryError(status, newName, "RegCreateKeyEx");
+    return -1;
+  }
+  status = RegReplaceKeyA(key, subKey.c_str(), newPath.c_str(), oldPath.c_str());
+  if (status != ERROR_SUCCESS) ShowRegistryError(status, newPath, "RegReplaceKey", kRestoreHint);
+  return RegCloseKey(key);
+}

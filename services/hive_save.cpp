@@ -1,0 +1,92 @@
+// Writing one registry key, with everything below it, into a hive file.
+#include "services/hive_save.h"
+
+#include "services/key_path.h"
+#include "services/privileges.h"
+#include "services/text_ops.h"
+
+namespace {
+
+// Hive files of SAM, SECURITY and SYSTEM hold password hashes and secrets: they are written
+// readable by SYSTEM and the Administrators only, whatever the chosen folder would pass on.
+const char *const kHiveFileAccess = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+
+// Sub-key and target path are handed to the registry in buffers of 256 bytes.
+const size_t kNameBuffer = 256;
+
+typedef LONG(WINAPI *RegSaveKeyExFunction)(HKEY, LPCSTR, LPSECURITY_ATTRIBUTES, DWORD);
+
+// RegSaveKeyExA where the system has it (looked up on every call), else the plain save only. A
+// failed attempt may leave a partial file: it is removed before the next attempt and at the end.
+LONG SaveOpenKey(HKEY key, const std::string &targetFile, LPSECURITY_ATTRIBUTES attributes) {
+  HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
+  FARPROC proc = advapi ? GetProcAddress(advapi, "RegSaveKeyExA") : nullptr;
+  auto saveEx = reinterpret_cast<RegSaveKeyExFunction>(reinterpret_cast<void *>(proc));
+  LONG status = ERROR_SUCCESS;
+  if (saveEx) {
+    status = saveEx(key, targetFile.c_str(), attributes, REG_NO_COMPRESSION);
+    if (status != ERROR_SUCCESS) {
+      DeleteFiles(targetFile);
+      status = RegSaveKeyA(key, targetFile.c_str(), attributes);
+      if (status != ERROR_SUCCESS) DeleteFiles(targetFile);
+    }
+    RegCloseKey(key);
+  } else {
+    status = RegSaveKeyA(key, targetFile.c_str(), attributes);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) DeleteFiles(targetFile);
+  }
+  if (advapi) FreeLibrary(advapi);
+  return status;
+}
+
+}  // namespace
+
+void ShowRegistryError(LONG code, const std::string &file, const std::string &operation,
+                       const std::string &tail) {
+  const std::string text = "Fehlernummer: " + NumberText(code) + " in Datei " + file + tail;
+  MessageBoxA(nullptr, text.c_str(), ("Fehler in " + operation).c_str(),
+              MB_OK | MB_ICONEXCLAMATION);
+}
+
+LONG SaveHive(const std::string &keyPath, const std::string &targetFile) {
+  // A rejected key path (its own box was shown) must not reach the registry with the root of an
+  // earlier parse.
+  std::string subKey = keyPath;
+  if (!ParseKeyPath(subKey, g_parsedRoot)) return 0;
+  EnablePrivilege("SeBackupPrivilege");
+  EnablePrivilege("SeTakeOwnershipPrivilege");
+  EnablePrivilege("SeDebugPrivilege");
+  if (!g_parsedRoot) return 0;
+
+  // A cut sub-key or path would name another key or file: neither is used.
+  if (!FitsBuffer(subKey, kNameBuffer) || !FitsBuffer(targetFile, kNameBuffer)) {
+    ShowRegistryError(ERROR_FILENAME_EXCED_RANGE, targetFile, "RegSaveKey");
+    return ERROR_FILENAME_EXCED_RANGE;
+  }
+
+  char noClass[] = "";
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  LONG status = RegCreateKeyExA(g_parsedRoot, subKey.c_str(), 0, noClass, REG_OPTION_BACKUP_RESTORE,
+                                KEY_ALL_ACCESS, nullptr, &key, &disposition);
+  if (status != ERROR_SUCCESS) {
+    ShowRegistryError(status, targetFile, "RegCreateKeyEx");
+    return -1;
+  }
+
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kHiveFileAccess, SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    // Without the descriptor the file would be readable by whoever the folder lets in.
+    status = static_cast<LONG>(GetLastError());
+    RegCloseKey(key);
+    ShowRegistryError(status, targetFile, "RegSaveKey");
+    return status;
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  status = SaveOpenKey(key, targetFile, &attributes);
+  LocalFree(descriptor);
+  if (status != ERROR_SUCCESS) ShowRegistryError(status, targetFile, "RegSaveKey");
+  return status;
+}
