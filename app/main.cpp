@@ -1,3 +1,40 @@
-// STUB process entry, replaced by the start-up code.
+// The process entry: COM and the common controls for the one user-interface thread, then the main
+// window until it is gone. Arguments and the show state are ignored; the exit code is always 0.
 #include "platform.h"
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+
+#include "app/main_window.h"
+#include "services/text_ops.h"
+
+namespace {
+
+typedef BOOL(WINAPI *InitCommonControlsExProc)(const INITCOMMONCONTROLSEX *);
+
+// InitCommonControlsEx is looked up at run time (older comctl32 lacks it); InitCommonControls is
+// imported directly, which also keeps comctl32 and its window classes loaded after FreeLibrary.
+void InitControls() {
+  HMODULE comctl = LoadLibraryA("COMCTL32.DLL");
+  if (!comctl) return;
+  FARPROC proc = GetProcAddress(comctl, "InitCommonControlsEx");
+  if (proc) {
+    INITCOMMONCONTROLSEX init{};
+    init.dwSize = sizeof init;
+    init.dwICC = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_INTERNET_CLASSES;
+    // Through void(*)() so that GCC's -Wcast-function-type accepts the cast from FARPROC.
+    reinterpret_cast<InitCommonControlsExProc>(reinterpret_cast<void (*)()>(proc))(&init);
+  } else {
+    InitCommonControls();
+  }
+  FreeLibrary(comctl);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  ReadEnvironmentBlock();  // the environment is read once, at start
+  CoInitialize(nullptr);
+  SetMainInstance(GetModuleHandleA(nullptr));
+  InitControls();
+  ShowMainWindow(nullptr);
+  CoUninitialize();
+  return 0;
+}

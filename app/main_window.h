@@ -5,7 +5,17 @@
 
 #include "platform.h"
 
+// The instance the window and its banner come from; without it GetModuleHandleA(NULL) is used.
+void SetMainInstance(HINSTANCE instance);
+
+// Builds the hidden main window with its controls and initial state (folder field, restore button,
+// progress bar at 0). nullptr when the window cannot be created.
+HWND CreateMainWindow(HWND owner);
+
+// Builds the window, shows it and runs it until it is destroyed; returns its end value (0).
 int ShowMainWindow(HWND owner);
+
 void SetProgress(HWND mainWindow, int controlId, int position);
+
 // Enables "Wiederherstellen" exactly when folder holds SOFTWARE, SYSTEM and SAM.
 void ApplyRestoreAvailability(HWND mainWindow, const std::string &folder);

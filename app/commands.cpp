@@ -1,0 +1,127 @@
+// The main window's callback: turns the clicks on its buttons and its date check box into actions.
+#include "app/commands.h"
+
+#include <string>
+
+#include "app/control_ids.h"
+#include "app/folder_picker.h"
+#include "app/main_window.h"
+#include "services/privileges.h"
+#include "services/text_ops.h"
+#include "workflows/backup.h"
+#include "workflows/restore.h"
+#include "workflows/run_window.h"
+
+namespace {
+
+const char kBackupDone[] = "Sicherung fertig";
+const char kRestoreDone[] = "Wiederherstellung fertig";
+const char kRestoreQuestion[] = "Möchten Sie die Registry wirklich wiederherstellen?";
+const char kRestoreCaption[] = "Registry wiederherstellen";
+const char kRestartQuestion[] = "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?";
+const char kRestartCaption[] = "Fertig";
+const WORD kFromAccelerator = 1;
+
+bool DateBoxChecked(HWND window) {
+  return SendMessageA(GetDlgItem(window, IDC_DATEFOLDER), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetFolderField(HWND window, const std::string &text) {
+  SetWindowTextA(GetDlgItem(window, IDC_FOLDER), text.c_str());
+}
+
+// folder + "\" + today's date folder, with each pair of backslashes folded into one, so that a
+// drive root ("C:\") gets a single backslash before the date. The leading pair of a network path
+// (\\server\share) is kept: folding it would turn the path into one on the current drive.
+std::string WithDateFolder(const std::string &folder) {
+  std::string joined = folder + "\\" + DateText();
+  std::string prefix;
+  if (joined.compare(0, 2, "\\\\") == 0) {
+    prefix = "\\\\";
+    joined.erase(0, 2);
+  }
+  return prefix + ReplaceText("\\\\", "\\", joined);
+}
+
+// Cuts the text before the backslash that precedes the first occurrence of today's date folder;
+// a drive left as "C:" gets its backslash back. A text without today's date stays as it is.
+std::string WithoutDateFolder(const std::string &folder) {
+  int position = SearchText(1, folder, DateText());
+  if (position == 0) return folder;
+  std::string cut = position > 1 ? folder.substr(0, static_cast<size_t>(position - 2)) : folder;
+  if (cut.size() == 2) cut += "\\";
+  return cut;
+}
+
+void Browse(HWND window) {
+  bool withDate = DateBoxChecked(window);  // read before the picker is shown
+  std::string folder = BrowseForBackupFolder(window);
+  SetFolderField(window, withDate ? WithDateFolder(folder) : folder);
+}
+
+void DateBoxChanged(HWND window) {
+  std::string folder = ReadFolderField(window);
+  folder = DateBoxChecked(window) ? WithDateFolder(folder) : WithoutDateFolder(folder);
+  SetFolderField(window, folder);
+  ApplyRestoreAvailability(window, folder);
+}
+
+void Backup(HWND window) {
+  RunBackup(window);
+  SetStatus(window, kBackupDone);
+}
+
+// The two questions are owned by the main window, so that it takes no clicks while they are open.
+void Restore(HWND window) {
+  if (MessageBoxA(window, kRestoreQuestion, kRestoreCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  RunRestore(window);
+  SetStatus(window, kRestoreDone);
+  if (MessageBoxA(window, kRestartQuestion, kRestartCaption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
+  EnablePrivilege("SeShutdownPrivilege");
+  ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0);
+}
+
+void Quit(HWND window) { DestroyWindow(window); }
+
+void HandleCommand(HWND window, int id, WORD code) {
+  bool clicked = code == BN_CLICKED || code == kFromAccelerator;
+  switch (id) {
+    case IDC_BROWSE:
+      if (clicked) Browse(window);
+      break;
+    case IDC_BACKUP:
+      if (clicked) Backup(window);
+      break;
+    case IDC_RESTORE:
+      if (clicked) Restore(window);
+      break;
+    case IDC_QUIT:
+      if (clicked) Quit(window);
+      break;
+    case IDC_DATEFOLDER:
+      DateBoxChanged(window);
+      break;
+    default:  // the progress bar, status line, folder field, IDOK (Enter) and IDCANCEL (Escape)
+      break;
+  }
+}
+
+}  // namespace
+
+// Returns 0 for every message, so the default dialog processing always follows.
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  (void)lParam;
+  switch (message) {
+    case WM_COMMAND:
+      HandleCommand(window, LOWORD(wParam), HIWORD(wParam));
+      break;
+    case WM_CLOSE:
+      // A system close request ends the window like "Quit"; left to the default processing it
+      // would only become IDCANCEL, which does nothing.
+      Quit(window);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
