@@ -31,10 +31,10 @@ void InitControls() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   ReadEnvironmentBlock();  // the environment is read once, at start
-  CoInitialize(nullptr);
+  HRESULT com = CoInitialize(nullptr);
   SetMainInstance(GetModuleHandleA(nullptr));
   InitControls();
   ShowMainWindow(nullptr);
-  CoUninitialize();
+  if (SUCCEEDED(com)) CoUninitialize();  // only a successful CoInitialize is to be balanced
   return 0;
 }

@@ -498,6 +498,7 @@ typedef struct _browseinfoA {
 #define S_OK ((HRESULT)0)
 #define S_FALSE ((HRESULT)1)
 #define E_INVALIDARG ((HRESULT)0x80070057L)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 
 HRESULT WINAPI CoInitialize(LPVOID pvReserved);
 void WINAPI CoUninitialize(void);

@@ -1,0 +1,108 @@
+// Start-up: COM, the common controls with and without InitCommonControlsEx, the window run to its
+// end, and exit code 0 whatever the arguments and whatever failed.
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/control_ids.h"
+#include "window_fixture.h"
+
+namespace {
+
+// The start-up and shutdown lines of the call log, in order.
+std::vector<std::string> StartupCalls() {
+  static const std::set<std::string> kPrefixes = {
+      "CoInitialize", "CoUninitialize", "LoadLibraryA", "GetProcAddress", "InitCommonControls",
+      "InitCommonControlsEx", "FreeLibrary", "CreateDialogIndirectParamA", "ShowWindow", "DestroyWindow"};
+  std::vector<std::string> calls;
+  for (const std::string &line : sim::CallLog()) {
+    std::string first = line.substr(0, line.find(' '));
+    if (kPrefixes.count(first)) calls.push_back(line);
+  }
+  return calls;
+}
+
+int Start(const char *commandLine = "", int show = SW_SHOWNORMAL) {
+  return WinMain(sim::ProgramInstance(), nullptr, const_cast<LPSTR>(commandLine), show);
+}
+
+using StartupTest = WindowTest;
+
+TEST_F(StartupTest, CommonControlsAreInitialisedOnceWhicheverWayComctlAllows) {
+  struct Row {
+    const char *name;
+    bool withoutExport;
+    bool loadFails;
+    std::vector<std::string> calls;
+    bool progressBar;
+  };
+  const Row rows[] = {
+      {"InitCommonControlsEx exported", false, false,
+       {"CoInitialize", "LoadLibraryA COMCTL32.DLL", "GetProcAddress InitCommonControlsEx",
+        "InitCommonControlsEx 8 0x9FF", "FreeLibrary", "CreateDialogIndirectParamA", "ShowWindow 0 5",
+        "DestroyWindow 0", "CoUninitialize"},
+       true},
+      {"no InitCommonControlsEx: the fallback", true, false,
+       {"CoInitialize", "LoadLibraryA COMCTL32.DLL", "GetProcAddress InitCommonControlsEx", "InitCommonControls",
+        "FreeLibrary", "CreateDialogIndirectParamA", "ShowWindow 0 5", "DestroyWindow 0", "CoUninitialize"},
+       true},
+      {"comctl32 cannot be loaded: no initialisation at all", false, true,
+       {"CoInitialize", "CreateDialogIndirectParamA", "ShowWindow 0 5", "DestroyWindow 0", "CoUninitialize"},
+       false},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::Reset();
+    if (row.withoutExport) sim::RemoveExport("COMCTL32.DLL", "InitCommonControlsEx");
+    if (row.loadFails) sim::FailCall("LoadLibraryA", ERROR_MOD_NOT_FOUND);
+    bool progressBar = false;
+    sim::UserDo([&progressBar]() { progressBar = sim::Control(IDC_PROGRESS) != nullptr; });
+    sim::UserClick(IDC_QUIT);
+    EXPECT_EQ(Start(), 0);
+    EXPECT_EQ(StartupCalls(), row.calls);
+    EXPECT_EQ(progressBar, row.progressBar) << "a control of an unregistered class is simply missing";
+    EXPECT_EQ(sim::LoadedModuleCount(), 0);
+    EXPECT_EQ(sim::ComInitCount(), 0);
+    EXPECT_EQ(sim::ImageLoads().at(0).instance, sim::ProgramInstance());
+  }
+}
+
+TEST_F(StartupTest, ArgumentsAndShowStateChangeNothing) {
+  struct Row {
+    const char *name;
+    const char *commandLine;
+    int show;
+  };
+  const Row rows[] = {
+      {"no arguments", "", SW_SHOWNORMAL},
+      {"arguments", "/restore D:\\Sicherung --quiet", SW_SHOWNORMAL},
+      {"started hidden", "x", SW_HIDE},
+  };
+  std::vector<std::string> first;
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::Reset();
+    sim::UserClick(IDC_QUIT);
+    EXPECT_EQ(Start(row.commandLine, row.show), 0);
+    if (first.empty()) first = sim::CallLog();
+    EXPECT_EQ(sim::CallLog(), first);
+  }
+}
+
+TEST_F(StartupTest, ExitCodeIsZeroEvenWhenNothingWorks) {
+  sim::FailCall("CoInitialize", static_cast<DWORD>(0x8007000E));  // E_OUTOFMEMORY
+  sim::FailCall("LoadLibraryA", ERROR_NOT_ENOUGH_MEMORY);
+  sim::FailCall("CreateDialogIndirectParamA", ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(Start(), 0);
+  EXPECT_EQ(sim::CallCount("CoUninitialize"), 0) << "only a successful CoInitialize is balanced";
+  EXPECT_EQ(sim::CallCount("GetMessageA"), 0);
+}
+
+TEST_F(StartupTest, SystemCloseRequestEndsTheProgramLikeQuit) {
+  sim::UserSysClose();
+  EXPECT_EQ(Start(), 0);
+  EXPECT_FALSE(IsWindow(sim::MainWindow()));
+  EXPECT_EQ(sim::ComInitCount(), 0);
+}
+
+}  // namespace
