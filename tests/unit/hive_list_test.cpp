@@ -71,7 +71,7 @@ TEST_F(HiveListTest, MapToDrivePath) {
        {"c:\\Profiles\\u1\\hivefile"}},
       {"no drive matches", {}, "\\Device\\HarddiskVolume7\\x", {}},
       {"device twice", {}, "\\Device\\HarddiskVolume1\\a\\Device\\HarddiskVolume1",
-       {"c:\\a\\c:"}},
+       {"c:\\ac:"}},
       {"case counts", {}, "\\device\\harddiskvolume1\\x", {}},
       // The shorter name is a prefix of the longer: its letter, first in the alphabet, matches.
       {"prefix device names", {{'d', "\\Device\\HarddiskVolume10"}},
