@@ -940,6 +940,13 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
       lpMsg->message = WM_QUIT;
       return 0;
     }
+    // An action that queued nothing (a test callback, an ignored click) still wakes the loop, as
+    // any input would, so that it can see that its window is gone.
+    if (s.queue.empty()) {
+      *lpMsg = MSG{};
+      lpMsg->message = WM_NULL;
+      return TRUE;
+    }
   }
 }
 

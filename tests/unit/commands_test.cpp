@@ -1,0 +1,218 @@
+// Command handling through the real modal loop, driven by the scripted user: the browse button
+// with and without the date check box, the check box on its own, backup, restore with its two
+// questions and the restart, the keys that do nothing, and quitting.
+#include <string>
+#include <vector>
+
+#include "app/control_ids.h"
+#include "app/main_window.h"
+#include "window_fixture.h"
+
+namespace {
+
+const char kToday[] = "12-08-2026";  // the simulated clock's 8 December 2026
+const char kRestoreQuestion[] = "M\xF6" "chten Sie die Registry wirklich wiederherstellen?";
+const char kRestartQuestion[] =
+    "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?";
+
+class CommandsTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    Prepare("C:\\Users\\admin");
+  }
+
+  // The machine after start-up: D:\Data is empty, D:\Sicherung holds a backup set whose hive files
+  // the registry accepts as replacements.
+  void Prepare(const std::string &currentFolder) {
+    sim::Reset();
+    InitCommonControls();
+    CoInitialize(nullptr);
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::MakeFolders("D:\\Data");
+    for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+      sim::PutFile(std::string("D:\\Sicherung\\") + hive, sim::HiveSnapshot(std::string("HKEY_LOCAL_MACHINE\\") + hive));
+    }
+    sim::MakeFolders(currentFolder);
+    sim::SetCurrentDirectory(currentFolder);
+  }
+
+  static void Run() { EXPECT_EQ(ShowMainWindow(nullptr), 0); }
+};
+
+TEST_F(CommandsTest, BrowsePutsTheChosenFolderIntoTheFieldWithOrWithoutTheDate) {
+  struct Row {
+    const char *name;
+    bool dateBox;
+    const char *answer;  // nullptr: cancelled
+    std::string field;
+    bool restore;
+  };
+  const Row rows[] = {
+      {"folder", false, "D:\\Data", "D:\\Data", false},
+      {"folder with the date", true, "D:\\Data", std::string("D:\\Data\\") + kToday, false},
+      {"drive root", false, "D:\\", "D:\\", false},
+      {"drive root with the date: one backslash", true, "D:\\", std::string("D:\\") + kToday, false},
+      // The button follows the chosen folder, not its date sub-folder.
+      {"backup set with the date", true, "D:\\Sicherung", std::string("D:\\Sicherung\\") + kToday, true},
+      {"cancel with the date", true, nullptr, std::string("C:\\Users\\admin\\") + kToday, false},
+      {"network share with the date keeps its leading backslashes", true, "\\\\server\\share",
+       std::string("\\\\server\\share\\") + kToday, false},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    Prepare("C:\\Users\\admin");
+    if (row.dateBox) sim::UserClick(IDC_DATEFOLDER);
+    sim::UserClick(IDC_BROWSE);
+    if (row.answer) {
+      sim::AnswerFolderDialog(row.answer);
+    } else {
+      sim::CancelFolderDialog();
+    }
+    sim::UserClick(IDC_QUIT);
+    Run();
+    EXPECT_EQ(sim::ControlText(IDC_FOLDER), row.field);
+    EXPECT_EQ(sim::ControlEnabled(IDC_RESTORE), row.restore);
+    EXPECT_EQ(sim::ControlChecked(IDC_DATEFOLDER), row.dateBox);
+  }
+}
+
+TEST_F(CommandsTest, DateBoxAddsAndRemovesTodaysDateFolder) {
+  struct Row {
+    const char *name;
+    const char *currentFolder;
+    std::vector<std::string> steps;  // "click" on the date box or "midnight"
+    std::vector<std::string> field;  // every text the field was given
+  };
+  const std::string today = kToday;
+  const Row rows[] = {
+      {"check and uncheck on the same day", "C:\\Users\\admin", {"click", "click"},
+       {"C:\\Users\\admin\\" + today, "C:\\Users\\admin"}},
+      {"drive root: C: gets its backslash back", "D:\\", {"click", "click"}, {"D:\\" + today, "D:\\"}},
+      {"unchecked after midnight: the old date stays, the new one is appended", "C:\\Users\\admin",
+       {"click", "midnight", "click", "click"},
+       {"C:\\Users\\admin\\" + today, "C:\\Users\\admin\\" + today,
+        "C:\\Users\\admin\\" + today + "\\12-09-2026"}},
+      {"today's date already in the folder: cut before its first occurrence", "D:\\Backups\\12-08-2026",
+       {"click", "click"}, {"D:\\Backups\\12-08-2026\\" + today, "D:\\Backups"}},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    Prepare(row.currentFolder);
+    for (const std::string &step : row.steps) {
+      if (step == "click") sim::UserClick(IDC_DATEFOLDER);
+      if (step == "midnight") sim::UserDo([]() { sim::SetLocalTime(2026, 12, 9, 0, 0, 1); });
+    }
+    sim::UserClick(IDC_QUIT);
+    Run();
+    EXPECT_EQ(sim::TextHistory(IDC_FOLDER), row.field);
+  }
+}
+
+TEST_F(CommandsTest, DateBoxAppliesTheRestoreTestToTheNewFolder) {
+  Prepare("D:\\Sicherung");
+  std::vector<bool> restore;
+  auto note = [&restore]() { restore.push_back(sim::ControlEnabled(IDC_RESTORE)); };
+  sim::UserDo(note);
+  sim::UserClick(IDC_DATEFOLDER);
+  sim::UserDo(note);
+  sim::UserClick(IDC_DATEFOLDER);
+  sim::UserDo(note);
+  sim::UserClick(IDC_QUIT);
+  Run();
+  EXPECT_EQ(restore, (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(CommandsTest, BackupEndsWithItsStatusTextEvenWhenEveryHiveFailed) {
+  sim::MakeFolders("D:\\Gesperrt");
+  sim::DenyWrites("D:\\Gesperrt");
+  sim::UserClick(IDC_BROWSE);
+  sim::AnswerFolderDialog("D:\\Gesperrt");
+  sim::UserClick(IDC_BACKUP);
+  sim::UserClick(IDC_QUIT);
+  sim::AnswerMessageBox(IDOK, 4);  // one box per machine hive
+  Run();
+  ASSERT_EQ(sim::MessageBoxes().size(), 4u);
+  for (const auto &box : sim::MessageBoxes()) EXPECT_EQ(box.caption.rfind("Fehler in ", 0), 0u) << box.caption;
+  std::vector<std::string> status = sim::TextHistory(IDC_STATUS);
+  ASSERT_GE(status.size(), 2u);
+  EXPECT_EQ(status[status.size() - 2], "");  // the run's own last text
+  EXPECT_EQ(status.back(), "Sicherung fertig");
+  for (int id : {IDC_BROWSE, IDC_BACKUP, IDC_RESTORE, IDC_QUIT}) EXPECT_TRUE(sim::ControlEnabled(id)) << id;
+}
+
+TEST_F(CommandsTest, RestoreAsksFirstAndOffersTheRestartAfterwards) {
+  struct Row {
+    const char *name;
+    std::vector<int> answers;
+    bool restored;
+    bool restart;
+  };
+  const Row rows[] = {
+      {"No to the restore question changes nothing", {IDNO}, false, false},
+      {"Yes, then No to the restart", {IDYES, IDNO}, true, false},
+      {"Yes and Yes: the forced reboot", {IDYES, IDYES}, true, true},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    Prepare("D:\\Sicherung");
+    for (int answer : row.answers) sim::AnswerMessageBox(answer);
+    bool openAfterwards = false;
+    sim::UserClick(IDC_RESTORE);
+    sim::UserDo([&openAfterwards]() { openAfterwards = IsWindow(sim::MainWindow()) != FALSE; });
+    sim::UserClick(IDC_QUIT);
+    Run();
+    EXPECT_TRUE(openAfterwards);
+
+    const auto &boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), row.answers.size());
+    EXPECT_EQ(boxes[0].text, kRestoreQuestion);
+    EXPECT_EQ(boxes[0].caption, "Registry wiederherstellen");
+    EXPECT_EQ(boxes[0].style, 0x24u);
+    EXPECT_EQ(boxes[0].owner, sim::MainWindow()) << "owned, so the window takes no clicks meanwhile";
+    if (boxes.size() > 1) {
+      EXPECT_EQ(boxes[1].text, kRestartQuestion);
+      EXPECT_EQ(boxes[1].caption, "Fertig");
+      EXPECT_EQ(boxes[1].style, 0x44u);
+    }
+    EXPECT_EQ(sim::Replacements().size(), row.restored ? 4u : 0u);
+    std::vector<std::string> status = sim::TextHistory(IDC_STATUS);
+    if (row.restored) {
+      ASSERT_FALSE(status.empty());
+      EXPECT_EQ(status.back(), "Wiederherstellung fertig");
+    } else {
+      EXPECT_TRUE(status.empty());
+    }
+
+    ASSERT_EQ(sim::ExitRequests().size(), row.restart ? 1u : 0u);
+    if (row.restart) {
+      EXPECT_EQ(sim::ExitRequests()[0].flags, static_cast<UINT>(EWX_REBOOT | EWX_FORCE));
+      EXPECT_EQ(sim::ExitRequests()[0].reason, 0u);
+      EXPECT_EQ(sim::ExitRequests()[0].result, TRUE) << "the shutdown privilege was enabled first";
+    }
+  }
+}
+
+TEST_F(CommandsTest, EscapeEnterAndOtherNotificationsDoNothing) {
+  std::vector<bool> alive;
+  HWND window = nullptr;
+  auto note = [&]() {
+    window = sim::MainWindow();
+    alive.push_back(IsWindow(window) != FALSE);
+  };
+  sim::UserKey(VK_ESCAPE);
+  sim::UserKey(VK_RETURN);
+  sim::UserDo(note);
+  // A double-click notification of "Quit" is not acted on; code 1 (an accelerator) is.
+  sim::UserDo([&]() { SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_QUIT, 5), 0); });
+  sim::UserDo(note);
+  sim::UserDo([&]() { SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_QUIT, 1), 0); });
+  Run();
+  EXPECT_EQ(alive, (std::vector<bool>{true, true}));
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+  EXPECT_TRUE(sim::FolderDialogs().empty());
+  EXPECT_EQ(sim::TextHistory(IDC_FOLDER), std::vector<std::string>{});
+}
+
+}  // namespace
