@@ -175,9 +175,10 @@ program_ended() {
 
 # Saves the main window as NAME.png with the test's output and prints where it is. The window's
 # rectangle comes from the client; the picture is cut from the whole (virtual desktop) screen.
+# With "screen" as the second argument the whole screen is kept (a box beside the window).
 e2e_screenshot() {
-  local name=$1 file="$E2E_OUT/$1.png" rect
-  rect=$(client_value rect 2>/dev/null) || rect=""
+  local name=$1 file="$E2E_OUT/$1.png" rect=""
+  [ "${2:-}" = screen ] || rect=$(client_value rect 2>/dev/null) || rect=""
   if [ -n "$rect" ]; then
     import -display "$DISPLAY" -window root -crop "$rect" +repage "$file"
   else

@@ -50,6 +50,10 @@ expect 1003 text="$folder"
 # After the cancelled dialog the button follows the current directory, which holds a set now.
 expect 1006 enabled=1
 click 1006
+SCRIPT
+e2e_screenshot restore_question screen
+client - <<SCRIPT
+window
 box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes,no no
 expect 1002 text="Sicherung fertig"
 nobox

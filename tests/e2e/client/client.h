@@ -28,6 +28,7 @@ struct StepFailure {
 struct Target {
   HWND main = nullptr;
   DWORD processId = 0;
+  DWORD threadId = 0;
   HANDLE process = nullptr;
 };
 

@@ -33,7 +33,7 @@ HWND WaitForMainWindow(Target &target, DWORD timeoutMs) {
     HWND window = FindWindowA(nullptr, kCaption);
     if (window && IsWindowVisible(window)) {
       target.main = window;
-      GetWindowThreadProcessId(window, &target.processId);
+      target.threadId = GetWindowThreadProcessId(window, &target.processId);
       if (!target.process)
         target.process =
             OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, target.processId);
@@ -101,11 +101,15 @@ void FailOnUnexpectedDialog(const Target &target) {
 }
 
 void Click(const Target &target, HWND control) {
-  // Sent without waiting, as a click arrives: a sent message is handled before anything the client
-  // asks afterwards, and the click may open a modal box that the client must be free to answer.
+  // Sent without waiting, so that it is handled before anything the client asks afterwards, and so
+  // that a modal box it opens leaves the client free to answer.
   if (!SendNotifyMessageA(control, BM_CLICK, 0, 0)) Fail("cannot send the click");
-  // Then waits until the program has handled it: the empty message is answered once the handler
-  // has returned or a modal box has started its own message loop.
+  // A real click comes as posted input, which ends the GetMessage call of the program's loop once
+  // it has been handled; a sent click is handled inside GetMessage, which then goes on waiting.
+  // The empty thread message stands in for that input, so that the loop sees its window gone.
+  PostThreadMessageA(target.threadId, WM_NULL, 0, 0);
+  // Then waits until the program has handled the click: the empty message is answered once the
+  // handler has returned or a modal box has started its own message loop.
   DWORD_PTR result = 0;
   if (!SendMessageTimeoutA(target.main, WM_NULL, 0, 0, SMTO_NORMAL, kBusyTimeoutMs, &result) &&
       IsWindow(target.main))
