@@ -40,6 +40,13 @@ LONG SaveOpenKey(HKEY key, const std::string &targetFile, LPSECURITY_ATTRIBUTES 
   return status;
 }
 
+// Wine's RegSaveKey refuses every security descriptor (ERROR_UNKNOWN_REVISION, 1305), and Wine
+// applies no file ACLs of its own: there the hive files are saved without one.
+bool RunningOnWine() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 }  // namespace
 
 void ShowRegistryError(LONG code, const std::string &file, const std::string &operation,
@@ -85,7 +92,7 @@ LONG SaveHive(const std::string &keyPath, const std::string &targetFile) {
     return status;
   }
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-  status = SaveOpenKey(key, targetFile, &attributes);
+  status = SaveOpenKey(key, targetFile, RunningOnWine() ? nullptr : &attributes);
   LocalFree(descriptor);
   if (status != ERROR_SUCCESS) ShowRegistryError(status, targetFile, "RegSaveKey");
   return status;

@@ -63,6 +63,9 @@ std::vector<void (*)()> &resetHooks() {
 
 FARPROC AsProc(void (*fn)()) { return reinterpret_cast<FARPROC>(fn); }
 
+// Stands in for an export that a test adds; never called.
+void AddedExport() {}
+
 template <typename F>
 FARPROC Export(F *fn) {
   return AsProc(reinterpret_cast<void (*)()>(fn));
@@ -87,6 +90,9 @@ void ResetCore() {
   comctl->exports["InitCommonControls"] = Export(&InitCommonControls);
   comctl->exports["InitCommonControlsEx"] = Export(&InitCommonControlsEx);
   c.modules.push_back(std::move(comctl));
+  auto ntdll = std::make_unique<Module>();
+  ntdll->name = "NTDLL.DLL";  // mapped into every process; no export the system looks up
+  c.modules.push_back(std::move(ntdll));
 
   c.environment = {"SystemRoot=C:\\WINDOWS", "USERPROFILE=C:\\Users\\admin"};
   sim::SetLocalTime(2026, 12, 8);
@@ -195,6 +201,12 @@ void RemoveExport(const std::string &module, const std::string &name) {
   }
 }
 
+void AddExport(const std::string &module, const std::string &name) {
+  for (auto &m : core().modules) {
+    if (simx::Upper(m->name) == simx::Upper(module)) m->exports[name] = AsProc(&AddedExport);
+  }
+}
+
 int LoadedModuleCount() { return core().loadedRefs; }
 
 HINSTANCE ProgramInstance() { return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000)); }
@@ -261,6 +273,10 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     return nullptr;
   }
   if (!lpModuleName) return sim::ProgramInstance();
+  // Every module of the table counts as mapped into the process; no reference is taken.
+  for (auto &m : core().modules) {
+    if (simx::Upper(m->name) == simx::Upper(lpModuleName)) return reinterpret_cast<HMODULE>(m.get());
+  }
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
 }

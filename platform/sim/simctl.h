@@ -24,8 +24,11 @@ void ClearCallLog();
 int OpenHandleCount();  // live token, file and search handles
 
 // ---- modules -----------------------------------------------------------------------------------
-// Known modules: ADVAPI32.DLL and COMCTL32.DLL with the exports the system looks up.
+// Known modules: ADVAPI32.DLL and COMCTL32.DLL with the exports the system looks up, and NTDLL.DLL.
+// GetModuleHandleA finds each of them. AddExport("NTDLL.DLL", "wine_get_version") makes the
+// machine look like Wine.
 void RemoveExport(const std::string &module, const std::string &name);
+void AddExport(const std::string &module, const std::string &name);
 int LoadedModuleCount();  // LoadLibraryA references not yet freed
 HINSTANCE ProgramInstance();
 

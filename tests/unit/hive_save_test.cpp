@@ -57,6 +57,14 @@ TEST_F(HiveSaveTest, WritesTheHiveReadableBySystemAndAdministratorsOnly) {
   ExpectNothingLeftOpen();
 }
 
+TEST_F(HiveSaveTest, OnWineTheHiveIsSavedWithoutADescriptor) {
+  sim::AddExport("NTDLL.DLL", "wine_get_version");
+  EXPECT_EQ(SaveHive("HKEY_LOCAL_MACHINE\\SAM", "C:\\Backup\\SAM"), 0);
+  EXPECT_TRUE(sim::FileExists("C:\\Backup\\SAM"));
+  EXPECT_EQ(sim::SavedDescriptor("C:\\Backup\\SAM"), "");
+  ExpectNothingLeftOpen();
+}
+
 // RegSaveKeyExA with REG_NO_COMPRESSION takes hive roots only; a key below one is saved by the
 // plain call after the partial file was removed.
 TEST_F(HiveSaveTest, FallsBackToThePlainSaveForAKeyThatIsNoHiveRoot) {
