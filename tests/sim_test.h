@@ -1,8 +1,13 @@
 // Base fixture of the unit tests: a fresh simulated machine per test, and a scripted user whose
-// message box answers must all be used and who must never meet a box nobody expected.
+// message box answers, actions and folder choices must all be used, who must never meet a box
+// nobody expected, and whose windows must have met nothing the simulation reports as a problem
+// (a loop waiting with nothing left to do, a folder dialog nobody answered, an item list freed
+// twice, ...).
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "services/text_ops.h"
 #include "simctl.h"
@@ -16,5 +21,7 @@ class SimTest : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(sim::UnansweredMessageBoxes(), 0) << "a message box appeared that the test did not expect";
     EXPECT_EQ(sim::PendingMessageBoxAnswers(), 0) << "an expected message box did not appear";
+    EXPECT_EQ(sim::PendingUserActions(), 0) << "a scripted user action was not used";
+    for (const std::string &problem : sim::WindowErrors()) ADD_FAILURE() << problem;
   }
 };

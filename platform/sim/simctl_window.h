@@ -61,6 +61,7 @@ int PendingUserActions();  // loop actions and folder answers not used yet
 // Problems that must fail a test: GetMessageA with nothing left to do, a folder dialog nobody
 // answered, a freed item list freed again, a template or call the simulation does not model, ...
 const std::vector<std::string> &WindowErrors();
+void ClearWindowErrors();  // once a test has checked the problems it provoked
 
 // ---- records -----------------------------------------------------------------------------------
 struct ImageLoad {

@@ -692,6 +692,7 @@ void UserDo(std::function<void()> action) {
 int PendingUserActions() { return static_cast<int>(state().actions.size()) + simx::PendingFolderAnswers(); }
 
 const std::vector<std::string> &WindowErrors() { return state().errors; }
+void ClearWindowErrors() { state().errors.clear(); }
 
 const std::vector<ImageLoad> &ImageLoads() { return state().imageLoads; }
 

@@ -6,7 +6,7 @@
 
 #include "app/control_ids.h"
 #include "app/main_window.h"
-#include "window_fixture.h"
+#include "sim_test.h"
 
 namespace {
 
@@ -15,10 +15,10 @@ const char kRestoreQuestion[] = "M\xF6" "chten Sie die Registry wirklich wiederh
 const char kRestartQuestion[] =
     "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?";
 
-class CommandsTest : public WindowTest {
+class CommandsTest : public SimTest {
  protected:
   void SetUp() override {
-    WindowTest::SetUp();
+    SimTest::SetUp();
     Prepare("C:\\Users\\admin");
   }
 

@@ -6,21 +6,21 @@
 #include "app/control_ids.h"
 #include "app/folder_picker.h"
 #include "app/main_window.h"
-#include "window_fixture.h"
+#include "sim_test.h"
 
 namespace {
 
-class FolderPickerTest : public WindowTest {
+class FolderPickerTest : public SimTest {
  protected:
   HWND window = nullptr;
 
   void SetUp() override {
-    WindowTest::SetUp();
+    SimTest::SetUp();
     Prepare("C:\\Users\\admin");
   }
   void TearDown() override {
     EXPECT_EQ(sim::LiveItemLists(), 0) << "every item list is freed";
-    WindowTest::TearDown();
+    SimTest::TearDown();
   }
 
   // A shown main window with COM initialised, as after start-up, on a machine with backup sets in

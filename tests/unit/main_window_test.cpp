@@ -5,16 +5,16 @@
 
 #include "app/control_ids.h"
 #include "app/main_window.h"
-#include "window_fixture.h"
+#include "sim_test.h"
 
 namespace {
 
 const DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-class MainWindowTest : public WindowTest {
+class MainWindowTest : public SimTest {
  protected:
   void SetUp() override {
-    WindowTest::SetUp();
+    SimTest::SetUp();
     InitCommonControls();
   }
 };

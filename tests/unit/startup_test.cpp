@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/control_ids.h"
-#include "window_fixture.h"
+#include "sim_test.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ int Start(const char *commandLine = "", int show = SW_SHOWNORMAL) {
   return WinMain(sim::ProgramInstance(), nullptr, const_cast<LPSTR>(commandLine), show);
 }
 
-using StartupTest = WindowTest;
+using StartupTest = SimTest;
 
 TEST_F(StartupTest, CommonControlsAreInitialisedOnceWhicheverWayComctlAllows) {
   struct Row {

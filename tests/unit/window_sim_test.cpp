@@ -107,6 +107,7 @@ TEST_F(WindowSimTest, FontsOutsideTheModelFailLoudly) {
   EXPECT_EQ(sim::Inspect(system).baseUnitX, 8);  // the system font
   EXPECT_EQ(MakeDialog(WS_POPUP, u"Arial", 10), nullptr);
   EXPECT_EQ(sim::WindowErrors().size(), 1u);
+  sim::ClearWindowErrors();
 }
 
 TEST_F(WindowSimTest, ProgressClassExistsOnlyAfterTheCommonControlsRegisteredIt) {
@@ -259,6 +260,7 @@ TEST_F(WindowSimTest, LoopWithNothingLeftToDoEndsAndReportsIt) {
   EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
   EXPECT_EQ(sim::WindowErrors().size(), 1u);
+  sim::ClearWindowErrors();
 }
 
 TEST_F(WindowSimTest, ItemListsAreFreedOnceAndRestartNeedsTheShutdownPrivilege) {
@@ -272,6 +274,7 @@ TEST_F(WindowSimTest, ItemListsAreFreedOnceAndRestartNeedsTheShutdownPrivilege) 
   EXPECT_EQ(sim::LiveItemLists(), 0);
   CoTaskMemFree(list);
   EXPECT_EQ(sim::WindowErrors().size(), 1u);
+  sim::ClearWindowErrors();
 
   SetLastError(0);
   EXPECT_EQ(ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0), FALSE);
