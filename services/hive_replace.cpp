@@ -45,11 +45,8 @@ LONG ReplaceHive(const std::string &keyPath, const std::string &newName,
   EnablePrivilege("SeDebugPrivilege");
   if (!g_parsedRoot) return -99999;
 
-  char noClass[] = "";
   HKEY key = nullptr;
-  DWORD disposition = 0;
-  LONG status = RegCreateKeyExA(g_parsedRoot, subKey.c_str(), 0, noClass, REG_OPTION_BACKUP_RESTORE,
-                                KEY_ALL_ACCESS, nullptr, &key, &disposition);
+  LONG status = OpenForBackupRestore(g_parsedRoot, subKey, &key);
   if (status != ERROR_SUCCESS) {
     ShowRegistryError(status, newName, "RegCreateKeyEx");
     return -1;

@@ -56,6 +56,13 @@ void ShowRegistryError(LONG code, const std::string &file, const std::string &op
               MB_OK | MB_ICONEXCLAMATION);
 }
 
+LONG OpenForBackupRestore(HKEY root, const std::string &subKey, HKEY *key) {
+  char noClass[] = "";
+  DWORD disposition = 0;
+  return RegCreateKeyExA(root, subKey.c_str(), 0, noClass, REG_OPTION_BACKUP_RESTORE,
+                         KEY_ALL_ACCESS, nullptr, key, &disposition);
+}
+
 LONG SaveHive(const std::string &keyPath, const std::string &targetFile) {
   // A rejected key path (its own box was shown) must not reach the registry with the root of an
   // earlier parse.
@@ -72,11 +79,8 @@ LONG SaveHive(const std::string &keyPath, const std::string &targetFile) {
     return ERROR_FILENAME_EXCED_RANGE;
   }
 
-  char noClass[] = "";
   HKEY key = nullptr;
-  DWORD disposition = 0;
-  LONG status = RegCreateKeyExA(g_parsedRoot, subKey.c_str(), 0, noClass, REG_OPTION_BACKUP_RESTORE,
-                                KEY_ALL_ACCESS, nullptr, &key, &disposition);
+  LONG status = OpenForBackupRestore(g_parsedRoot, subKey, &key);
   if (status != ERROR_SUCCESS) {
     ShowRegistryError(status, targetFile, "RegCreateKeyEx");
     return -1;

@@ -10,5 +10,8 @@
 void ShowRegistryError(LONG code, const std::string &file, const std::string &operation,
                        const std::string &tail = "");
 
+// Opens (or creates) a key with backup-restore semantics, as both hive operations do.
+LONG OpenForBackupRestore(HKEY root, const std::string &subKey, HKEY *key);
+
 // 0 when written (or the root is unknown), -1 when the key cannot be opened, else a failure code.
 LONG SaveHive(const std::string &keyPath, const std::string &targetFile);
