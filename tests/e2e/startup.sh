@@ -25,9 +25,17 @@ expect 1008 class=Button text="Quit" style=WS_CHILD|WS_VISIBLE|WS_TABSTOP kind=B
 order 1009 1002 1001 1010 1003 1004 1005 1006 1007 1008
 # Tab passes over the disabled "Wiederherstellen", the labels and the folder field.
 tabs 1004 1005 1007 1008
-# Escape and Enter end nothing.
+# The keyboard: the focus starts on ">>" and Tab moves it; Escape, and Enter on the check box
+# (on a push button Enter would press that button), end nothing.
+focus 1004
+key TAB
+focus 1005
+key TAB
+focus 1007
 key ESCAPE
 key RETURN
+focus 1007
+expect 1007 checked=0
 expect 0 text="Brovink: Registry Sicherung"
 nobox
 SCRIPT

@@ -54,7 +54,7 @@ SCRIPT
 e2e_screenshot restore_question screen
 client - <<SCRIPT
 window
-box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes,no no
+box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no no
 expect 1002 text="Sicherung fertig"
 nobox
 SCRIPT
@@ -66,8 +66,8 @@ expect_no_file "$config/SOFTWARE.TMP"
 client - <<SCRIPT
 window
 click 1006
-box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes,no yes
-box "Fertig" "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?" yes,no no
+box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
+box "Fertig" "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?" yes*,no no
 expect 1002 text="Wiederherstellung fertig"
 expect 1006 enabled=1
 nobox

@@ -225,7 +225,7 @@ void StepWait(Target &target, const std::vector<std::string> &words) {
 }
 
 // box CAPTION TEXT BUTTONS ANSWER [TIMEOUT_MS]: a message box of the program with exactly the
-// buttons BUTTONS (such as yes,no), answered with ANSWER.
+// buttons BUTTONS, the default one marked (such as yes*,no), answered with ANSWER.
 void StepBox(Target &target, const std::vector<std::string> &words) {
   NeedWords(words, 5, 6, "box CAPTION TEXT BUTTONS ANSWER [TIMEOUT_MS]");
   std::string caption = ToAnsi(words[1]), text = ToAnsi(words[2]);
@@ -234,11 +234,19 @@ void StepBox(Target &target, const std::vector<std::string> &words) {
   std::string actual = message ? TextOf(message) : std::string();
   if (actual != text)
     Fail("the box says \"" + ShowAnsi(actual) + "\", expected \"" + ShowAnsi(text) + "\"");
+  // The buttons in a fixed order, the default one marked with a "*": the one with the focus, which
+  // Enter presses.
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info);
+  int defaultButton =
+      info.hwndFocus && GetParent(info.hwndFocus) == box ? GetDlgCtrlID(info.hwndFocus) : 0;
   std::string buttons, wanted = words[3] + ",";
   static const char *const kNames[] = {"ok", "cancel", "abort", "retry", "ignore", "yes", "no"};
   for (const char *name : kNames) {
     HWND button = GetDlgItem(box, ButtonId(name));
-    if (button && IsWindowVisible(button)) buttons += std::string(name) + ",";
+    if (button && IsWindowVisible(button))
+      buttons += std::string(name) + (ButtonId(name) == defaultButton ? "*," : ",");
   }
   if (buttons != wanted) Fail("the box has the buttons " + buttons + " expected " + wanted);
   HWND answer = GetDlgItem(box, ButtonId(words[4]));
@@ -302,6 +310,16 @@ void StepKey(Target &target, const std::vector<std::string> &words) {
   // A key arrives through the message queue, after everything the client sends; when it should
   // change nothing there is no event to wait for, so the program is given a moment to act on it.
   Sleep(500);
+}
+
+// focus ID: the control that has the keyboard focus in the program.
+void StepFocus(Target &target, const std::vector<std::string> &words) {
+  NeedWords(words, 2, 2, "focus ID");
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(ControlOf(target, 0), nullptr), &info);
+  int id = info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : -1;
+  if (id != Number(words[1])) Fail("the focus is on " + std::to_string(id));
 }
 
 // sysclose: the system's close request (Alt+F4, or the task bar's "Close").
@@ -398,12 +416,6 @@ void StepRect(Target &target, const std::vector<std::string> &words) {
   WriteBytes(words[1], text);
 }
 
-// sleep MS: lets time pass (for a look at the screen, never to wait for a result).
-void StepSleep(Target &, const std::vector<std::string> &words) {
-  NeedWords(words, 2, 2, "sleep MS");
-  Sleep(static_cast<DWORD>(Number(words[1])));
-}
-
 }  // namespace
 
 void RunStep(Target &target, const std::vector<std::string> &words) {
@@ -418,7 +430,8 @@ void RunStep(Target &target, const std::vector<std::string> &words) {
       {"exit", StepExit},     {"save", StepSave},     {"getenv", StepGetEnv},
       {"regget", StepRegGet}, {"regset", StepRegSet}, {"device", StepDevice},
       {"nokey", StepNoKey},   {"key", StepKey},       {"sysclose", StepSysClose},
-      {"rect", StepRect},     {"sleep", StepSleep},
+      {"focus", StepFocus},
+      {"rect", StepRect},
   };
   for (const Step &step : kSteps)
     if (words[0] == step.name) return step.run(target, words);
