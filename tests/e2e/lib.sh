@@ -32,9 +32,15 @@ E2E_WATCHDOG_PID=""
 e2e_cleanup() {
   local status=$?
   set +e
-  trap - EXIT TERM INT
+  trap - EXIT
+  trap '' TERM INT   # the clean-up itself runs to its end
+  if [ -e "$E2E_TMP/timed-out" ]; then
+    printf 'FAILED: the test ran longer than %s seconds\n' "$E2E_LIMIT" >&2
+    status=124
+  fi
   if [ "$status" -ne 0 ] && [ -n "${DISPLAY:-}" ]; then
-    e2e_screenshot failure >/dev/null 2>&1 && echo "screenshot at failure: $E2E_OUT/failure.png"
+    e2e_screenshot failure screen >/dev/null 2>&1 &&
+      echo "screenshot at failure: $E2E_OUT/failure.png"
   fi
   if [ -n "${WINEPREFIX:-}" ] && [ -d "${WINEPREFIX:-}" ]; then
     wineserver -k >/dev/null 2>&1
@@ -54,7 +60,7 @@ e2e_cleanup() {
   exit "$status"
 }
 
-# After E2E_LIMIT seconds: ends the wine processes of this prefix (so that no step stays blocked)
+# After E2E_LIMIT seconds: ends the wine processes of this prefix, so that no step stays blocked,
 # and then the test. Its sleep is a process of its own, ended by the clean-up.
 e2e_start_watchdog() {
   local me=$$
@@ -62,31 +68,29 @@ e2e_start_watchdog() {
     sleep "$E2E_LIMIT" &
     echo $! >"$E2E_TMP/watchdog-sleep"
     wait $! || exit 0
+    touch "$E2E_TMP/timed-out"
     wineserver -k
     kill -TERM "$me"
   ) >/dev/null 2>&1 &
   E2E_WATCHDOG_PID=$!
 }
 
-e2e_on_timeout() {
-  printf 'FAILED: the test ran longer than %s seconds\n' "$E2E_LIMIT" >&2
-  exit 124
-}
+e2e_on_timeout() { exit 124; }
 
 # A virtual display of our own: Xvfb picks a free number and tells it through the file descriptor,
 # so tests that run side by side never meet.
 e2e_start_display() {
-  local fifo="$E2E_TMP/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$E2E_TMP/xvfb.log" 2>&1 &
+  local number="$E2E_TMP/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >"$E2E_TMP/xvfb.log" 2>&1 &
   E2E_XVFB_PID=$!
   local tries=0
-  while [ ! -s "$fifo" ]; do
+  while [ ! -s "$number" ]; do
     tries=$((tries + 1))
     [ $tries -le 100 ] || e2e_fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
     kill -0 "$E2E_XVFB_PID" 2>/dev/null || e2e_fail "Xvfb ended: $(cat "$E2E_TMP/xvfb.log")"
     sleep 0.1
   done
-  export DISPLAY=":$(head -n1 "$fifo")"
+  export DISPLAY=":$(head -n1 "$number")"
 }
 
 # Sets up the test: its temporary folder, its copy of the template prefix, its display, its
