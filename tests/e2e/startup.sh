@@ -26,7 +26,8 @@ order 1009 1002 1001 1010 1003 1004 1005 1006 1007 1008
 # Tab passes over the disabled "Wiederherstellen", the labels and the folder field.
 tabs 1004 1005 1007 1008
 # The keyboard: the focus starts on ">>" and Tab moves it; Escape, and Enter on the check box
-# (on a push button Enter would press that button), end nothing.
+# (on a push button Enter would press that button), end nothing: once the Tab after them has
+# moved the focus, they have been handled.
 focus 1004
 key TAB
 focus 1005
@@ -34,7 +35,8 @@ key TAB
 focus 1007
 key ESCAPE
 key RETURN
-focus 1007
+key TAB
+focus 1008
 expect 1007 checked=0
 expect 0 text="Brovink: Registry Sicherung"
 nobox

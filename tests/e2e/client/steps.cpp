@@ -305,21 +305,26 @@ void StepKey(Target &target, const std::vector<std::string> &words) {
   HWND main = ControlOf(target, 0);
   GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
   HWND focus = info.hwndFocus ? info.hwndFocus : main;
+  // Posted like real keyboard input, and so handled in order with other keys: a step that waits
+  // for the effect of a later key knows that the earlier ones have been handled.
   PostMessageA(focus, WM_KEYDOWN, code, 1);
   PostMessageA(focus, WM_KEYUP, code, 0xC0000001);
-  // A key arrives through the message queue, after everything the client sends; when it should
-  // change nothing there is no event to wait for, so the program is given a moment to act on it.
-  Sleep(500);
 }
 
-// focus ID: the control that has the keyboard focus in the program.
+// focus ID [TIMEOUT_MS]: until the keyboard focus is on that control of the main window.
 void StepFocus(Target &target, const std::vector<std::string> &words) {
-  NeedWords(words, 2, 2, "focus ID");
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(ControlOf(target, 0), nullptr), &info);
-  int id = info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : -1;
-  if (id != Number(words[1])) Fail("the focus is on " + std::to_string(id));
+  NeedWords(words, 2, 3, "focus ID [TIMEOUT_MS]");
+  DWORD thread = GetWindowThreadProcessId(ControlOf(target, 0), nullptr);
+  DWORD timeout = TimeoutOr(words, 2), start = GetTickCount();
+  for (;;) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(thread, &info);
+    int id = info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : -1;
+    if (id == Number(words[1])) return;
+    if (GetTickCount() - start > timeout) Fail("the focus stayed on " + std::to_string(id));
+    Sleep(50);
+  }
 }
 
 // sysclose: the system's close request (Alt+F4, or the task bar's "Close").
