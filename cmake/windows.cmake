@@ -8,7 +8,7 @@ target_link_libraries(brovink_system PUBLIC advapi32 user32 gdi32 comctl32 shell
 
 set(WIN_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
-file(GLOB RESOURCE_SCRIPT ${CMAKE_SOURCE_DIR}/resources/*.rc)
+file(GLOB RESOURCE_SCRIPT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
 add_executable(Brovink WIN32 ${CMAKE_SOURCE_DIR}/app/main.cpp ${RESOURCE_SCRIPT})
 target_link_libraries(Brovink PRIVATE brovink_system)
 target_link_options(Brovink PRIVATE ${WIN_STATIC_LINK})

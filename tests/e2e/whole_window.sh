@@ -11,6 +11,9 @@ mkdir -p "$work"
 systemroot=$(client_value "getenv systemroot")
 startup=$(client_value 'regget "HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders" Startup')
 # Wine's clock is the machine's: the date folder is named month-day-year.
+# A run that crosses midnight would see two dates: close to it, wait for the new day first.
+until_midnight=$(( $(date -d 'tomorrow 00:00' +%s) - $(date +%s) ))
+if [ "$until_midnight" -lt 180 ]; then sleep $((until_midnight + 1)); fi
 today=$(date +%m-%d-%Y)
 folder=$(winpath "$work")
 
