@@ -1,0 +1,150 @@
+// Benchmarks of the backup run and the restore run on the simulated machine with 0, 10, 100 and
+// 1,000 loaded user hives. Each iteration starts from a fresh machine (set up outside the timing);
+// after the runs a table gives the time per run and, against the run without user hives, the time
+// per user hive, which stays flat when the cost grows linearly.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/control_ids.h"
+#include "app/main_window.h"
+#include "services/text_ops.h"
+#include "simctl.h"
+#include "workflows/backup.h"
+#include "workflows/restore.h"
+
+namespace {
+
+const char *const kFolder = "D:\\Sicherung";
+const char *const kStartup = "C:\\Users\\admin\\Startmenü\\Programme\\Autostart";
+
+std::string UserSid(int index) {
+  return "S-1-5-21-1004336348-1177238915-682003330-" + std::to_string(1000 + index);
+}
+
+// A machine with `users` loaded user hives, each holding a few keys and values as a small profile
+// does, and the main window with its folder field set.
+HWND PrepareMachine(int users) {
+  sim::Reset();
+  ReadEnvironmentBlock();
+  sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+  sim::MakeFolders(kStartup);
+  for (int i = 0; i < users; i++) {
+    const std::string sid = UserSid(i);
+    sim::LoadUserHive(sid, "\\Device\\HarddiskVolume1\\Users\\u" + std::to_string(i) + "\\NTUSER.DAT");
+    const std::string key = "HKEY_USERS\\" + sid;
+    sim::SetRegString(key + "\\Environment", "TEMP", "%USERPROFILE%\\AppData\\Local\\Temp");
+    sim::SetRegString(key + "\\Control Panel\\International", "LocaleName", "de-DE");
+    sim::SetRegDword(key + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer", "ShellState", 36);
+  }
+  InitCommonControls();
+  HWND window = CreateMainWindow(nullptr);
+  SetWindowTextA(GetDlgItem(window, IDC_FOLDER), kFolder);
+  return window;
+}
+
+// A run that failed somewhere says nothing about the cost of a run: it is reported, not timed.
+bool RunWentWell(benchmark::State &state, int users, bool restore) {
+  if (!sim::MessageBoxes().empty()) {
+    state.SkipWithError(("message box: " + sim::MessageBoxes().front().text).c_str());
+    return false;
+  }
+  const size_t files = sim::ListFolder(kFolder).size();
+  const size_t expected = static_cast<size_t>(users) + 5;  // four machine hives and the script
+  if (files != expected) {
+    state.SkipWithError(("the backup folder holds " + std::to_string(files) + " files").c_str());
+    return false;
+  }
+  if (restore && sim::Replacements().size() != static_cast<size_t>(users) + 4) {
+    state.SkipWithError("not every hive was registered for replacement");
+    return false;
+  }
+  return true;
+}
+
+void BM_Backup(benchmark::State &state) {
+  const int users = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    HWND window = PrepareMachine(users);
+    state.ResumeTiming();
+    RunBackup(window);
+    state.PauseTiming();
+    if (!RunWentWell(state, users, false)) break;
+    state.ResumeTiming();
+  }
+}
+
+void BM_Restore(benchmark::State &state) {
+  const int users = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    HWND window = PrepareMachine(users);
+    RunBackup(window);
+    state.ResumeTiming();
+    RunRestore(window);
+    state.PauseTiming();
+    if (!RunWentWell(state, users, true)) break;
+    state.ResumeTiming();
+  }
+}
+
+BENCHMARK(BM_Backup)->Arg(0)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Restore)->Arg(0)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// Google Benchmark's own console output, and the runs kept for the table.
+class TableReporter : public benchmark::ConsoleReporter {
+ public:
+  struct Row {
+    std::string run;  // "backup" or "restore"
+    int users;
+    double milliseconds;
+  };
+  std::vector<Row> rows;
+
+  TableReporter() : ConsoleReporter(OO_Tabular) {}  // no colours: the output goes into logs
+
+  void ReportRuns(const std::vector<Run> &reports) override {
+    ConsoleReporter::ReportRuns(reports);
+    for (const Run &report : reports) {
+      if (report.error_occurred || report.run_type != Run::RT_Iteration) continue;
+      const std::string name = report.benchmark_name();  // "BM_Backup/100"
+      const size_t slash = name.find('/');
+      const std::string run = name.compare(0, 9, "BM_Backup") == 0 ? "backup" : "restore";
+      const double seconds = report.GetAdjustedRealTime() /
+                             benchmark::GetTimeUnitMultiplier(report.time_unit);
+      rows.push_back({run, std::stoi(name.substr(slash + 1)), seconds * 1e3});
+    }
+  }
+};
+
+void PrintTable(const std::vector<TableReporter::Row> &rows) {
+  std::map<std::string, double> empty;  // the run without user hives, per run kind
+  for (const auto &row : rows) {
+    if (row.users == 0) empty[row.run] = row.milliseconds;
+  }
+  std::printf("\n%-8s %10s %14s %20s\n", "run", "user hives", "ms per run", "ms per user hive");
+  for (const auto &row : rows) {
+    std::printf("%-8s %10d %14.3f ", row.run.c_str(), row.users, row.milliseconds);
+    if (row.users > 0 && empty.count(row.run)) {
+      std::printf("%20.4f\n", (row.milliseconds - empty[row.run]) / row.users);
+    } else {
+      std::printf("%20s\n", "-");
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  TableReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  PrintTable(reporter.rows);
+  return 0;
+}
