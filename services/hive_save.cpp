@@ -16,6 +16,16 @@ const size_t kNameBuffer = 256;
 
 typedef LONG(WINAPI *RegSaveKeyExFunction)(HKEY, LPCSTR, LPSECURITY_ATTRIBUTES, DWORD);
 
+// Removes what a failed save may have left under the target's name, and nothing else. The file
+// delete takes wildcards, and a hive name may hold "*" or "?" (registry key names may, file names
+// may not): such a target was never written, and as a pattern it would delete the set's other
+// files. A name ending in "\" or ":" would likewise stand for a whole folder.
+void DeletePartialFile(const std::string &targetFile) {
+  if (targetFile.empty() || targetFile.find_first_of("*?") != std::string::npos) return;
+  if (targetFile.back() == '\\' || targetFile.back() == ':') return;
+  DeleteFiles(targetFile);
+}
+
 // RegSaveKeyExA where the system has it (looked up on every call), else the plain save only. A
 // failed attempt may leave a partial file: it is removed before the next attempt and at the end.
 LONG SaveOpenKey(HKEY key, const std::string &targetFile, LPSECURITY_ATTRIBUTES attributes) {
@@ -26,15 +36,15 @@ LONG SaveOpenKey(HKEY key, const std::string &targetFile, LPSECURITY_ATTRIBUTES 
   if (saveEx) {
     status = saveEx(key, targetFile.c_str(), attributes, REG_NO_COMPRESSION);
     if (status != ERROR_SUCCESS) {
-      DeleteFiles(targetFile);
+      DeletePartialFile(targetFile);
       status = RegSaveKeyA(key, targetFile.c_str(), attributes);
-      if (status != ERROR_SUCCESS) DeleteFiles(targetFile);
+      if (status != ERROR_SUCCESS) DeletePartialFile(targetFile);
     }
     RegCloseKey(key);
   } else {
     status = RegSaveKeyA(key, targetFile.c_str(), attributes);
     RegCloseKey(key);
-    if (status != ERROR_SUCCESS) DeleteFiles(targetFile);
+    if (status != ERROR_SUCCESS) DeletePartialFile(targetFile);
   }
   if (advapi) FreeLibrary(advapi);
   return status;

@@ -68,6 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   RunBackup(window);
   const std::string script = sim::FileBytes("D:\\Sicherung\\ConsoleBackup.bat");
   FUZZ_CHECK(script.rfind("Set allowallpaths = true\r\n", 0) == 0);
+  // Whatever the user hives are called, the machine hives' files of the set hold the machine hives.
+  for (const std::string machine : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+    FUZZ_CHECK(sim::HiveFileSnapshot("D:\\Sicherung\\" + machine) ==
+               sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\" + machine));
+  }
   RunRestore(window);
   const std::string cleanup = sim::FileBytes(startup + "\\dellog.bat");
   FUZZ_CHECK(cleanup.size() >= 19 && cleanup.compare(cleanup.size() - 19, 19, "del /f dellog.bat\r\n") == 0);
