@@ -47,7 +47,7 @@ option(BROVINK_CHECKS "Also build and run the sanitized suite and the fuzz targe
 set(BROVINK_FUZZ_SECONDS 20 CACHE STRING "Seconds that each fuzz target runs in the test pass")
 if(BROVINK_CHECKS)
   include(ExternalProject)
-  find_program(E2E_BASH bash REQUIRED)
+  find_program(BROVINK_BASH bash REQUIRED)
   # Sub-builds get no checks, benchmarks or cross build of their own.
   set(BROVINK_SUB_BUILD_ARGS -DBROVINK_CROSS=OFF -DBROVINK_CHECKS=OFF -DBROVINK_BENCH=OFF)
 
@@ -76,7 +76,7 @@ if(BROVINK_CHECKS)
     get_filename_component(fuzzer ${source} NAME_WE)
     string(REGEX REPLACE "_fuzz$" "" area ${fuzzer})
     add_test(NAME fuzz_${area}
-             COMMAND ${E2E_BASH} ${CMAKE_SOURCE_DIR}/tests/fuzz/run.sh ${CMAKE_BINARY_DIR}/fuzz/${fuzzer}
+             COMMAND ${BROVINK_BASH} ${CMAKE_SOURCE_DIR}/tests/fuzz/run.sh ${CMAKE_BINARY_DIR}/fuzz/${fuzzer}
                      ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${area}
                      ${CMAKE_BINARY_DIR}/fuzz/artifacts/${area} ${BROVINK_FUZZ_SECONDS})
     math(EXPR fuzz_timeout "${BROVINK_FUZZ_SECONDS} + 120")
