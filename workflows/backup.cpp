@@ -72,9 +72,15 @@ int RunBackup(HWND mainWindow) {
   WalkUserHives([&](const std::string &hiveName, const std::string &hiveFile) {
     SetStatus(mainWindow, "läuft... " + hiveName);
     accumulator += 10;
-    SaveOneHive("HKEY_USERS\\" + hiveName, folder + "\\" + hiveName);
-    for (const std::string &drivePath : MapToDrivePath(hiveFile)) {
-      ConsoleScriptAddUserHive(script, folder, hiveName, drivePath);
+    const std::string file = folder + "\\" + hiveName;
+    if (IsNameOfSetFile(hiveName)) {
+      // Its file would take the place of a machine hive's file or of the script.
+      ShowRegistryError(ERROR_ALREADY_EXISTS, file, "RegSaveKey");
+    } else {
+      SaveOneHive("HKEY_USERS\\" + hiveName, file);
+      for (const std::string &drivePath : MapToDrivePath(hiveFile)) {
+        ConsoleScriptAddUserHive(script, folder, hiveName, drivePath);
+      }
     }
     SetProgress(mainWindow, IDC_PROGRESS, 40 + accumulator);
   });

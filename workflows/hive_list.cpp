@@ -37,6 +37,16 @@ void WalkUserHives(const std::function<void(const std::string &, const std::stri
   if (list) RegCloseKey(list);
 }
 
+bool IsNameOfSetFile(const std::string &hiveName) {
+  static const char *const kSetFiles[] = {"software", "system", "security", "sam",
+                                          "consolebackup.bat"};
+  const std::string name = LowerCase(hiveName);
+  for (const char *file : kSetFiles) {
+    if (name == file) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> MapToDrivePath(const std::string &hiveFile) {
   std::vector<std::string> paths;
   std::string current = hiveFile;

@@ -68,8 +68,9 @@ int RunRestore(HWND mainWindow) {
   int accumulator = 0;
   WalkUserHives([&](const std::string &hiveName, const std::string &) {
     SetStatus(mainWindow, "läuft... " + hiveName);
+    // A user hive named like a file of the set has no file of its own in it.
     const std::string backupFile = folder + "\\" + hiveName;
-    if (PathExists(backupFile) != 1) return;
+    if (IsNameOfSetFile(hiveName) || PathExists(backupFile) != 1) return;
     accumulator += 10;
     RestoreOneHive(backupFile, configFolder, hiveName + ".tmp", hiveName,
                    "HKEY_USERS\\" + hiveName);

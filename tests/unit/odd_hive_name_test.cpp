@@ -1,14 +1,15 @@
-// A loaded user hive whose name holds wildcard characters (registry key names may hold "*" and "?",
+// Loaded user hives with names that are odd as file names. One whose name holds wildcard characters (registry key names may hold "*" and "?",
 // file names may not): its save fails with its message, and the clean-up of that failed save must
 // not take the other files of the backup set with it. Found by the loaded-hive list fuzz target.
 #include <gtest/gtest.h>
 
 #include "run_fixture.h"
 #include "workflows/backup.h"
+#include "workflows/restore.h"
 
 namespace {
 
-class WildcardHiveTest : public RunTest {
+class OddHiveNameTest : public RunTest {
  protected:
   void SetUp() override {
     RunTest::SetUp();
@@ -16,7 +17,7 @@ class WildcardHiveTest : public RunTest {
   }
 };
 
-TEST_F(WildcardHiveTest, FailedSaveOfAWildcardNameLeavesTheSetsOtherFiles) {
+TEST_F(OddHiveNameTest, FailedSaveOfAWildcardNameLeavesTheSetsOtherFiles) {
   struct Row {
     const char *name;
     const char *hive;  // key name under HKEY_USERS
@@ -50,6 +51,30 @@ TEST_F(WildcardHiveTest, FailedSaveOfAWildcardNameLeavesTheSetsOtherFiles) {
     }
     EXPECT_EQ(sim::FileBytes("D:\\Backup\\Notiz"), "vom Benutzer");
   }
+}
+
+// A user hive named like one of the set's own files must neither overwrite that file in a backup
+// nor be restored from it.
+TEST_F(OddHiveNameTest, UserHiveNamedLikeAFileOfTheSetTakesNoFileOfIt) {
+  sim::MakeFolders("C:\\Users\\admin\\Startmenü\\Programme\\Autostart");
+  sim::LoadUserHive("SOFTWARE", "\\Device\\HarddiskVolume1\\Users\\x\\NTUSER.DAT");
+  sim::SetRegString("HKEY_USERS\\SOFTWARE\\Eigen", "Wert", "des Benutzers");
+  sim::AnswerMessageBox(IDOK);
+  SetFolder("D:\\Backup");
+  RunBackup(window);
+
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegSaveKey");
+  EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  183 in Datei D:\\Backup\\software");
+  EXPECT_EQ(sim::HiveFileSnapshot("D:\\Backup\\SOFTWARE"),
+            sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SOFTWARE"));
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat").find("software\""), std::string::npos);
+
+  RunRestore(window);
+  for (const auto &replacement : sim::Replacements()) {
+    EXPECT_EQ(replacement.hive.find("HKEY_USERS"), std::string::npos) << replacement.newFile;
+  }
+  EXPECT_EQ(sim::Replacements().size(), 4u);
 }
 
 }  // namespace
