@@ -1,6 +1,7 @@
-// Loaded user hives with names that are odd as file names. One whose name holds wildcard characters (registry key names may hold "*" and "?",
-// file names may not): its save fails with its message, and the clean-up of that failed save must
-// not take the other files of the backup set with it. Found by the loaded-hive list fuzz target.
+// Loaded user hives whose names are odd as file names. One with wildcard characters (registry key
+// names may hold "*" and "?", file names may not): its save fails with its message, and the
+// clean-up of that failed save must not take the other files of the backup set with it (found by
+// the loaded-hive list fuzz target).
 #include <gtest/gtest.h>
 
 #include "run_fixture.h"
