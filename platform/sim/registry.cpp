@@ -67,8 +67,17 @@ Registry &registry() {
 
 const char *const kHiveListPath = "SYSTEM\\CurrentControlSet\\Control\\hivelist";
 
+// Key and value names compare without regard to ASCII case, as the registry compares them. From
+// the end: sibling user hives share long prefixes ("S-1-5-21-...") and differ at their ends.
 bool SameName(const std::string &a, const std::string &b) {
-  return simx::Upper(a) == simx::Upper(b);
+  if (a.size() != b.size()) return false;
+  for (size_t i = a.size(); i-- > 0;) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
 }
 
 KeyPtr Child(const KeyPtr &key, const std::string &name) {
