@@ -21,7 +21,7 @@ const DWORD kWindowStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | 
 const short kWindowX = 52, kWindowY = 64, kWindowWidth = 366, kWindowHeight = 122;
 const char kBannerResource[] = "#102";
 
-struct ControlSpec {
+struct ControlRow {
   int id;
   const char *className;
   const char *text;  // nullptr: the current folder
@@ -33,7 +33,7 @@ const DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
 // Creation order is z-order and tab order: "Wiederherstellen" stands left of "Sichern" but
 // comes after it when tabbing.
-const ControlSpec kControls[] = {
+const ControlRow kControls[] = {
     {IDC_BANNER, "STATIC", "", 0, 0, 366, 40, WS_CHILD | WS_VISIBLE | SS_BITMAP},
     {IDC_STATUS, "STATIC", "", 5, 45, 350, 10, WS_CHILD | WS_VISIBLE | SS_LEFT},
     {IDC_PROGRESS, PROGRESS_CLASSA, "", 5, 55, 355, 10, WS_CHILD | WS_VISIBLE},
@@ -89,16 +89,16 @@ void LoadBanner(HWND banner, HINSTANCE instance) {
 
 void CreateControls(HWND window, HINSTANCE instance, const std::string &folder) {
   HFONT font = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
-  for (const ControlSpec &spec : kControls) {
-    RECT rect{spec.x, spec.y, spec.x + spec.cx, spec.y + spec.cy};
+  for (const ControlRow &row : kControls) {
+    RECT rect{row.x, row.y, row.x + row.cx, row.y + row.cy};
     MapDialogRect(window, &rect);
-    const char *text = spec.text ? spec.text : folder.c_str();
-    HWND control = CreateWindowExA(0, spec.className, text, spec.style, rect.left, rect.top, rect.right - rect.left,
-                                   rect.bottom - rect.top, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+    const char *text = row.text ? row.text : folder.c_str();
+    HWND control = CreateWindowExA(0, row.className, text, row.style, rect.left, rect.top, rect.right - rect.left,
+                                   rect.bottom - rect.top, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
                                    instance, nullptr);
     if (!control) continue;  // e.g. a class the common controls did not register
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (spec.id == IDC_BANNER) LoadBanner(control, instance);
+    if (row.id == IDC_BANNER) LoadBanner(control, instance);
   }
 }
 
