@@ -40,12 +40,7 @@ for hive in SOFTWARE SYSTEM SECURITY SAM; do
 done
 grep -qF '[Microsoft\\Windows NT\\CurrentVersion]' "$work/SOFTWARE" || e2e_fail "SOFTWARE lacks its keys"
 
-cr=$'\r'
-expected="Set allowallpaths = true$cr
-copy \"$folder\\SOFTWARE\" $systemroot\\System32\\config\\$cr
-copy \"$folder\\SYSTEM\" $systemroot\\System32\\config\\$cr
-copy \"$folder\\SECURITY\" $systemroot\\System32\\config\\$cr
-copy \"$folder\\SAM\" $systemroot\\System32\\config\\$cr
+expected="$(console_script_head "$folder" "$systemroot")
 "
 expect_bytes "$work/ConsoleBackup.bat" "$expected"
 

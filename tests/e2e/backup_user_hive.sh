@@ -43,11 +43,7 @@ grep -qF '"BrovinkE2E"="saved with the user hive"' "$work/$hive" ||
   e2e_fail "the user hive file lacks the user's values"
 
 cr=$'\r'
-expected="Set allowallpaths = true$cr
-copy \"$folder\\SOFTWARE\" $systemroot\\System32\\config\\$cr
-copy \"$folder\\SYSTEM\" $systemroot\\System32\\config\\$cr
-copy \"$folder\\SECURITY\" $systemroot\\System32\\config\\$cr
-copy \"$folder\\SAM\" $systemroot\\System32\\config\\$cr
+expected="$(console_script_head "$folder" "$systemroot")
 copy \"$folder\\$hive\" \"c:\\users\\Benutzer\\NTUSER.DAT\"$cr
 "
 expect_bytes "$work/ConsoleBackup.bat" "$expected"

@@ -191,6 +191,16 @@ e2e_screenshot() {
   echo "screenshot: $file"
 }
 
+# The first five lines of ConsoleBackup.bat for a backup folder (as the program shows it) and the
+# system root, each ended by CR LF.
+console_script_head() {
+  local folder=$1 systemroot=$2 cr=$'\r' hive
+  printf 'Set allowallpaths = true%s\n' "$cr"
+  for hive in SOFTWARE SYSTEM SECURITY SAM; do
+    printf 'copy "%s\\%s" %s\\System32\\config\\%s\n' "$folder" "$hive" "$systemroot" "$cr"
+  done
+}
+
 # Compares a file's bytes with the expected bytes; on a difference shows both, byte for byte.
 expect_bytes() {
   local file=$1 expected=$2
