@@ -2,7 +2,6 @@
 // line-by-line text file, current folder, environment lookup, date text and the small text helpers.
 #include "services/text_ops.h"
 
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -170,13 +169,22 @@ std::string EnvironmentValue(const std::string &name) {
   return "";
 }
 
+// Decimal digits of a number, with leading zeros up to the given width (no printf: the program's
+// one formatted text does not need its engine).
+static std::string Digits(unsigned number, size_t width) {
+  std::string text;
+  do {
+    text.insert(text.begin(), static_cast<char>('0' + number % 10));
+    number /= 10;
+  } while (number != 0);
+  if (text.size() < width) text.insert(0, width - text.size(), '0');
+  return text;
+}
+
 std::string DateText() {
   SYSTEMTIME now;
   GetLocalTime(&now);
-  char text[32];
-  snprintf(text, sizeof text, "%02u-%02u-%04u", static_cast<unsigned>(now.wMonth),
-           static_cast<unsigned>(now.wDay), static_cast<unsigned>(now.wYear));
-  return text;
+  return Digits(now.wMonth, 2) + "-" + Digits(now.wDay, 2) + "-" + Digits(now.wYear, 4);
 }
 
 // A-Z, and the capitals Ç Ä Å É Ö Ü Ñ of code page 437; the Windows-1252 capitals stay.

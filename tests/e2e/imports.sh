@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Brovink.exe is a 64-bit GUI program that runs from its file alone: it imports only DLLs that are
 # part of Windows, none of the compiler's run-time DLLs (libstdc++-6.dll, libgcc_s_seh-1.dll,
-# libwinpthread-1.dll), which a user's machine does not have.
+# libwinpthread-1.dll), which a user's machine does not have; built for size, it stays small.
 set -euo pipefail
 : "${E2E_WIN:?}"
 objdump=${E2E_OBJDUMP:-x86_64-w64-mingw32-objdump}
@@ -40,4 +40,15 @@ for dll in $imports; do
       ;;
   esac
 done
+
+# The shipped program's size, when the build says what it may be.
+if [ -n "${E2E_MAX_BYTES:-}" ]; then
+  bytes=$(stat -c %s "$exe")
+  if [ "$bytes" -gt "$E2E_MAX_BYTES" ]; then
+    echo "FAILED: $exe has $bytes bytes, more than $E2E_MAX_BYTES" >&2
+    failed=1
+  else
+    echo "size $bytes bytes (at most $E2E_MAX_BYTES)"
+  fi
+fi
 exit $failed
