@@ -47,14 +47,15 @@ std::string ControlText(HWND control) {
 }
 
 int TimeBackup() {
-  HWND main = nullptr;
-  for (int tries = 0; !main && tries < 600; tries++) {
+  // The dialog exists before its controls are created one by one: wait for the controls too.
+  HWND main = nullptr, button = nullptr, status = nullptr;
+  for (int tries = 0; !(button && status) && tries < 600; tries++) {
     main = FindWindowA(nullptr, kCaption);
-    if (!main) Sleep(100);
+    button = main ? GetDlgItem(main, kBackupButton) : nullptr;
+    status = main ? GetDlgItem(main, kStatusLine) : nullptr;
+    if (!(button && status)) Sleep(100);
   }
   if (!main) return Fail("no Brovink window within 60 s");
-  HWND button = GetDlgItem(main, kBackupButton);
-  HWND status = GetDlgItem(main, kStatusLine);
   if (!button || !status) return Fail("the window has no \"Sichern\" button or status line");
   if (!IsWindowEnabled(button)) return Fail("\"Sichern\" is disabled");
   // The window is idle once it answers an empty message.
@@ -92,6 +93,10 @@ bool EnableBackupPrivilege() {
 }
 
 int TimeSaves(const std::string &folder, int count, char **targets) {
+  // The clock starts before the privilege, the descriptor and the function lookup, as the
+  // program's starts at the click, before it does the same.
+  LARGE_INTEGER start, end;
+  QueryPerformanceCounter(&start);
   if (!EnableBackupPrivilege()) return Fail("cannot enable SeBackupPrivilege");
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kHiveFileAccess, SDDL_REVISION_1,
@@ -107,8 +112,6 @@ int TimeSaves(const std::string &folder, int count, char **targets) {
   auto saveEx = reinterpret_cast<RegSaveKeyExFunction>(reinterpret_cast<void *>(
       GetProcAddress(GetModuleHandleA("ADVAPI32.DLL"), "RegSaveKeyExA")));
 
-  LARGE_INTEGER start, end;
-  QueryPerformanceCounter(&start);
   for (int i = 0; i < count; i++) {
     const std::string target = targets[i];
     const size_t equals = target.find('=');
