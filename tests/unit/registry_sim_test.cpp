@@ -134,7 +134,7 @@ TEST_F(RegistrySimTest, GuardedHivesAndBackupSemantics) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     if (row.enabled) sim::SetPrivilegeEnabled(row.enabled, true);
     HKEY key = reinterpret_cast<HKEY>(0x5555);
     LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, row.subKey, 0, nullptr, row.options,
