@@ -42,6 +42,9 @@ if(BROVINK_CROSS)
   include(${CMAKE_SOURCE_DIR}/tests/e2e/e2e.cmake OPTIONAL)
 endif()
 
+# The conformance suite, against the simulation and (with the cross build) under Wine.
+include(${CMAKE_SOURCE_DIR}/tests/conformance/conformance.cmake)
+
 # The same suite once more with AddressSanitizer and UBSan (<build>/asan), and the libFuzzer targets
 # built with clang (<build>/fuzz, tests/fuzz), each run for BROVINK_FUZZ_SECONDS on a copy of its
 # corpus: both through this build's CTest, so that one summary line covers everything. They follow

@@ -25,3 +25,4 @@ target_link_libraries(Brovink PRIVATE brovink_system)
 target_link_options(Brovink PRIVATE ${WIN_STATIC_LINK})
 
 include(${CMAKE_SOURCE_DIR}/tests/e2e/client.cmake OPTIONAL)
+include(${CMAKE_SOURCE_DIR}/tests/conformance/windows.cmake)

@@ -22,6 +22,21 @@ class RunTest : public SimTest {
     ASSERT_NE(window, nullptr);
   }
 
+  void TearDown() override {
+    if (!closeCallFails) ExpectNothingLeftOpen();
+    SimTest::TearDown();
+  }
+
+  // Set by a test that makes CloseHandle, RegCloseKey or FreeLibrary fail: then something stays open.
+  bool closeCallFails = false;
+
+  // A run closes every file, search, token and key it opened and frees every module it loaded.
+  static void ExpectNothingLeftOpen() {
+    EXPECT_EQ(sim::OpenHandleCount(), 0) << "file, search or token handles left open";
+    EXPECT_EQ(sim::OpenKeyCount(), 0) << "registry keys left open";
+    EXPECT_EQ(sim::LoadedModuleCount(), 0) << "modules left loaded";
+  }
+
   void SetFolder(const std::string &folder) {
     SetWindowTextA(GetDlgItem(window, IDC_FOLDER), folder.c_str());
   }

@@ -280,37 +280,69 @@ HANDLE NewOpen(const std::shared_ptr<Node> &node, DWORD access, DWORD share) {
 }
 
 // ---- search masks ------------------------------------------------------------------------------
-bool Glob(const std::string &mask, const std::string &name) {
-  size_t m = 0, n = 0, star = std::string::npos, mark = 0;
-  while (n < name.size()) {
-    if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
-      m++;
-      n++;
-    } else if (m < mask.size() && mask[m] == '*') {
-      star = m++;
-      mark = n;
-    } else if (star != std::string::npos) {
-      m = star + 1;
-      n = ++mark;
+// FindFirstFileA hands the file system a mask in which "?" became DOS_QM ('>'), a "." before "?"
+// or "*" became DOS_DOT ('"') and a "*" before a "." became DOS_STAR ('<'); the trailing dots of
+// the mask are dropped first (a "*" they followed still counts as one before a dot), and "*.*"
+// alone is "*". The file system then matches as FsRtlIsNameInExpression does.
+const char kDosQm = '>', kDosDot = '"', kDosStar = '<';
+
+std::string DosMask(const std::string &mask) {
+  size_t end = mask.size();
+  while (end > 0 && mask[end - 1] == '.') end--;
+  const bool droppedDot = end < mask.size();
+  const std::string kept = mask.substr(0, end);
+  if (kept == "*.*") return "*";
+  std::string out;
+  for (size_t i = 0; i < kept.size(); i++) {
+    const char c = kept[i];
+    const char next = i + 1 < kept.size() ? kept[i + 1] : (droppedDot ? '.' : '\0');
+    if (c == '?') {
+      out += kDosQm;
+    } else if (c == '.' && (next == '?' || next == '*')) {
+      out += kDosDot;
+    } else if (c == '*' && next == '.') {
+      out += kDosStar;
     } else {
-      return false;
+      out += c;
     }
   }
-  while (m < mask.size() && mask[m] == '*') m++;
-  return m == mask.size();
+  return out;
 }
 
-// Case-insensitive; as in DOS, "x.*" also matches "x" without an extension (so "*.*" matches
-// every name) and "x." matches "x".
-bool MatchMask(const std::string &maskText, const std::string &nameText) {
-  const std::string mask = simx::Upper(maskText), name = simx::Upper(nameText);
-  if (Glob(mask, name)) return true;
-  if (name.find('.') != std::string::npos) return false;
-  if (mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0) {
-    return Glob(mask.substr(0, mask.size() - 2), name);
+// Upper case of the Windows-1252 letters, as NTFS's upcase table folds them for a search.
+char FoldForMask(char ch) {
+  const unsigned char c = static_cast<unsigned char>(ch);
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char>(c - 0x20);
+  if (c == 0x9A || c == 0x9C || c == 0x9E) return static_cast<char>(c - 0x10);
+  if (c == 0xFF) return static_cast<char>(0x9F);
+  return ch;
+}
+
+// '*' any run; DOS_STAR any run that does not pass the name's last dot; DOS_QM one character that
+// is not a dot, or nothing at a dot or at the end; DOS_DOT a dot, or nothing at the end.
+bool MatchFrom(const std::string &mask, size_t m, const std::string &name, size_t n, size_t lastDot) {
+  if (m == mask.size()) return n == name.size();
+  const char c = mask[m];
+  if (c == '*' || c == kDosStar) {
+    const size_t limit = (c == kDosStar && lastDot != std::string::npos && lastDot >= n) ? lastDot : name.size();
+    for (size_t k = n; k <= limit; k++) {
+      if (MatchFrom(mask, m + 1, name, k, lastDot)) return true;
+    }
+    return false;
   }
-  if (!mask.empty() && mask.back() == '.') return Glob(mask.substr(0, mask.size() - 1), name);
-  return false;
+  if (c == kDosQm) {
+    if (n < name.size() && name[n] != '.') return MatchFrom(mask, m + 1, name, n + 1, lastDot);
+    return MatchFrom(mask, m + 1, name, n, lastDot);
+  }
+  if (c == kDosDot) {
+    if (n == name.size()) return MatchFrom(mask, m + 1, name, n, lastDot);
+    return name[n] == '.' && MatchFrom(mask, m + 1, name, n + 1, lastDot);
+  }
+  return n < name.size() && FoldForMask(c) == FoldForMask(name[n]) && MatchFrom(mask, m + 1, name, n + 1, lastDot);
+}
+
+bool MatchMask(const std::string &maskText, const std::string &name) {
+  return MatchFrom(DosMask(maskText), 0, name, 0, name.rfind('.'));
 }
 
 WIN32_FIND_DATAA FindEntry(const std::string &name, DWORD attributes, size_t size) {
@@ -859,6 +891,43 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
   open->position = end;
   open->node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
   *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+  return TRUE;
+}
+
+// Reads from the file position; at the end of the file it succeeds with 0 bytes.
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+                     void *lpOverlapped) {
+  DWORD code;
+  if (simx::Fault("ReadFile", &code)) {
+    SetLastError(code);
+    return FALSE;
+  }
+  auto *open = static_cast<OpenFile *>(simx::HandleObject(hFile, simx::Kind::File));
+  DWORD error = 0;
+  if (lpOverlapped) {
+    error = kErrorCallNotImplemented;
+  } else if (!lpNumberOfBytesRead) {
+    error = ERROR_INVALID_PARAMETER;
+  } else {
+    *lpNumberOfBytesRead = 0;
+    if (!open) {
+      error = ERROR_INVALID_HANDLE;
+    } else if (!(open->access & kRead)) {
+      error = ERROR_ACCESS_DENIED;
+    } else if (!lpBuffer && nNumberOfBytesToRead) {
+      error = kErrorInvalidUserBuffer;
+    }
+  }
+  if (error) {
+    SetLastError(error);
+    return FALSE;
+  }
+  const std::string &bytes = open->node->bytes;
+  size_t start = static_cast<size_t>(open->position);
+  size_t count = start < bytes.size() ? std::min<size_t>(nNumberOfBytesToRead, bytes.size() - start) : 0;
+  if (count) memcpy(lpBuffer, bytes.data() + start, count);
+  open->position += count;
+  *lpNumberOfBytesRead = static_cast<DWORD>(count);
   return TRUE;
 }
 

@@ -67,15 +67,29 @@ Registry &registry() {
 
 const char *const kHiveListPath = "SYSTEM\\CurrentControlSet\\Control\\hivelist";
 
-// Key and value names compare without regard to ASCII case, as the registry compares them. From
-// the end: sibling user hives share long prefixes ("S-1-5-21-...") and differ at their ends.
+// The registry compares names in Unicode upper case; for the Windows-1252 letters that is a-z,
+// the accented letters 0xE0-0xFE but the division sign 0xF7, and š œ ž ÿ (to Š Œ Ž Ÿ). ß and µ
+// have no upper-case letter in the code page and stay themselves.
+unsigned char UpperCp1252(unsigned char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<unsigned char>(c - 0x20);
+  switch (c) {
+    case 0x9A:
+    case 0x9C:
+    case 0x9E:
+      return static_cast<unsigned char>(c - 0x10);
+    case 0xFF:
+      return 0x9F;
+    default:
+      return c;
+  }
+}
+
+// Key and value names compare without regard to case, as the registry compares them. From the
+// end: sibling user hives share long prefixes ("S-1-5-21-...") and differ at their ends.
 bool SameName(const std::string &a, const std::string &b) {
   if (a.size() != b.size()) return false;
   for (size_t i = a.size(); i-- > 0;) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
+    if (UpperCp1252(static_cast<unsigned char>(a[i])) != UpperCp1252(static_cast<unsigned char>(b[i]))) return false;
   }
   return true;
 }
@@ -815,12 +829,20 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
   const DWORD size = static_cast<DWORD>(value.data.size());
   LONG status = ERROR_SUCCESS;
   if (lpData && size > *lpcbData) {
-    status = ERROR_MORE_DATA;
-  } else if (value.name.size() >= *lpcchValueName) {
-    status = ERROR_MORE_DATA;
+    status = ERROR_MORE_DATA;  // data too large: neither the name nor the data is copied
   } else {
-    std::memcpy(lpValueName, value.name.c_str(), value.name.size() + 1);
-    *lpcchValueName = static_cast<DWORD>(value.name.size());
+    if (value.name.size() >= *lpcchValueName) {
+      // Name too long (Windows in a single-byte code page): as much of the name as fits before a
+      // NUL and the whole data are copied, the count stays the buffer's size.
+      status = ERROR_MORE_DATA;
+      if (*lpcchValueName > 0) {
+        std::memcpy(lpValueName, value.name.data(), *lpcchValueName - 1);
+        lpValueName[*lpcchValueName - 1] = '\0';
+      }
+    } else {
+      std::memcpy(lpValueName, value.name.c_str(), value.name.size() + 1);
+      *lpcchValueName = static_cast<DWORD>(value.name.size());
+    }
     if (lpData) {
       std::memcpy(lpData, value.data.data(), size);
       if (IsStringType(value.type) && size < *lpcbData && size > 0 && lpData[size - 1]) {

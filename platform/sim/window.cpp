@@ -1125,6 +1125,28 @@ int WINAPI GetWindowTextLengthA(HWND hWnd) {
   return static_cast<int>(Send(hWnd, WM_GETTEXTLENGTH, 0, 0));
 }
 
+// The window's style, extended style or control id; other indexes are not modelled.
+LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
+  if (FaultBool("GetWindowLongA")) return 0;
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  switch (nIndex) {
+    case GWL_STYLE:
+      return static_cast<LONG>(w->style);
+    case GWL_EXSTYLE:
+      return static_cast<LONG>(w->exStyle);
+    case GWL_ID:
+      return w->id;
+    default:
+      simx::WindowError("GetWindowLongA index " + std::to_string(nIndex) + " is not modelled");
+      SetLastError(ERROR_INVALID_INDEX);
+      return 0;
+  }
+}
+
 HWND WINAPI GetActiveWindow(void) {
   DWORD code;
   simx::Fault("GetActiveWindow", &code);  // cannot fail; counted only

@@ -30,7 +30,7 @@ TEST_F(CleanupScriptTest, FindStartupFolder) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     sim::SetEnvironment(row.environment);
     ReadEnvironmentBlock();
     if (row.startupValue) sim::SetRegString(kShellFolders, "Startup", row.startupValue);

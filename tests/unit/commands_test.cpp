@@ -25,7 +25,7 @@ class CommandsTest : public SimTest {
   // The machine after start-up: D:\Data is empty, D:\Sicherung holds a backup set whose hive files
   // the registry accepts as replacements.
   void Prepare(const std::string &currentFolder) {
-    sim::Reset();
+    ResetForNextRow();
     InitCommonControls();
     CoInitialize(nullptr);
     sim::AddDrive('d', "\\Device\\HarddiskVolume2");

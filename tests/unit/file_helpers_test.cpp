@@ -94,7 +94,7 @@ TEST_F(FileHelpersTest, ForceDeleteFailuresLeaveTheFile) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     sim::PutFile("C:\\Backup\\SAM", "hive", kReadOnlyHiddenSystem);
     row.arrange();
     EXPECT_EQ(ForceDelete("C:\\Backup\\SAM"), row.result);

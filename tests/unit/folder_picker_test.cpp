@@ -26,7 +26,7 @@ class FolderPickerTest : public SimTest {
   // A shown main window with COM initialised, as after start-up, on a machine with backup sets in
   // C:\Sicherung, D:\Sicherung and D:\ and an empty D:\Daten.
   void Prepare(const std::string &currentFolder) {
-    sim::Reset();
+    ResetForNextRow();
     InitCommonControls();
     CoInitialize(nullptr);
     sim::AddDrive('d', "\\Device\\HarddiskVolume2");

@@ -81,7 +81,7 @@ TEST_F(HiveListTest, MapToDrivePath) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     for (const auto &drive : row.drives) sim::AddDrive(drive.first, drive.second);
     EXPECT_EQ(MapToDrivePath(row.path), row.expected);
   }

@@ -96,7 +96,7 @@ TEST_F(HiveReplaceTest, OldFileOfAnEarlierRestore) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     StageAndChange("HKEY_LOCAL_MACHINE\\SYSTEM", "SYSTEM.tmp");
     sim::PutFile(kConfig + "\\SYSTEM.bak", "earlier", row.attributes);
     if (!row.registered) sim::AnswerMessageBox(IDOK);
@@ -184,7 +184,7 @@ TEST_F(HiveReplaceTest, TextThatDoesNotFitItsFieldIsNotCut) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     sim::PutFile(kConfig + "\\" + row.newName, sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SOFTWARE"));
     sim::PutFile(kConfig + "\\" + row.oldName, "earlier");
     if (!row.fits) sim::AnswerMessageBox(IDOK);

@@ -94,7 +94,7 @@ TEST_F(HiveSaveTest, ExistingTargetFile) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     sim::PutFile("C:\\Backup\\SOFTWARE", "old hive", row.attributes);
     if (!row.saved) sim::AnswerMessageBox(IDOK);
 
@@ -221,7 +221,7 @@ TEST_F(HiveSaveTest, TextThatDoesNotFitItsBufferIsNotCut) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     sim::MakeFolders("C:\\Backup");
     if (!row.fits) sim::AnswerMessageBox(IDOK);
 
@@ -266,7 +266,7 @@ TEST_F(HiveSaveTest, ErrorBoxNumberAndTail) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.text);
-    sim::Reset();
+    ResetForNextRow();
     sim::AnswerMessageBox(IDOK);
     ShowRegistryError(row.code, "D:\\Backup\\SAM", "RegSaveKey", row.tail);
     ExpectErrorBox("Fehler in RegSaveKey", row.text);

@@ -63,7 +63,7 @@ TEST_F(KeyPathTest, Split) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     if (!row.ok) sim::AnswerMessageBox(IDOK);
     std::string path = row.path;
     HKEY root = before;

@@ -136,7 +136,7 @@ TEST_F(MainWindowTest, RestoreButtonAtStartFollowsTheCurrentFolder) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     InitCommonControls();
     sim::AddDrive('d', "\\Device\\HarddiskVolume2");
     std::string folder = row.folder;

@@ -31,7 +31,7 @@ TEST_F(OddHiveNameTest, FailedSaveOfAWildcardNameLeavesTheSetsOtherFiles) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     ReadEnvironmentBlock();
     InitCommonControls();
     window = CreateMainWindow(nullptr);

@@ -69,7 +69,7 @@ TEST_F(PrivilegesTest, OutcomesAndFailures) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     row.setUp();
     sim::ClearCallLog();
     EXPECT_EQ(EnablePrivilege(row.privilege), row.result);

@@ -84,7 +84,7 @@ TEST_F(RegistrySimTest, QueryAndEnumerateValues) {
       // name, index, name buffer in chars, data buffer in bytes, status, name returned
       {"first in creation order", 0, 8, 16, ERROR_SUCCESS, "Startup"},
       {"second", 1, 8, 16, ERROR_SUCCESS, "Zahl"},
-      {"name fills the buffer without room for the NUL", 0, 7, 16, ERROR_MORE_DATA, ""},
+      {"name fills the buffer without room for the NUL: cut", 0, 7, 16, ERROR_MORE_DATA, "Startu"},
       {"data does not fit", 0, 8, 8, ERROR_MORE_DATA, ""},
       {"after the last", 2, 8, 16, ERROR_NO_MORE_ITEMS, ""},
   };
@@ -134,7 +134,7 @@ TEST_F(RegistrySimTest, GuardedHivesAndBackupSemantics) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     if (row.enabled) sim::SetPrivilegeEnabled(row.enabled, true);
     HKEY key = reinterpret_cast<HKEY>(0x5555);
     LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, row.subKey, 0, nullptr, row.options,

@@ -52,7 +52,7 @@ TEST_F(StartupTest, CommonControlsAreInitialisedOnceWhicheverWayComctlAllows) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     if (row.withoutExport) sim::RemoveExport("COMCTL32.DLL", "InitCommonControlsEx");
     if (row.loadFails) sim::FailCall("LoadLibraryA", ERROR_MOD_NOT_FOUND);
     bool progressBar = false;
@@ -81,7 +81,7 @@ TEST_F(StartupTest, ArgumentsAndShowStateChangeNothing) {
   std::vector<std::string> first;
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     sim::UserClick(IDC_QUIT);
     EXPECT_EQ(Start(row.commandLine, row.show), 0);
     if (first.empty()) first = sim::CallLog();

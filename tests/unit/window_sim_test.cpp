@@ -126,7 +126,7 @@ TEST_F(WindowSimTest, ProgressClassExistsOnlyAfterTheCommonControlsRegisteredIt)
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
+    ResetForNextRow();
     if (row.init == 1) InitCommonControls();
     if (row.init == 2) {
       INITCOMMONCONTROLSEX init{row.size, row.classes};

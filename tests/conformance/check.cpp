@@ -1,0 +1,125 @@
+// Counting and reporting of checks, the table of Wine's known differences from Windows, and the
+// short list of checks that wait for a change to the simulation.
+#include "check.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace conf {
+namespace {
+
+int passed = 0, failed = 0, skipped = 0;
+
+const char *BaseName(const char *file) {
+  const char *base = file;
+  for (const char *at = file; *at; at++) {
+    if (*at == '/' || *at == '\\') base = at + 1;
+  }
+  return base;
+}
+
+struct Difference {
+  WineDifference id;
+  const char *reason;
+};
+// Wine (8.0) behaves differently from Windows here; each check that meets one is skipped under Wine
+// alone, never loosened.
+const Difference kWineDifferences[] = {
+    {WineDifference::SaveWritesTextFormat,
+     "RegSaveKey writes Wine's own text format (\"WINE REGISTRY Version 2\"), not a regf hive"},
+    {WineDifference::SaveRefusesDescriptor,
+     "RegSaveKey refuses any security descriptor with 1305 (ERROR_INVALID_OWNER)"},
+    {WineDifference::ReplaceRegistersNothing,
+     "RegReplaceKey returns success without checking privileges, files or registering anything"},
+    {WineDifference::NoFileAcls, "files get no access control lists of their own"},
+    {WineDifference::SaveOverwrites, "RegSaveKey replaces an existing file instead of failing with 183"},
+    {WineDifference::ArchiveOnEveryFile,
+     "GetFileAttributes reports FILE_ATTRIBUTE_ARCHIVE on every file, never FILE_ATTRIBUTE_NORMAL"},
+    {WineDifference::ReadOnlyWritableAsRoot,
+     "read-only is a Unix permission bit, which does not stop root (the tests' user) from writing"},
+    {WineDifference::DosMaskWildcards,
+     "FindFirstFile masks lack the DOS meaning: \"?\" never matches nothing, \"*.\" is \"*\""},
+    {WineDifference::GetDlgItemKeepsError, "GetDlgItem of a missing id leaves the last error as it was"},
+};
+
+struct Awaiting {
+  AwaitingSimFix id;
+  const char *what;
+};
+// Checks that the simulation does not pass yet, because the change that makes it behave like
+// Windows here is made elsewhere. Each line goes once that change is in.
+const Awaiting kAwaitingSimFix[] = {
+    {AwaitingSimFix::TrailingDotsAndBlanks, "a path's last name loses its trailing dots and blanks"},
+    {AwaitingSimFix::NonAsciiFileCase, "file names compare without case for Windows-1252 letters (Ä = ä)"},
+    {AwaitingSimFix::ReplaceNeedsBothPrivileges, "RegReplaceKeyA needs the backup and the restore privilege"},
+    {AwaitingSimFix::SaveWritesRegf, "RegSaveKeyA writes a file that begins with a regf base block"},
+};
+
+}  // namespace
+
+void Report(bool pass, const char *file, int line, const char *format, ...) {
+  if (pass) {
+    passed++;
+    return;
+  }
+  failed++;
+  std::printf("%s:%d: check failed: ", BaseName(file), line);
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+// Looked up once, before any check, so that asking never changes a last error a check reads.
+bool OnWine() {
+  static const bool wine = [] {
+    DWORD error = GetLastError();
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    bool found = ntdll && GetProcAddress(ntdll, "wine_get_version");
+    SetLastError(error);
+    return found;
+  }();
+  return wine;
+}
+
+bool SkipOnWine(WineDifference difference, const char *file, int line) {
+  if (!OnWine()) return false;
+  for (const Difference &row : kWineDifferences) {
+    if (row.id == difference) std::printf("%s:%d: skipped on Wine: %s\n", BaseName(file), line, row.reason);
+  }
+  skipped++;
+  return true;
+}
+
+bool SkipUntilFixed(AwaitingSimFix check, const char *file, int line) {
+  if (OnWine()) return false;
+  for (const Awaiting &row : kAwaitingSimFix) {
+    if (row.id == check) std::printf("%s:%d: skipped until the simulation has it: %s\n", BaseName(file), line, row.what);
+  }
+  skipped++;
+  return true;
+}
+
+int Summary() {
+  std::printf("%s: %d passed, %d failed, %d skipped\n", OnWine() ? "Wine" : "simulation", passed, failed,
+              skipped);
+  return failed ? 1 : 0;
+}
+
+#ifdef _WIN32
+void StartMachine() {}
+#endif
+
+std::string ScratchFolder(const char *name) {
+  char current[MAX_PATH];
+  DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
+  std::string folder(current, length < MAX_PATH ? length : 0);
+  if (folder.empty() || folder.back() != '\\') folder += '\\';
+  folder += name;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+}  // namespace conf

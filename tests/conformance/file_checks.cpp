@@ -1,0 +1,240 @@
+// Files and folders: creating, copying and deleting with read-only files and sharing, attributes,
+// FindFirstFileA's masks in the DOS sense, path length limits, trailing dots and blanks, and
+// Windows-1252 letters in names.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "check.h"
+
+namespace conf {
+namespace {
+
+bool PutFile(const std::string &path, const char *bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL wrote = WriteFile(file, bytes, static_cast<DWORD>(strlen(bytes)), &written, nullptr);
+  CloseHandle(file);
+  return wrote && written == strlen(bytes);
+}
+
+DWORD Attributes(const std::string &path, DWORD *error) {
+  SetLastError(0xdeadbeef);
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  *error = GetLastError();
+  return attributes;
+}
+
+// The names a search finds, sorted, without "." and ".."; empty when it fails with 2.
+std::string Search(const std::string &mask, DWORD *error) {
+  WIN32_FIND_DATAA data;
+  memset(&data, 0x55, sizeof data);
+  SetLastError(0xdeadbeef);
+  HANDLE search = FindFirstFileA(mask.c_str(), &data);
+  *error = search == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  std::vector<std::string> names;
+  if (search == INVALID_HANDLE_VALUE) return "";
+  do {
+    std::string name = data.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &data));
+  if (GetLastError() != ERROR_NO_MORE_FILES) *error = GetLastError();
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  std::string list;
+  for (const auto &name : names) list += (list.empty() ? "" : " ") + name;
+  return list;
+}
+
+void CheckFolders(const std::string &root) {
+  const std::string folder = root + "\\made";
+  ok(CreateDirectoryA(folder.c_str(), nullptr), "CreateDirectoryA");
+  SetLastError(0xdeadbeef);
+  BOOL made = CreateDirectoryA(folder.c_str(), nullptr);
+  ok(!made && GetLastError() == ERROR_ALREADY_EXISTS, "CreateDirectoryA of an existing folder: %d, %lu", made,
+     (unsigned long)GetLastError());
+  SetLastError(0xdeadbeef);
+  made = CreateDirectoryA((root + "\\missing\\made").c_str(), nullptr);
+  ok(!made && GetLastError() == ERROR_PATH_NOT_FOUND, "CreateDirectoryA below a missing folder: %d, %lu", made,
+     (unsigned long)GetLastError());
+  DWORD error = 0;
+  DWORD attributes = Attributes(folder, &error);
+  ok(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY), "a folder's attributes %lx",
+     (unsigned long)attributes);
+}
+
+void CheckAttributesAndCopies(const std::string &root) {
+  const std::string source = root + "\\source.txt", target = root + "\\target.txt";
+  ok(PutFile(source, "abc") && PutFile(target, "old"), "write two files");
+  DWORD error = 0;
+  DWORD attributes = Attributes(source, &error);
+  ok(attributes == FILE_ATTRIBUTE_ARCHIVE, "a new file's attributes: %lx", (unsigned long)attributes);
+  attributes = Attributes(root + "\\missing.txt", &error);
+  ok(attributes == INVALID_FILE_ATTRIBUTES && error == ERROR_FILE_NOT_FOUND, "missing file: %lx, %lu",
+     (unsigned long)attributes, (unsigned long)error);
+  attributes = Attributes(root + "\\missing\\file.txt", &error);
+  ok(attributes == INVALID_FILE_ATTRIBUTES && error == ERROR_PATH_NOT_FOUND, "missing folder: %lx, %lu",
+     (unsigned long)attributes, (unsigned long)error);
+
+  ok(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY), "SetFileAttributesA read-only");
+  attributes = Attributes(target, &error);
+  if (!skip_on_wine(ArchiveOnEveryFile)) {
+    ok(attributes == FILE_ATTRIBUTE_READONLY, "read-only file's attributes: %lx", (unsigned long)attributes);
+  }
+  ok(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY), "read-only: %lx",
+     (unsigned long)attributes);
+
+  BOOL copied = FALSE;
+  if (!skip_on_wine(ReadOnlyWritableAsRoot)) {
+    SetLastError(0xdeadbeef);
+    copied = CopyFileA(source.c_str(), target.c_str(), FALSE);
+    ok(!copied && GetLastError() == ERROR_ACCESS_DENIED, "copy over a read-only file: %d, %lu", copied,
+       (unsigned long)GetLastError());
+  }
+  SetLastError(0xdeadbeef);
+  BOOL deleted = DeleteFileA(target.c_str());
+  ok(!deleted && GetLastError() == ERROR_ACCESS_DENIED, "delete a read-only file: %d, %lu", deleted,
+     (unsigned long)GetLastError());
+  ok(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL), "SetFileAttributesA normal");
+  attributes = Attributes(target, &error);
+  if (!skip_on_wine(ArchiveOnEveryFile)) {
+    ok(attributes == FILE_ATTRIBUTE_NORMAL, "attributes after FILE_ATTRIBUTE_NORMAL: %lx", (unsigned long)attributes);
+  }
+
+  SetLastError(0xdeadbeef);
+  copied = CopyFileA(source.c_str(), target.c_str(), TRUE);
+  ok(!copied && GetLastError() == ERROR_FILE_EXISTS, "copy that must not overwrite: %d, %lu", copied,
+     (unsigned long)GetLastError());
+  ok(CopyFileA(source.c_str(), target.c_str(), FALSE), "copy over a writable file");
+  SetLastError(0xdeadbeef);
+  copied = CopyFileA((root + "\\missing.txt").c_str(), target.c_str(), FALSE);
+  ok(!copied && GetLastError() == ERROR_FILE_NOT_FOUND, "copy of a missing file: %d, %lu", copied,
+     (unsigned long)GetLastError());
+
+  // Sharing: a file open without sharing refuses every other open, a copy and a delete.
+  HANDLE held = CreateFileA(source.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ok(held != INVALID_HANDLE_VALUE, "open without sharing");
+  SetLastError(0xdeadbeef);
+  HANDLE second = CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ok(second == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION, "second open: %lu",
+     (unsigned long)GetLastError());
+  if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+  SetLastError(0xdeadbeef);
+  copied = CopyFileA(source.c_str(), (root + "\\copy.txt").c_str(), FALSE);
+  ok(!copied && GetLastError() == ERROR_SHARING_VIOLATION, "copy of a held file: %d, %lu", copied,
+     (unsigned long)GetLastError());
+  SetLastError(0xdeadbeef);
+  deleted = DeleteFileA(source.c_str());
+  ok(!deleted && GetLastError() == ERROR_SHARING_VIOLATION, "delete of a held file: %d, %lu", deleted,
+     (unsigned long)GetLastError());
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  ok(DeleteFileA(source.c_str()), "delete once closed");
+  SetLastError(0xdeadbeef);
+  deleted = DeleteFileA(source.c_str());
+  ok(!deleted && GetLastError() == ERROR_FILE_NOT_FOUND, "delete again: %d, %lu", deleted,
+     (unsigned long)GetLastError());
+}
+
+void CheckMasks(const std::string &root) {
+  const std::string folder = root + "\\find";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const char *name : {"ab", "abc", "a.txt", "ab.c", "x.y.z", "b"}) PutFile(folder + "\\" + name, "");
+  // FindFirstFileA turns "?" into one character or none before a dot or at the end, "*." and a
+  // "*" before a dot into "up to the last dot", ".*" and ".?" into "a dot or the end", and drops
+  // the trailing dots of the mask.
+  const struct {
+    const char *mask, *found;
+    bool dos;  // depends on the DOS meaning of "?" and "." (Wine lacks it)
+  } kMasks[] = {
+      // mask      names found (sorted)          dos
+      {"*", "a.txt ab ab.c abc b x.y.z", false},
+      {"*.*", "a.txt ab ab.c abc b x.y.z", false},  // also names without a dot
+      {"A*", "a.txt ab ab.c abc", false},           // without case
+      {"a?", "ab", false},
+      {"ab?", "ab abc", true},        // "?" matches nothing at the end
+      {"???", "ab abc b", true},      // ... and so do the ones after it
+      {"a?.txt", "a.txt", true},      // "?" matches nothing before a dot
+      {"ab?.c", "ab.c", true},
+      {"*.", "ab abc b", true},       // names without a dot
+      {"ab.", "ab", false},           // trailing dot dropped
+      {"ab..", "ab", false},          // all of them
+      {"abc.*", "abc", false},        // ".*" matches the end
+      {"x.*", "x.y.z", false},
+      {"*.c", "ab.c", false},
+      {"*.z", "x.y.z", false},        // "*" before a dot runs to the last dot
+      {"*.y", "", false},
+      {"*b*", "ab ab.c abc b", false},
+  };
+  for (const auto &row : kMasks) {
+    if (row.dos && skip_on_wine(DosMaskWildcards)) continue;
+    DWORD error = 0;
+    std::string found = Search(folder + "\\" + row.mask, &error);
+    ok(found == row.found, "mask \"%s\" finds \"%s\", expected \"%s\"", row.mask, found.c_str(), row.found);
+    ok(error == (*row.found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND), "mask \"%s\": error %lu", row.mask,
+       (unsigned long)error);
+  }
+  DWORD error = 0;
+  Search(root + "\\missing\\*", &error);
+  ok(error == ERROR_PATH_NOT_FOUND, "search in a missing folder: %lu", (unsigned long)error);
+  // Windows-1252 letters in a mask compare without case too.
+  PutFile(folder + "\\\xC4rger", "");
+  std::string found = Search(folder + "\\\xE4r*", &error);
+  ok(found == "\xC4rger", "mask \"\xE4r*\" finds \"%s\"", found.c_str());
+}
+
+void CheckLengths(const std::string &root) {
+  // A path of 259 characters is the longest an ANSI call takes; 260 and more give 206.
+  const std::string prefix = root + "\\";
+  const std::string longest = prefix + std::string(259 - prefix.size(), 'n');
+  ok(PutFile(longest, "x"), "a file with a 259-character path");
+  DWORD error = 0;
+  ok(Attributes(longest, &error) == FILE_ATTRIBUTE_ARCHIVE, "its attributes: error %lu", (unsigned long)error);
+  DeleteFileA(longest.c_str());
+  const std::string tooLong = prefix + std::string(300 - prefix.size(), 'n');
+  DWORD attributes = Attributes(tooLong, &error);
+  ok(attributes == INVALID_FILE_ATTRIBUTES && error == ERROR_FILENAME_EXCED_RANGE, "300 characters: %lu",
+     (unsigned long)error);
+  SetLastError(0xdeadbeef);
+  HANDLE file = CreateFileA(tooLong.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ok(file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILENAME_EXCED_RANGE, "create 300 characters: %lu",
+     (unsigned long)GetLastError());
+  SetLastError(0xdeadbeef);
+  BOOL made = CreateDirectoryA(tooLong.c_str(), nullptr);
+  ok(!made && GetLastError() == ERROR_FILENAME_EXCED_RANGE, "folder of 300 characters: %lu",
+     (unsigned long)GetLastError());
+}
+
+void CheckNameRules(const std::string &root) {
+  const std::string file = root + "\\name.txt";
+  PutFile(file, "x");
+  DWORD error = 0;
+  if (!skip_until_fixed(TrailingDotsAndBlanks)) {
+    for (const char *suffix : {".", "..", " ", ". .", " . "}) {
+      DWORD attributes = Attributes(file + suffix, &error);
+      ok(attributes == FILE_ATTRIBUTE_ARCHIVE, "\"name.txt%s\" is name.txt: %lx, %lu", suffix,
+         (unsigned long)attributes, (unsigned long)error);
+    }
+  }
+  if (!skip_until_fixed(NonAsciiFileCase)) {
+    PutFile(root + "\\\xC4rger.txt", "x");
+    DWORD attributes = Attributes(root + "\\\xE4RGER.TXT", &error);
+    ok(attributes == FILE_ATTRIBUTE_ARCHIVE, "\"\xE4RGER.TXT\" is \"\xC4rger.txt\": %lx, %lu",
+       (unsigned long)attributes, (unsigned long)error);
+  }
+}
+
+}  // namespace
+
+void CheckFiles() {
+  const std::string root = ScratchFolder("conformance_files");
+  CheckFolders(root);
+  CheckAttributesAndCopies(root);
+  CheckMasks(root);
+  CheckLengths(root);
+  CheckNameRules(root);
+}
+
+}  // namespace conf

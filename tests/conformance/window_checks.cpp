@@ -1,0 +1,165 @@
+// The dialog from an in-memory template and its controls: texts, styles, enable states, BM_CLICK,
+// the check box and the progress bar.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "check.h"
+
+namespace conf {
+namespace {
+
+struct DialogLog {
+  int initCount = 0;
+  LPARAM initParam = 0;
+  std::vector<std::pair<WPARAM, LPARAM>> commands;
+};
+DialogLog dialogLog;
+
+INT_PTR CALLBACK RecordingProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    dialogLog.initCount++;
+    dialogLog.initParam = lParam;
+    return TRUE;
+  }
+  if (message == WM_COMMAND) {
+    dialogLog.commands.push_back({wParam, lParam});
+    return TRUE;
+  }
+  return FALSE;
+}
+
+void AppendWide(std::vector<WORD> &words, const char *text) {
+  for (const char *at = text; *at; at++) words.push_back(static_cast<unsigned char>(*at));
+  words.push_back(0);
+}
+
+// A DLGTEMPLATE without items, no menu, the dialog class, a caption and an 8-point font.
+std::vector<DWORD> Template(DWORD style) {
+  DLGTEMPLATE header{};
+  header.style = style;
+  header.cx = 200;
+  header.cy = 100;
+  const WORD *raw = reinterpret_cast<const WORD *>(&header);
+  std::vector<WORD> words(raw, raw + sizeof header / sizeof(WORD));
+  words.push_back(0);
+  words.push_back(0);
+  AppendWide(words, "Brovink conformance");
+  words.push_back(8);
+  AppendWide(words, "MS Shell Dlg");
+  std::vector<DWORD> aligned((words.size() + 1) / 2, 0);
+  memcpy(aligned.data(), words.data(), words.size() * sizeof(WORD));
+  return aligned;
+}
+
+std::string Text(HWND window) {
+  char text[256];
+  memset(text, 'x', sizeof text);
+  int length = GetWindowTextA(window, text, sizeof text);
+  return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+HWND Child(HWND dialog, const char *className, const char *text, DWORD style, int id) {
+  return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 10, 10 + id * 2, 80, 20, dialog,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+}
+
+}  // namespace
+
+void CheckWindows() {
+  InitCommonControls();
+  const DWORD style = DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  std::vector<DWORD> dialogTemplate = Template(style);
+  HWND dialog = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
+                                           reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), nullptr,
+                                           RecordingProc, 1234);
+  ok(dialog != nullptr, "CreateDialogIndirectParamA: error %lu", (unsigned long)GetLastError());
+  if (!dialog) return;
+  ok(dialogLog.initCount == 1 && dialogLog.initParam == 1234, "WM_INITDIALOG %d times, parameter %ld",
+     dialogLog.initCount, (long)dialogLog.initParam);
+  ok(Text(dialog) == "Brovink conformance", "caption \"%s\"", Text(dialog).c_str());
+  DWORD dialogStyle = static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE));
+  ok((dialogStyle & WS_CAPTION) == WS_CAPTION && (dialogStyle & WS_SYSMENU) && !(dialogStyle & WS_VISIBLE),
+     "dialog style %lx", (unsigned long)dialogStyle);
+  ShowWindow(dialog, SW_SHOW);
+  ok(GetWindowLongA(dialog, GWL_STYLE) & WS_VISIBLE, "visible after ShowWindow");
+
+  HWND button = Child(dialog, "BUTTON", "Sichern", BS_PUSHBUTTON | WS_TABSTOP, 10);
+  HWND check = Child(dialog, "Button", "Ordner", BS_AUTOCHECKBOX | WS_TABSTOP, 11);
+  HWND edit = Child(dialog, "EDIT", "C:\\", WS_BORDER | ES_AUTOHSCROLL, 12);
+  HWND label = Child(dialog, "STATIC", "l\xE4uft... ", SS_LEFT, 13);
+  HWND progress = Child(dialog, PROGRESS_CLASSA, "", PBS_SMOOTH, 14);
+  ok(button && check && edit && label && progress, "the controls: %p %p %p %p %p", (void *)button, (void *)check,
+     (void *)edit, (void *)label, (void *)progress);
+  if (!(button && check && edit && label && progress)) {
+    DestroyWindow(dialog);
+    return;
+  }
+  ok(GetDlgItem(dialog, 10) == button && GetDlgItem(dialog, 14) == progress, "GetDlgItem finds the controls");
+  SetLastError(0xdeadbeef);
+  HWND none = GetDlgItem(dialog, 99);
+  ok(!none, "GetDlgItem of an unknown id");
+  if (!skip_on_wine(GetDlgItemKeepsError)) {
+    ok(GetLastError() == ERROR_CONTROL_ID_NOT_FOUND, "GetDlgItem of an unknown id: error %lu",
+       (unsigned long)GetLastError());
+  }
+  ok(GetWindowLongA(button, GWL_ID) == 10, "GWL_ID %ld", (long)GetWindowLongA(button, GWL_ID));
+  DWORD buttonStyle = static_cast<DWORD>(GetWindowLongA(button, GWL_STYLE));
+  ok((buttonStyle & (WS_CHILD | WS_VISIBLE | WS_TABSTOP)) == (WS_CHILD | WS_VISIBLE | WS_TABSTOP) &&
+         (buttonStyle & 0xF) == BS_PUSHBUTTON,
+     "button style %lx", (unsigned long)buttonStyle);
+  ok((GetWindowLongA(check, GWL_STYLE) & 0xF) == BS_AUTOCHECKBOX, "check box style");
+
+  // Texts, as Windows-1252 bytes.
+  ok(Text(button) == "Sichern" && Text(label) == "l\xE4uft... ", "control texts \"%s\" \"%s\"", Text(button).c_str(),
+     Text(label).c_str());
+  ok(SetWindowTextA(edit, "D:\\Sicherung\\2026-12-10"), "SetWindowTextA");
+  ok(GetWindowTextLengthA(edit) == 23 && Text(edit) == "D:\\Sicherung\\2026-12-10", "edit text \"%s\"",
+     Text(edit).c_str());
+  char cut[5];
+  int copied = GetWindowTextA(edit, cut, sizeof cut);
+  ok(copied == 4 && strcmp(cut, "D:\\S") == 0, "GetWindowTextA into 5 bytes: %d \"%s\"", copied, cut);
+  LRESULT sent = SendMessageA(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("fertig"));
+  ok(sent == TRUE && Text(label) == "fertig", "WM_SETTEXT \"%s\"", Text(label).c_str());
+
+  // Enable states: EnableWindow returns whether the window was disabled before.
+  ok(IsWindowEnabled(button), "a new button is enabled");
+  ok(!EnableWindow(button, FALSE), "EnableWindow FALSE on an enabled window returns FALSE");
+  ok(!IsWindowEnabled(button) && (GetWindowLongA(button, GWL_STYLE) & WS_DISABLED), "disabled");
+  ok(EnableWindow(button, FALSE), "EnableWindow FALSE again returns TRUE");
+  ok(EnableWindow(button, TRUE), "EnableWindow TRUE on a disabled window returns TRUE");
+  ok(IsWindowEnabled(button), "enabled again");
+
+  // BM_CLICK: WM_COMMAND with BN_CLICKED and the control to the dialog.
+  dialogLog.commands.clear();
+  SendMessageA(button, BM_CLICK, 0, 0);
+  ok(dialogLog.commands.size() == 1 && dialogLog.commands[0].first == MAKEWPARAM(10, BN_CLICKED) &&
+         dialogLog.commands[0].second == reinterpret_cast<LPARAM>(button),
+     "BM_CLICK: %u commands", (unsigned)dialogLog.commands.size());
+  ok(SendMessageA(check, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "check box starts unchecked");
+  dialogLog.commands.clear();
+  SendMessageA(check, BM_CLICK, 0, 0);
+  ok(SendMessageA(check, BM_GETCHECK, 0, 0) == BST_CHECKED, "checked after BM_CLICK");
+  ok(dialogLog.commands.size() == 1 && dialogLog.commands[0].first == MAKEWPARAM(11, BN_CLICKED),
+     "check box click: %u commands", (unsigned)dialogLog.commands.size());
+  SendMessageA(check, BM_SETCHECK, BST_UNCHECKED, 0);
+  ok(SendMessageA(check, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "BM_SETCHECK unchecks");
+
+  // Progress bar: range 0 to 100 by default; PBM_SETPOS returns the old position and holds the
+  // new one inside the range.
+  LRESULT oldRange = SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  ok(oldRange == MAKELONG(0, 100), "PBM_SETRANGE returns the old range %lx", (unsigned long)oldRange);
+  ok(SendMessageA(progress, PBM_SETPOS, 40, 0) == 0, "PBM_SETPOS returns the old position");
+  ok(SendMessageA(progress, PBM_GETPOS, 0, 0) == 40, "PBM_GETPOS");
+  ok(SendMessageA(progress, PBM_SETPOS, 150, 0) == 40 && SendMessageA(progress, PBM_GETPOS, 0, 0) == 100,
+     "a position above the range is held at 100");
+
+  ok(DestroyWindow(dialog), "DestroyWindow");
+  ok(!IsWindow(dialog) && !IsWindow(button), "dialog and controls are gone");
+  SetLastError(0xdeadbeef);
+  BOOL enabled = EnableWindow(button, TRUE);
+  ok(!enabled && GetLastError() == ERROR_INVALID_WINDOW_HANDLE, "EnableWindow on a destroyed control: %lu",
+     (unsigned long)GetLastError());
+}
+
+}  // namespace conf
