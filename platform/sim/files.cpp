@@ -137,7 +137,8 @@ DWORD ParsePath(const std::string &text, ParsedPath *out) {
 // A NUL is the mark of a character the ANSI code page lacks (sim::FsName); no ANSI call passes one.
 bool ValidName(const std::string &part, bool wildcards) {
   for (unsigned char c : part) {
-    if ((c < 0x20 && c != 0) || strchr("<>:\"|", c)) return false;
+    if (c == 0) continue;
+    if (c < 0x20 || strchr("<>:\"|", c)) return false;
     if (!wildcards && (c == '*' || c == '?')) return false;
   }
   return true;
