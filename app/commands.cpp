@@ -21,7 +21,7 @@ const char kRestoreCaption[] = "Registry wiederherstellen";
 const char kRestartQuestion[] = "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?";
 const char kRestartCaption[] = "Fertig";
 const char kNoFolderText[] =
-    "Es ist kein Backup-/Wiederherstellungsordner gewählt. Bitte wählen Sie mit \">>\" einen Ordner aus.";
+    "Es ist kein Backup-/Wiederherstellungsordner gewählt. Bitte wählen Sie mit „>>“ einen Ordner aus.";
 const char kNoFolderCaption[] = "Kein Ordner gewählt";
 const WORD kFromAccelerator = 1;
 

@@ -22,9 +22,9 @@ const DWORD kWindowStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | 
 const short kWindowX = 52, kWindowY = 64, kWindowWidth = 366, kWindowHeight = 122;
 const char kBannerResource[] = "#102";
 const char kRefusedCaption[] = "Ordner nicht verwendbar";
-const char kRefusedBefore[] = "Der Ordner \"";
+const char kRefusedBefore[] = "Der Ordner „";
 const char kRefusedAfter[] =
-    "\" kann nicht verwendet werden, weil sein Name Zeichen enthält, die das Programm nicht verarbeiten kann. "
+    "“ kann nicht verwendet werden, weil sein Name Zeichen enthält, die das Programm nicht verarbeiten kann. "
     "Bitte wählen Sie einen anderen Ordner.";
 // The current directory when its name could not be used at start ("" when it could).
 std::string g_refusedAtStart;

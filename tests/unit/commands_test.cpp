@@ -283,10 +283,10 @@ TEST_F(CommandsTest, FolderTheCodePageCannotSpellIsNeverUsed) {
   }
   sim::SetCurrentDirectory(bAck);
   const char kRefused[] =
-      "Der Ordner \"D:\\b?ck\" kann nicht verwendet werden, weil sein Name Zeichen enth\xE4lt, die das "
+      "Der Ordner \x84" "D:\\b?ck\x93 kann nicht verwendet werden, weil sein Name Zeichen enth\xE4lt, die das "
       "Programm nicht verarbeiten kann. Bitte w\xE4hlen Sie einen anderen Ordner.";
   const char kNoFolder[] =
-      "Es ist kein Backup-/Wiederherstellungsordner gew\xE4hlt. Bitte w\xE4hlen Sie mit \">>\" einen Ordner aus.";
+      "Es ist kein Backup-/Wiederherstellungsordner gew\xE4hlt. Bitte w\xE4hlen Sie mit \x84>>\x93 einen Ordner aus.";
   bool restoreAtStart = true;
   sim::UserDo([&restoreAtStart]() { restoreAtStart = sim::ControlEnabled(IDC_RESTORE); });
   sim::UserAnswer(IDOK);  // the box at start, shown with the window

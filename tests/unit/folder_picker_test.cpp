@@ -70,7 +70,7 @@ TEST_F(FolderPickerTest, ResultAndRestoreButtonFollowTheChoice) {
   const std::string bAck = sim::FsName(u"D:\\b\u0101ck");  // D:\back once best-fitted
   const std::string cAck = sim::FsName(u"C:\\b\u0101ck");
   const std::string refusedTail =
-      "\" kann nicht verwendet werden, weil sein Name Zeichen enth\xE4lt, die das Programm "
+      "\x93 kann nicht verwendet werden, weil sein Name Zeichen enth\xE4lt, die das Programm "
       "nicht verarbeiten kann. Bitte w\xE4hlen Sie einen anderen Ordner.";
   struct Row {
     const char *name;
@@ -120,7 +120,7 @@ TEST_F(FolderPickerTest, ResultAndRestoreButtonFollowTheChoice) {
     } else {
       ASSERT_EQ(sim::MessageBoxes().size(), 1u);
       const sim::MessageBoxRecord &box = sim::MessageBoxes()[0];
-      EXPECT_EQ(box.text, "Der Ordner \"" + row.box + refusedTail);
+      EXPECT_EQ(box.text, "Der Ordner \x84" + row.box + refusedTail);
       EXPECT_EQ(box.caption, "Ordner nicht verwendbar");
       EXPECT_EQ(box.style, 0x30u);
       EXPECT_EQ(box.owner, window);

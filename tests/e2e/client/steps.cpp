@@ -334,6 +334,18 @@ void StepSysClose(Target &target, const std::vector<std::string> &words) {
     Fail("cannot post the close request");
 }
 
+// stays MS: the main window is still there after MS milliseconds (a posted request, such as the
+// close request, is not acted on meanwhile).
+void StepStays(Target &target, const std::vector<std::string> &words) {
+  NeedWords(words, 2, 2, "stays MS");
+  DWORD wait = static_cast<DWORD>(Number(words[1])), start = GetTickCount();
+  while (GetTickCount() - start < wait) {
+    if (!IsWindow(target.main)) Fail("the main window is gone");
+    Sleep(20);
+  }
+  if (!IsWindow(target.main)) Fail("the main window is gone");
+}
+
 // save ID FILE: the control's text bytes into FILE.
 void StepSave(Target &target, const std::vector<std::string> &words) {
   NeedWords(words, 3, 3, "save ID FILE");
@@ -435,7 +447,7 @@ void RunStep(Target &target, const std::vector<std::string> &words) {
       {"exit", StepExit},     {"save", StepSave},     {"getenv", StepGetEnv},
       {"regget", StepRegGet}, {"regset", StepRegSet}, {"device", StepDevice},
       {"nokey", StepNoKey},   {"key", StepKey},       {"sysclose", StepSysClose},
-      {"focus", StepFocus},
+      {"focus", StepFocus},   {"stays", StepStays},
       {"rect", StepRect},
   };
   for (const Step &step : kSteps)
