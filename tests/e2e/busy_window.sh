@@ -27,7 +27,7 @@ expect 1006 enabled=0
 sysclose
 stays 1500
 expect 1002 text="läuft... SOFTWARE"
-box "Fehler in RegSaveKey" "Fehlernummer:  183 in Datei $folder\SOFTWARE" ok* ok
+box "Fehler in RegSaveKey" "Fehlernummer:  183 in Datei $folder\SOFTWARE" ok ok
 exit 0
 SCRIPT
 program_ended

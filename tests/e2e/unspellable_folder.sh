@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Started in a folder whose name holds a character that code page 1252 lacks (Wine reads the Unix
-# name as UTF-8: U+0101), beside a folder "back" holding a backup set, which is what the
+# Started in a folder whose name holds a character that code page 1252 lacks (U+0101), beside a folder "back" holding a backup set, which is what the
 # best-fitted ANSI name would point at. The program says why it cannot use the folder, leaves the
 # field empty, refuses a backup with an empty field, and touches neither folder.
 source "$(dirname "$0")/lib.sh"
@@ -10,7 +9,9 @@ odd="$E2E_TMP/bāck"
 near="$E2E_TMP/back"
 mkdir -p "$odd" "$near"
 for hive in SOFTWARE SYSTEM SAM; do printf 'stale %s' "$hive" >"$near/$hive"; done
-start_program "$odd"
+# Wine reads Unix file names in the locale's character set; the C locale has no "ā", C.UTF-8 has,
+# and still gives the ANSI code page 1252.
+LC_ALL=C.UTF-8 start_program "$odd"
 client - <<SCRIPT
 window 60000
 box "Ordner nicht verwendbar" "Der Ordner „$(winpath "$E2E_TMP")\b?ck“ kann nicht verwendet werden, weil sein Name Zeichen enthält, die das Programm nicht verarbeiten kann. Bitte wählen Sie einen anderen Ordner." ok* ok

@@ -278,6 +278,10 @@ void StepExit(Target &target, const std::vector<std::string> &words) {
   if (!target.process) Fail("no program yet (use the step \"window\" first)");
   DWORD timeout = TimeoutOr(words, 2), start = GetTickCount();
   while (WaitForSingleObject(target.process, 100) == WAIT_TIMEOUT) {
+    // The clicks are sent, so a window ended inside a handler leaves the loop waiting in GetMessage
+    // (the empty message of the click may have gone to a box's loop); an empty message wakes it,
+    // as any input would.
+    PostThreadMessageA(target.threadId, WM_NULL, 0, 0);
     FailOnUnexpectedDialog(target);
     if (GetTickCount() - start > timeout)
       Fail("the program is still running after " + std::to_string(timeout) + " ms");
