@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "app/main_window.h"
-#include "services/text_ops.h"
+#include "services/ansi_path.h"
 
 namespace {
 
@@ -20,9 +20,12 @@ std::string TrimBlanks(const std::string &text) {
 }  // namespace
 
 // The chosen folder, or the current directory when the user cancelled or chose an item that has
-// no file-system path (the buffer would then hold its display name, which is no path). The restore
-// button is set for the folder returned.
-std::string BrowseForBackupFolder(HWND mainWindow) {
+// no file-system path (the buffer would then hold its display name, which is no path). The path
+// comes from the wide call: the ANSI one would best-fit a name that the code page cannot spell, and
+// so name another folder. Such a folder is refused with a message; then, as when the current
+// directory cannot be read, there is no folder to return and the restore button stays as it was.
+// Otherwise the restore button is set for the folder returned.
+bool BrowseForBackupFolder(HWND mainWindow, std::string *folder) {
   char path[MAX_PATH];
   memset(path, 0, sizeof path);
   BROWSEINFOA info{};
@@ -35,14 +38,21 @@ std::string BrowseForBackupFolder(HWND mainWindow) {
   info.lParam = 0;
   info.iImage = 0;
 
-  std::string folder;
+  WCHAR widePath[MAX_PATH] = {0};
   bool chosen = false;
   LPITEMIDLIST list = SHBrowseForFolderA(&info);
   if (list) {
-    chosen = SHGetPathFromIDListA(list, path) != FALSE;
+    chosen = SHGetPathFromIDListW(list, widePath) != FALSE;
     CoTaskMemFree(list);
   }
-  folder = chosen ? TrimBlanks(std::string(path, strnlen(path, sizeof path))) : CurrentFolder();
-  ApplyRestoreAvailability(mainWindow, folder);
-  return folder;
+  std::string text;
+  bool exact = chosen ? ExactAnsiText(widePath, &text) : ExactCurrentFolder(&text);
+  if (chosen) text = TrimBlanks(text);
+  if (!exact) {
+    if (!text.empty()) TellFolderRefused(mainWindow, text);
+    return false;
+  }
+  *folder = text;
+  ApplyRestoreAvailability(mainWindow, *folder);
+  return true;
 }

@@ -5,4 +5,6 @@
 
 #include "platform.h"
 
-std::string BrowseForBackupFolder(HWND mainWindow);
+// The chosen folder (the current directory when cancelled) in *folder; false when there is none
+// that the program can use (the user has been told why).
+bool BrowseForBackupFolder(HWND mainWindow, std::string *folder);

@@ -7,6 +7,7 @@
 
 #include "app/commands.h"
 #include "app/control_ids.h"
+#include "services/ansi_path.h"
 #include "services/file_helpers.h"
 #include "services/text_ops.h"
 
@@ -20,6 +21,13 @@ const WORD kFontPoints = 8;
 const DWORD kWindowStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK;
 const short kWindowX = 52, kWindowY = 64, kWindowWidth = 366, kWindowHeight = 122;
 const char kBannerResource[] = "#102";
+const char kRefusedCaption[] = "Ordner nicht verwendbar";
+const char kRefusedBefore[] = "Der Ordner „";
+const char kRefusedAfter[] =
+    "“ kann nicht verwendet werden, weil sein Name Zeichen enthält, die das Programm nicht verarbeiten kann. "
+    "Bitte wählen Sie einen anderen Ordner.";
+// The current directory when its name could not be used at start ("" when it could).
+std::string g_refusedAtStart;
 
 struct ControlRow {
   int id;
@@ -127,7 +135,12 @@ HWND CreateMainWindow(HWND owner) {
   HWND window = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), owner,
                                            MainDialogProc, 0);
   if (!window) return nullptr;
-  std::string folder = CurrentFolder();
+  // A current directory that the ANSI code page cannot spell leaves the field empty; the user is
+  // told once the window shows.
+  std::string folder;
+  bool usable = ExactCurrentFolder(&folder);
+  g_refusedAtStart = usable ? "" : folder;
+  if (!usable) folder.clear();
   CreateControls(window, instance, folder);
   ApplyRestoreAvailability(window, folder);
   SetProgress(window, IDC_PROGRESS, 0);
@@ -138,6 +151,7 @@ int ShowMainWindow(HWND owner) {
   HWND window = CreateMainWindow(owner);
   if (!window) return 0;
   ShowWindow(window, SW_SHOW);
+  if (!g_refusedAtStart.empty()) TellFolderRefused(window, g_refusedAtStart);
   RunModal(window);
   return 0;  // the window ends only through Quit or a close request, both with 0
 }
@@ -148,7 +162,18 @@ void SetProgress(HWND mainWindow, int controlId, int position) {
   SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
+void TellFolderRefused(HWND mainWindow, const std::string &folder) {
+  std::string text = kRefusedBefore + folder + kRefusedAfter;
+  MessageBoxA(mainWindow, text.c_str(), kRefusedCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// An empty folder text names no folder: joined with the names it would point at the root of the
+// current drive.
 void ApplyRestoreAvailability(HWND mainWindow, const std::string &folder) {
+  if (folder.empty()) {
+    EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), FALSE);
+    return;
+  }
   int16_t software = PathExists(folder + "\\SOFTWARE");
   int16_t system = PathExists(folder + "\\SYSTEM");
   int16_t sam = PathExists(folder + "\\SAM");

@@ -17,5 +17,10 @@ int ShowMainWindow(HWND owner);
 
 void SetProgress(HWND mainWindow, int controlId, int position);
 
-// Enables "Wiederherstellen" exactly when folder holds SOFTWARE, SYSTEM and SAM.
+// Enables "Wiederherstellen" exactly when folder holds SOFTWARE, SYSTEM and SAM; an empty folder
+// text disables it.
 void ApplyRestoreAvailability(HWND mainWindow, const std::string &folder);
+
+// Tells the user that the folder (as exact ANSI text as it goes, '?' for the rest) cannot be used
+// because the program cannot spell its name.
+void TellFolderRefused(HWND mainWindow, const std::string &folder);

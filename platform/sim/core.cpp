@@ -8,6 +8,7 @@
 
 #include "internal.h"
 #include "simctl.h"
+#include "window_internal.h"
 
 namespace {
 
@@ -391,8 +392,33 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(
 }
 
 // ---- user32: message boxes ---------------------------------------------------------------------
-// The box is answered by the scripted user's next queued answer; a box nobody expected is counted
-// and answered with IDOK so that the test can report it rather than hang.
+namespace {
+
+// The buttons of a box type, left to right.
+std::vector<int> BoxButtons(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OK:
+      return {IDOK};
+    case MB_OKCANCEL:
+      return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+      return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+      return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+      return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+      return {IDRETRY, IDCANCEL};
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+// The box takes the scripted user's next queued answer, or else runs its modal loop until the user
+// answers it (window.cpp). A box nobody answered is counted and returns its last button, so that
+// the test can report it rather than hang.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   DWORD code;
   Core &c = core();
@@ -400,15 +426,35 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     SetLastError(code);
     return 0;
   }
-  int answer = IDOK;
-  if (c.answers.empty()) {
-    c.unanswered++;
-  } else {
+  if (hWnd && !simx::LiveWindow(hWnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  std::vector<int> buttons = BoxButtons(uType);
+  if (buttons.empty()) {
+    simx::WindowError("message box type " + std::to_string(uType & MB_TYPEMASK) + " is not modelled");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  simx::Log(std::string("MessageBoxA ") + (lpCaption ? lpCaption : ""));
+  size_t index = c.boxes.size();
+  c.boxes.push_back(sim::MessageBoxRecord{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType, 0});
+  int answer = 0;
+  if (!c.answers.empty()) {
     answer = c.answers.front();
     c.answers.erase(c.answers.begin());
+  } else {
+    answer = simx::MessageBoxLoop(hWnd);
+    if (answer == 0) {
+      c.unanswered++;
+      answer = buttons.back();
+    }
   }
-  c.boxes.push_back(sim::MessageBoxRecord{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error",
-                                          uType, answer});
-  simx::Log(std::string("MessageBoxA ") + (lpCaption ? lpCaption : ""));
+  if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) {
+    simx::WindowError("the user answered " + std::to_string(answer) + " to a box of type " +
+                      std::to_string(uType & MB_TYPEMASK) + ", which has no such button");
+    answer = buttons.back();
+  }
+  c.boxes[index].answer = answer;
   return answer;
 }

@@ -134,8 +134,10 @@ DWORD ParsePath(const std::string &text, ParsedPath *out) {
 }
 
 // Characters that no file name may hold; the wildcards are allowed only in a search mask.
+// A NUL is the mark of a character the ANSI code page lacks (sim::FsName); no ANSI call passes one.
 bool ValidName(const std::string &part, bool wildcards) {
   for (unsigned char c : part) {
+    if (c == 0) continue;
     if (c < 0x20 || strchr("<>:\"|", c)) return false;
     if (!wildcards && (c == '*' || c == '?')) return false;
   }
@@ -351,7 +353,7 @@ WIN32_FIND_DATAA FindEntry(const std::string &name, DWORD attributes, size_t siz
   data.dwFileAttributes = attributes;
   data.nFileSizeLow = static_cast<DWORD>(size);
   data.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(size) >> 32);
-  strncpy(data.cFileName, name.c_str(), MAX_PATH - 1);
+  strncpy(data.cFileName, simx::AnsiFromName(name).c_str(), MAX_PATH - 1);
   return data;
 }
 
@@ -994,10 +996,26 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
     SetLastError(code);
     return 0;
   }
-  const std::string &cwd = fs().currentDirectory;
+  // A character the code page lacks comes out best-fitted, as Windows converts it.
+  const std::string cwd = simx::AnsiFromName(fs().currentDirectory);
   const DWORD length = static_cast<DWORD>(cwd.size());
   if (!lpBuffer || nBufferLength < length + 1) return length + 1;
   memcpy(lpBuffer, cwd.c_str(), length + 1);
+  return length;
+}
+
+// In WCHARs; as GetCurrentDirectoryA otherwise.
+DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
+  DWORD code;
+  if (simx::Fault("GetCurrentDirectoryW", &code)) {
+    SetLastError(code);
+    return 0;
+  }
+  const std::u16string cwd = simx::WideFromName(fs().currentDirectory);
+  const DWORD length = static_cast<DWORD>(cwd.size());
+  if (!lpBuffer || nBufferLength < length + 1) return length + 1;
+  std::copy(cwd.begin(), cwd.end(), lpBuffer);
+  lpBuffer[length] = 0;
   return length;
 }
 

@@ -43,4 +43,10 @@ DWORD FsRead(const std::string &path, std::string *bytes);
 DWORD FsDelete(const std::string &path);
 bool FsExists(const std::string &path);
 
+// Names as the file system keeps them (Windows-1252 bytes, a character the code page lacks marked
+// as sim::FsName does), in UTF-16 for the wide calls and in ANSI, best-fitted, for the ANSI calls
+// (codepage.cpp).
+std::u16string WideFromName(const std::string &name);
+std::string AnsiFromName(const std::string &name);
+
 }  // namespace simx

@@ -159,7 +159,7 @@ LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA lpbi) {
     FolderAnswer answer = state().answers.front();
     state().answers.pop_front();
     if (!answer.cancel) {
-      record.displayName = DisplayName(answer.path);
+      record.displayName = simx::AnsiFromName(DisplayName(answer.path));
       if (lpbi->pszDisplayName) CopyOut(record.displayName, lpbi->pszDisplayName);
       auto list = std::make_unique<ItemList>(ItemList{answer.path});
       result = reinterpret_cast<LPITEMIDLIST>(list.get());
@@ -170,6 +170,7 @@ LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA lpbi) {
   return result;
 }
 
+// The ANSI form converts the path with the code page's best-fit characters, as Windows does.
 BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath) {
   DWORD code;
   if (simx::Fault("SHGetPathFromIDListA", &code)) return FALSE;
@@ -179,7 +180,23 @@ BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath) {
     pszPath[0] = '\0';
     return FALSE;
   }
-  CopyOut(it->second->path, pszPath);
+  CopyOut(simx::AnsiFromName(it->second->path), pszPath);
+  return TRUE;
+}
+
+BOOL WINAPI SHGetPathFromIDListW(LPCITEMIDLIST pidl, LPWSTR pszPath) {
+  DWORD code;
+  if (simx::Fault("SHGetPathFromIDListW", &code)) return FALSE;
+  if (!pszPath) return FALSE;
+  auto it = state().lists.find(pidl);
+  if (it == state().lists.end()) {
+    pszPath[0] = 0;
+    return FALSE;
+  }
+  std::u16string path = simx::WideFromName(it->second->path);
+  size_t count = std::min(path.size(), static_cast<size_t>(MAX_PATH - 1));
+  std::copy(path.begin(), path.begin() + static_cast<long>(count), pszPath);
+  pszPath[count] = 0;
   return TRUE;
 }
 

@@ -42,17 +42,30 @@ void SetLocalTime(int year, int month, int day, int hour = 10, int minute = 0, i
 int LiveDescriptorCount();  // descriptors converted and not yet freed with LocalFree
 
 // ---- message boxes (the scripted user) ---------------------------------------------------------
+// A box takes the next answer queued with AnswerMessageBox at once. With none queued, it runs its
+// modal loop: the scripted user's actions (sim::UserClick, UserSysClose, UserDo; simctl_window.h)
+// reach the main window one by one, until sim::UserAnswer answers the innermost open box. An owned
+// box disables its owner's top-level window while it is open and enables it again afterwards (when
+// it was enabled before). An answer that is no button of the box's type (IDYES to an MB_OK box) is
+// a window error; the box then returns its last button, as it does for a box nobody answered.
 struct MessageBoxRecord {
   HWND owner;
   std::string text;     // bytes as passed
   std::string caption;  // bytes as passed
   UINT style;
-  int answer;
+  int answer;           // 0 while the box is open
 };
 void AnswerMessageBox(int answer, int times = 1);  // queue the user's answers, in order
 const std::vector<MessageBoxRecord> &MessageBoxes();
-int UnansweredMessageBoxes();  // boxes shown with no answer queued (each returned IDOK)
+int UnansweredMessageBoxes();  // boxes that found neither a queued answer nor a UserAnswer
 int PendingMessageBoxAnswers();
+
+// ---- names the ANSI code page cannot spell -----------------------------------------------------
+// A path for the file system's test calls (MakeFolders, SetCurrentDirectory, AnswerFolderDialog,
+// ...) that may hold characters Windows-1252 lacks, such as FsName(u"C:\\b\u0101ck"). The wide
+// calls return such a name exactly; the ANSI calls return it best-fitted ("C:\\back"), as Windows
+// does, while no ANSI path can name it.
+std::string FsName(const std::u16string &text);
 
 }  // namespace sim
 

@@ -52,8 +52,12 @@ std::vector<HWND> Children(HWND parent);  // in creation order, destroyed ones i
 // of MainWindow() (a disabled or hidden one ignores it); a key goes to the control with the focus.
 void UserClick(int id);
 void UserKey(int virtualKey);
-void UserSysClose();  // WM_SYSCOMMAND SC_CLOSE, as the task bar or Alt+F4 sends it
+void UserSysClose();  // WM_SYSCOMMAND SC_CLOSE (Alt+F4), ignored while the window is disabled
 void UserDo(std::function<void()> action);
+// Answers the innermost open message box (see simctl.h); with no box open it is a window error.
+// While a box is open, clicks and close requests reach the main window only when it is enabled;
+// keys would go to the box and are not modelled.
+void UserAnswer(int answer);
 // The answers for the next folder dialogs, in order.
 void AnswerFolderDialog(const std::string &path);
 void CancelFolderDialog();

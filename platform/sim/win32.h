@@ -32,6 +32,8 @@ typedef LONG_PTR LRESULT;
 typedef void *LPVOID, *PVOID;
 typedef const void *LPCVOID;
 typedef char *LPSTR;
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
 typedef const char *LPCSTR;
 typedef BYTE *LPBYTE;
 typedef DWORD *LPDWORD, *PDWORD;
@@ -115,6 +117,7 @@ typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define ERROR_REGISTRY_IO_FAILED 1016L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_INVALID_FLAGS 1004L
 #define ERROR_TLW_WITH_WSCHILD 1406L
 #define ERROR_INVALID_INDEX 1413L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
@@ -214,6 +217,14 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
                             DWORD dwMoveMethod);
 BOOL WINAPI SetEndOfFile(HANDLE hFile);
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
+DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer);
+
+// Code-page conversion: the ANSI code page is Windows-1252.
+#define CP_ACP 0
+#define WC_NO_BEST_FIT_CHARS 0x00000400
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                               LPBOOL lpUsedDefaultChar);
 DWORD WINAPI QueryDosDeviceA(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax);
 
 // ---- advapi32: token and security --------------------------------------------------------------
@@ -431,7 +442,11 @@ typedef struct tagINITCOMMONCONTROLSEX {
 
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
 #define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_TYPEMASK 0x0000000FL
 #define MB_ICONQUESTION 0x00000020L
 #define MB_ICONEXCLAMATION 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
@@ -513,6 +528,7 @@ void WINAPI CoUninitialize(void);
 void WINAPI CoTaskMemFree(LPVOID pv);
 LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA lpbi);
 BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath);
+BOOL WINAPI SHGetPathFromIDListW(LPCITEMIDLIST pidl, LPWSTR pszPath);
 
 // The process entry that the system defines; the simulation's tests call it as Windows would.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);

@@ -46,7 +46,7 @@ struct Window {
 };
 
 struct UserAction {
-  enum Type { Click, Key, SysClose, Do } type;
+  enum Type { Click, Key, SysClose, Do, Answer } type;
   int value;
   std::function<void()> action;
 };
@@ -67,6 +67,7 @@ struct WindowState {
   std::vector<std::string> errors;
   std::map<HANDLE, Bitmap> bitmaps;
   std::vector<sim::ImageLoad> imageLoads;
+  int openBoxes = 0;  // message boxes whose modal loop runs
 };
 
 WindowState &state() {
@@ -461,7 +462,8 @@ void UserKeyNow(int key) {
   Post(target, focus ? WM_KEYUP : WM_SYSKEYUP, static_cast<WPARAM>(key), static_cast<LPARAM>(0xC0000001u));
 }
 
-bool RunNextUserAction() {
+// Runs the next scripted action; an answer is returned in *answer (0 when the action was none).
+bool RunNextUserAction(int *answer = nullptr) {
   WindowState &s = state();
   if (s.actions.empty()) return false;
   UserAction next = s.actions.front();
@@ -471,17 +473,33 @@ bool RunNextUserAction() {
       UserClickNow(next.value);
       break;
     case UserAction::Key:
-      UserKeyNow(next.value);
-      break;
-    case UserAction::SysClose:
-      if (Live(s.lastDialog)) {
-        Post(s.lastDialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+      if (s.openBoxes > 0) {
+        simx::WindowError("keys while a message box is open are not modelled");
       } else {
-        simx::WindowError("the user asked to close a window that is not there");
+        UserKeyNow(next.value);
       }
       break;
+    case UserAction::SysClose: {
+      // Alt+F4 needs the window active, which a disabled window cannot be.
+      Window *dialog = Live(s.lastDialog);
+      if (!dialog) {
+        simx::WindowError("the user asked to close a window that is not there");
+      } else if (dialog->style & WS_DISABLED) {
+        simx::Log("UserSysClose ignored");
+      } else {
+        Post(s.lastDialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+      }
+      break;
+    }
     case UserAction::Do:
       next.action();
+      break;
+    case UserAction::Answer:
+      if (answer) {
+        *answer = next.value;
+      } else {
+        simx::WindowError("the user answered a message box that is not open");
+      }
       break;
   }
   return true;
@@ -610,6 +628,48 @@ bool FaultBool(const char *api) {
 // ---- shared with shell.cpp ---------------------------------------------------------------------
 namespace simx {
 void WindowError(const std::string &problem) { state().errors.push_back(problem); }
+
+bool LiveWindow(HWND window) { return Live(window) != nullptr; }
+
+// The box's own loop, as the dialog manager runs it: every message of the thread is dispatched
+// (the box has no keyboard interface here, keys are not modelled), and the owner stays disabled
+// until the box ends. The box is active and has the focus meanwhile; the owner gets both back.
+int MessageBoxLoop(HWND owner) {
+  WindowState &s = state();
+  HWND top = owner;
+  while (Window *w = Live(top)) {
+    if (w->kind == ::Kind::Dialog || !w->parent) break;
+    top = w->parent;
+  }
+  Window *ownerWindow = owner ? Live(top) : nullptr;
+  bool disabled = ownerWindow && !(ownerWindow->style & WS_DISABLED);
+  if (disabled) ownerWindow->style |= WS_DISABLED;
+  HWND savedActive = s.active, savedFocus = s.focus;
+  s.active = nullptr;
+  s.focus = nullptr;
+  s.openBoxes++;
+  int answer = 0;
+  while (answer == 0) {
+    if (!s.queue.empty()) {
+      MSG msg = s.queue.front();
+      s.queue.pop_front();
+      if (msg.message == WM_QUIT) {
+        WindowError("WM_QUIT while a message box is open is not modelled");
+        break;
+      }
+      Send(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+      continue;
+    }
+    if (!RunNextUserAction(&answer)) break;
+  }
+  s.openBoxes--;
+  if (Window *w = disabled ? Live(top) : nullptr) w->style &= ~static_cast<DWORD>(WS_DISABLED);
+  if (Live(savedActive)) s.active = savedActive;
+  if (Window *f = Live(savedFocus)) {
+    if (CanTakeFocus(*f)) s.focus = savedFocus;
+  }
+  return answer;
+}
 }  // namespace simx
 
 // ---- control -----------------------------------------------------------------------------------
@@ -688,6 +748,7 @@ void UserSysClose() { state().actions.push_back(UserAction{UserAction::SysClose,
 void UserDo(std::function<void()> action) {
   state().actions.push_back(UserAction{UserAction::Do, 0, std::move(action)});
 }
+void UserAnswer(int answer) { state().actions.push_back(UserAction{UserAction::Answer, answer, nullptr}); }
 
 int PendingUserActions() { return static_cast<int>(state().actions.size()) + simx::PendingFolderAnswers(); }
 

@@ -1,6 +1,7 @@
 // Command handling through the real modal loop, driven by the scripted user: the browse button
 // with and without the date check box, the check box on its own, backup, restore with its two
 // questions and the restart, the keys that do nothing, and quitting.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -213,6 +214,110 @@ TEST_F(CommandsTest, EscapeEnterAndOtherNotificationsDoNothing) {
   EXPECT_TRUE(sim::MessageBoxes().empty());
   EXPECT_TRUE(sim::FolderDialogs().empty());
   EXPECT_EQ(sim::TextHistory(IDC_FOLDER), std::vector<std::string>{});
+}
+
+// A hive save that fails opens an unowned box while "Sichern" runs. The user clicks the date
+// check box twice, "Wiederherstellen" and asks to close the window: none of it may start a run,
+// change the field or the buttons; the close waits for the end of the backup.
+TEST_F(CommandsTest, NothingInTheWindowActsWhileABackupShowsItsBox) {
+  Prepare("D:\\Block");
+  for (const char *hive : {"SYSTEM", "SAM"}) sim::PutFile(std::string("D:\\Block\\") + hive, "old");
+  sim::MakeFolders("D:\\Block\\SOFTWARE");
+  struct Inside {
+    std::string field;
+    bool checked, restore, alive;
+  };
+  std::vector<Inside> inside;
+  auto note = [&inside]() {
+    inside.push_back(Inside{sim::ControlText(IDC_FOLDER), sim::ControlChecked(IDC_DATEFOLDER),
+                            sim::ControlEnabled(IDC_RESTORE), IsWindow(sim::MainWindow()) != FALSE});
+  };
+  sim::UserClick(IDC_BACKUP);
+  // Inside the box of the failed SOFTWARE save:
+  sim::UserClick(IDC_DATEFOLDER);
+  sim::UserDo(note);
+  sim::UserClick(IDC_DATEFOLDER);
+  sim::UserDo(note);
+  sim::UserDo([]() {  // "Wiederherstellen" and "Quit" as the keyboard's accelerator would send them
+    SendMessageA(sim::MainWindow(), WM_COMMAND, MAKEWPARAM(IDC_RESTORE, 1), 0);
+    SendMessageA(sim::MainWindow(), WM_COMMAND, MAKEWPARAM(IDC_QUIT, 1), 0);
+  });
+  sim::UserClick(IDC_RESTORE);
+  sim::UserSysClose();
+  sim::UserDo(note);
+  sim::UserAnswer(IDOK);
+  Run();
+
+  for (const Inside &seen : inside) {
+    EXPECT_EQ(seen.field, "D:\\Block");
+    EXPECT_FALSE(seen.checked);
+    EXPECT_FALSE(seen.restore);
+    EXPECT_TRUE(seen.alive);
+  }
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u) << "no restore question";
+  EXPECT_EQ(sim::MessageBoxes()[0].caption.rfind("Fehler in ", 0), 0u);
+  EXPECT_TRUE(sim::Replacements().empty());
+  EXPECT_EQ(sim::TextHistory(IDC_FOLDER), std::vector<std::string>{});
+  EXPECT_EQ(sim::TextHistory(IDC_STATUS).back(), "Sicherung fertig");
+  const std::string script = sim::FileBytes("D:\\Block\\ConsoleBackup.bat");
+  EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), 5) << script;
+  // The close request was carried out after the run had enabled its buttons again.
+  const auto &log = sim::CallLog();
+  auto destroyed = std::find(log.begin(), log.end(), "DestroyWindow 0");
+  auto lastEnable = std::find(log.rbegin(), log.rend(), "EnableWindow 1004 1");
+  ASSERT_NE(destroyed, log.end());
+  ASSERT_NE(lastEnable, log.rend());
+  EXPECT_GT(destroyed - log.begin(), log.rend() - lastEnable - 1);
+}
+
+// Started in D:\b\u0101ck, whose ANSI path would be D:\back, another folder with a backup set.
+// The field stays empty and the user is told; with an empty field no run starts, the date check
+// box adds nothing, and the restore test does not look at the root of the current drive.
+TEST_F(CommandsTest, FolderTheCodePageCannotSpellIsNeverUsed) {
+  const std::string bAck = sim::FsName(u"D:\\b\u0101ck");
+  Prepare("C:\\Users\\admin");
+  sim::MakeFolders(bAck);
+  for (const char *hive : {"SOFTWARE", "SYSTEM", "SAM"}) {
+    sim::PutFile(std::string("D:\\back\\") + hive, "stale");
+    sim::PutFile(std::string("D:\\") + hive, "root");
+  }
+  sim::SetCurrentDirectory(bAck);
+  const char kRefused[] =
+      "Der Ordner \x84" "D:\\b?ck\x93 kann nicht verwendet werden, weil sein Name Zeichen enth\xE4lt, die das "
+      "Programm nicht verarbeiten kann. Bitte w\xE4hlen Sie einen anderen Ordner.";
+  const char kNoFolder[] =
+      "Es ist kein Backup-/Wiederherstellungsordner gew\xE4hlt. Bitte w\xE4hlen Sie mit \x84>>\x93 einen Ordner aus.";
+  bool restoreAtStart = true;
+  sim::UserDo([&restoreAtStart]() { restoreAtStart = sim::ControlEnabled(IDC_RESTORE); });
+  sim::UserAnswer(IDOK);  // the box at start, shown with the window
+  sim::UserClick(IDC_DATEFOLDER);
+  sim::UserClick(IDC_BACKUP);
+  sim::UserAnswer(IDOK);
+  sim::UserClick(IDC_BROWSE);  // the picker chooses the same folder: refused again
+  sim::AnswerFolderDialog(bAck);
+  sim::UserAnswer(IDOK);
+  sim::UserClick(IDC_QUIT);
+  Run();
+
+  EXPECT_FALSE(restoreAtStart);
+  EXPECT_EQ(sim::ControlText(IDC_FOLDER), "");
+  EXPECT_EQ(sim::TextHistory(IDC_FOLDER), std::vector<std::string>{});
+  EXPECT_TRUE(sim::TextHistory(IDC_STATUS).empty()) << "no run";
+  const auto &boxes = sim::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 3u);
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {kRefused, "Ordner nicht verwendbar"}, {kNoFolder, "Kein Ordner gew\xE4hlt"}, {kRefused, "Ordner nicht verwendbar"}};
+  for (size_t i = 0; i < boxes.size(); i++) {
+    EXPECT_EQ(boxes[i].text, expected[i].first) << i;
+    EXPECT_EQ(boxes[i].caption, expected[i].second) << i;
+    EXPECT_EQ(boxes[i].style, 0x30u) << i;
+    EXPECT_EQ(boxes[i].owner, sim::MainWindow()) << i;
+  }
+  EXPECT_EQ(sim::ListFolder("D:\\back"), (std::vector<std::string>{"SAM", "SOFTWARE", "SYSTEM"}));
+  EXPECT_EQ(sim::FileBytes("D:\\back\\SOFTWARE"), "stale");
+  EXPECT_TRUE(sim::ListFolder(bAck).empty());
+  EXPECT_FALSE(sim::FileExists("D:\\ConsoleBackup.bat"));
+  EXPECT_FALSE(sim::FileExists("C:\\ConsoleBackup.bat"));
 }
 
 }  // namespace

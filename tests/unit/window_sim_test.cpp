@@ -286,3 +286,116 @@ TEST_F(WindowSimTest, ItemListsAreFreedOnceAndRestartNeedsTheShutdownPrivilege) 
 }
 
 }  // namespace
+
+namespace {
+
+// Message boxes: the scripted user acts on the main window inside the box's modal loop; an owned
+// box disables its owner meanwhile; only the box's own buttons answer it.
+TEST_F(WindowSimTest, MessageBoxRunsItsLoopDisablesItsOwnerAndTakesOnlyItsButtons) {
+  HWND dialog = MakeDialog(WS_POPUP | WS_CAPTION | WS_VISIBLE);
+  MakeButton(dialog, 8, BS_AUTOCHECKBOX);
+  struct Row {
+    const char *name;
+    HWND owner;
+    UINT type;
+    int answer;
+    int returned;
+    bool ownerDisabledInside;
+    bool clickReached;
+    const char *error;  // the window error it causes, "" for none
+  };
+  const Row rows[] = {
+      {"unowned: the window takes clicks", nullptr, MB_OK, IDOK, IDOK, false, true, ""},
+      {"owned: the owner is disabled", dialog, MB_YESNO, IDNO, IDNO, true, false, ""},
+      {"owned through a child: its dialog is disabled", GetDlgItem(dialog, 8), MB_YESNO, IDYES, IDYES, true, false, ""},
+      {"IDYES is no button of MB_OK", nullptr, MB_OK, IDYES, IDOK, false, true, "the user answered 6 to a box of type 0"},
+      {"IDOK is no button of MB_YESNO", nullptr, MB_YESNO, IDOK, IDNO, false, true, "the user answered 1 to a box of type 4"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    SendMessageA(GetDlgItem(dialog, 8), BM_SETCHECK, BST_UNCHECKED, 0);
+    g_seen.clear();
+    bool disabledInside = false;
+    sim::UserDo([&]() { disabledInside = (sim::Inspect(dialog).style & WS_DISABLED) != 0; });
+    sim::UserClick(8);
+    sim::UserAnswer(row.answer);
+    EXPECT_EQ(MessageBoxA(row.owner, "text", "caption", row.type), row.returned);
+    EXPECT_EQ(disabledInside, row.ownerDisabledInside);
+    EXPECT_FALSE(sim::Inspect(dialog).style & WS_DISABLED) << "enabled again afterwards";
+    bool clicked = std::any_of(g_seen.begin(), g_seen.end(), [](const Seen &s) { return s.message == WM_COMMAND; });
+    EXPECT_EQ(clicked, row.clickReached);
+    EXPECT_EQ(sim::MessageBoxes().back().answer, row.returned);
+    std::string errors;
+    for (const std::string &e : sim::WindowErrors()) errors += e;
+    EXPECT_EQ(errors.rfind(row.error, 0), 0u) << errors;
+    sim::ClearWindowErrors();
+  }
+  // A box owned by a disabled window leaves it disabled; a queued answer needs no loop.
+  EnableWindow(dialog, FALSE);
+  sim::AnswerMessageBox(IDYES);
+  EXPECT_EQ(MessageBoxA(dialog, "text", "caption", MB_YESNO), IDYES);
+  EXPECT_TRUE(sim::Inspect(dialog).style & WS_DISABLED);
+  // Dead owners and unmodelled types fail; an answer with no box open is a problem of the test.
+  SetLastError(0);
+  EXPECT_EQ(MessageBoxA(reinterpret_cast<HWND>(0x1234), "t", "c", MB_OK), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  sim::UserAnswer(IDOK);
+  MSG msg{};
+  GetMessageA(&msg, nullptr, 0, 0);
+  ASSERT_EQ(sim::WindowErrors().size(), 1u);
+  EXPECT_EQ(sim::WindowErrors()[0], "the user answered a message box that is not open");
+  sim::ClearWindowErrors();
+}
+
+// Names that Windows-1252 cannot spell: exact in the wide calls, best-fitted in the ANSI ones, and
+// WideCharToMultiByte's flags and sizes.
+TEST_F(WindowSimTest, WideNamesAndTheirAnsiForms) {
+  sim::MakeFolders(sim::FsName(u"C:\\b\u0101ck"));
+  sim::SetCurrentDirectory(sim::FsName(u"C:\\b\u0101ck"));
+  char ansi[MAX_PATH];
+  EXPECT_EQ(GetCurrentDirectoryA(MAX_PATH, ansi), 7u);
+  EXPECT_STREQ(ansi, "C:\\back");
+  WCHAR wide[MAX_PATH];
+  EXPECT_EQ(GetCurrentDirectoryW(3, wide), 8u) << "the size needed, with the NUL";
+  ASSERT_EQ(GetCurrentDirectoryW(MAX_PATH, wide), 7u);
+  EXPECT_EQ(std::u16string(wide, wide + 7), u"C:\\b\u0101ck");
+  EXPECT_FALSE(sim::FolderExists("C:\\back")) << "no ANSI path names it";
+
+  struct Row {
+    const char *name;
+    std::u16string text;
+    DWORD flags;
+    std::string expected;
+    BOOL usedDefault;
+  };
+  const Row rows[] = {
+      {"exact, with the code page's own high bytes", u"\u00e4\u20ac\u0160", 0, "\xE4\x80\x8A", FALSE},
+      {"best fit", u"b\u0101ck", 0, "back", FALSE},
+      {"no best fit", u"b\u0101ck", WC_NO_BEST_FIT_CHARS, "b?ck", TRUE},
+      {"nothing fits", u"\u0416", 0, "?", TRUE},
+      {"a surrogate pair is one character", u"a\U0001F600", 0, "a?", TRUE},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<WCHAR> in(row.text.begin(), row.text.end());
+    in.push_back(0);
+    BOOL used = 7;
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, row.flags, in.data(), -1, nullptr, 0, nullptr, nullptr),
+              static_cast<int>(row.expected.size() + 1));
+    char out[16];
+    memset(out, 'x', sizeof out);
+    ASSERT_EQ(WideCharToMultiByte(CP_ACP, row.flags, in.data(), -1, out, sizeof out, nullptr, &used),
+              static_cast<int>(row.expected.size() + 1));
+    EXPECT_EQ(std::string(out), row.expected);
+    EXPECT_EQ(used, row.usedDefault);
+  }
+  WCHAR two[] = {'a', 'b', 0};
+  char small[2];
+  SetLastError(0);
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, two, -1, small, sizeof small, nullptr, nullptr), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0x80, two, -1, small, sizeof small, nullptr, nullptr), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
+}
+
+}  // namespace

@@ -278,6 +278,10 @@ void StepExit(Target &target, const std::vector<std::string> &words) {
   if (!target.process) Fail("no program yet (use the step \"window\" first)");
   DWORD timeout = TimeoutOr(words, 2), start = GetTickCount();
   while (WaitForSingleObject(target.process, 100) == WAIT_TIMEOUT) {
+    // The clicks are sent, so a window ended inside a handler leaves the loop waiting in GetMessage
+    // (the empty message of the click may have gone to a box's loop); an empty message wakes it,
+    // as any input would.
+    PostThreadMessageA(target.threadId, WM_NULL, 0, 0);
     FailOnUnexpectedDialog(target);
     if (GetTickCount() - start > timeout)
       Fail("the program is still running after " + std::to_string(timeout) + " ms");
@@ -332,6 +336,18 @@ void StepSysClose(Target &target, const std::vector<std::string> &words) {
   NeedWords(words, 1, 1, "sysclose");
   if (!PostMessageA(ControlOf(target, 0), WM_SYSCOMMAND, SC_CLOSE, 0))
     Fail("cannot post the close request");
+}
+
+// stays MS: the main window is still there after MS milliseconds (a posted request, such as the
+// close request, is not acted on meanwhile).
+void StepStays(Target &target, const std::vector<std::string> &words) {
+  NeedWords(words, 2, 2, "stays MS");
+  DWORD wait = static_cast<DWORD>(Number(words[1])), start = GetTickCount();
+  while (GetTickCount() - start < wait) {
+    if (!IsWindow(target.main)) Fail("the main window is gone");
+    Sleep(20);
+  }
+  if (!IsWindow(target.main)) Fail("the main window is gone");
 }
 
 // save ID FILE: the control's text bytes into FILE.
@@ -435,7 +451,7 @@ void RunStep(Target &target, const std::vector<std::string> &words) {
       {"exit", StepExit},     {"save", StepSave},     {"getenv", StepGetEnv},
       {"regget", StepRegGet}, {"regset", StepRegSet}, {"device", StepDevice},
       {"nokey", StepNoKey},   {"key", StepKey},       {"sysclose", StepSysClose},
-      {"focus", StepFocus},
+      {"focus", StepFocus},   {"stays", StepStays},
       {"rect", StepRect},
   };
   for (const Step &step : kSteps)
