@@ -42,5 +42,11 @@ DWORD FsWrite(const std::string &path, const std::string &bytes);      // create
 DWORD FsRead(const std::string &path, std::string *bytes);
 DWORD FsDelete(const std::string &path);
 bool FsExists(const std::string &path);
+// The security descriptor (SDDL) a save gave the file; it travels with the file when renamed.
+void FsSetDescriptor(const std::string &path, const std::string &sddl);
+std::string FsDescriptor(const std::string &path);
+// The kernel holds a replacement hive file open, unshared, until the next start.
+DWORD FsHoldBySystem(const std::string &path);
+void FsReleaseSystemHolds();
 
 }  // namespace simx
