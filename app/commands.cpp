@@ -74,7 +74,7 @@ void Backup(HWND window) {
 // The two questions are owned by the main window, so that it takes no clicks while they are open.
 void Restore(HWND window) {
   if (MessageBoxA(window, kRestoreQuestion, kRestoreCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  RunRestore(window);
+  if (RunRestore(window) != 0) return;  // a damaged set: nothing done, no restart to offer
   SetStatus(window, kRestoreDone);
   if (MessageBoxA(window, kRestartQuestion, kRestartCaption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
   EnablePrivilege("SeShutdownPrivilege");
