@@ -120,6 +120,14 @@ LONG SaveHiveAs(const std::string &keyPath, const std::string &targetFile,
 
 LONG SaveHiveInPlace(const std::string &keyPath, const std::string &file,
                      const std::string &tempFile) {
+  // A folder in the file's place holds no earlier hive and no rename replaces it: the save into
+  // it fails and reports that, as ever.
+  const DWORD attributes = FitsBuffer(file, MAX_PATH + 1) ? GetFileAttributesA(file.c_str())
+                                                          : INVALID_FILE_ATTRIBUTES;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ForceDelete(file);
+    return SaveHive(keyPath, file);
+  }
   // A temporary file left by an interrupted run would make the save calls refuse.
   if (PathExists(tempFile) == 1) ForceDelete(tempFile);
   LONG status = SaveHiveAs(keyPath, tempFile, file);

@@ -85,15 +85,15 @@ std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder) {
 int RunRestore(HWND mainWindow) {
   const std::string configFolder = EnvironmentValue("systemroot") + "\\System32\\config";
   const std::string startupFolder = FindStartupFolder();
-  if (PathExists(configFolder) != 1) CreateFolder(configFolder);
   EnableRunButtons(mainWindow, FALSE);
   const std::string folder = ReadFolderField(mainWindow);
-  // Checked before anything is written: not even the clean-up script of an earlier restore that
-  // waits for its log-on is emptied.
+  // Checked before anything is written: not even the configuration folder is created, nor the
+  // clean-up script of an earlier restore that waits for its log-on emptied.
   if (ReportBadFiles(CheckBackupSet(folder))) {
     EnableRunButtons(mainWindow, TRUE);
     return 1;
   }
+  if (PathExists(configFolder) != 1) CreateFolder(configFolder);
   CleanupScript::Open(startupFolder);
   SetProgress(mainWindow, IDC_PROGRESS, 1);
 

@@ -149,6 +149,19 @@ TEST_F(BackupTest, FailedSaveOverAnEarlierSetKeepsTheEarlierFile) {
   }
 }
 
+// A folder where a hive's file belongs holds no earlier hive: the save into it fails with its own
+// code, and the folder stays with what it holds.
+TEST_F(BackupTest, FolderInTheFilesPlaceGetsTheSaveBox) {
+  sim::PutFile("D:\\Backup\\SOFTWARE\\kept", "of the user");
+  sim::AnswerMessageBox(IDOK);
+  Run("D:\\Backup");
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegSaveKey");
+  EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  183 in Datei D:\\Backup\\SOFTWARE");
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\SOFTWARE\\kept"), "of the user");
+  EXPECT_FALSE(sim::FileExists("D:\\Backup\\$$$"));
+}
+
 // The folder text is used as it stands, in the save calls and in the script alike.
 TEST_F(BackupTest, FolderTextIsUsedUnchanged) {
   struct Row {
