@@ -102,7 +102,7 @@ void Backup(HWND window) {
 void Restore(HWND window) {
   if (!FolderChosen(window)) return;
   if (MessageBoxA(window, kRestoreQuestion, kRestoreCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  RunRestore(window);
+  if (RunRestore(window) != 0) return;  // a damaged set: nothing done, no restart to offer
   SetStatus(window, kRestoreDone);
   if (MessageBoxA(window, kRestartQuestion, kRestartCaption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
   EnablePrivilege("SeShutdownPrivilege");

@@ -1,6 +1,8 @@
 // Existence test and forced delete of one file.
 #include "services/file_helpers.h"
 
+#include <cstring>
+
 #include "platform.h"
 #include "services/text_ops.h"
 
@@ -17,4 +19,34 @@ int16_t ForceDelete(const std::string &path) {
   int result = SetAttributes(path, 0);
   if (result == 0) result = DeleteFiles(path);
   return static_cast<int16_t>(result);
+}
+
+namespace {
+
+// The device names live in every folder. Windows also takes the superscript digits of the code
+// page (\xB9 \xB2 \xB3: ¹ ² ³) as COM and LPT numbers, and a device name stays one before an
+// extension and before trailing blanks ("nul .txt").
+bool IsDeviceName(const std::string &name) {
+  std::string base = name.substr(0, name.find('.'));
+  base.erase(base.find_last_not_of(' ') + 1);
+  for (char &c : base) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) {
+    return false;
+  }
+  const char digit = base[3];
+  return (digit >= '1' && digit <= '9') || digit == '\xB9' || digit == '\xB2' || digit == '\xB3';
+}
+
+}  // namespace
+
+bool IsPlainFileName(const std::string &name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  if (name.back() == '.' || name.back() == ' ') return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || strchr("\\/:*?\"<>|", c)) return false;
+  }
+  return !IsDeviceName(name);
 }

@@ -9,3 +9,8 @@ int16_t PathExists(const std::string &path);
 
 // 0 when the delete ran, 53 when the path did not exist, else the error number of the failed step.
 int16_t ForceDelete(const std::string &path);
+
+// True when name is one plain file name that stands for no other file: not empty, none of
+// \ / : * ? " < > | or control characters, not "." or "..", no trailing dot or blank (Windows drops
+// them), and no device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension).
+bool IsPlainFileName(const std::string &name);

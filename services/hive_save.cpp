@@ -1,6 +1,7 @@
 // Writing one registry key, with everything below it, into a hive file.
 #include "services/hive_save.h"
 
+#include "services/file_helpers.h"
 #include "services/key_path.h"
 #include "services/privileges.h"
 #include "services/text_ops.h"
@@ -50,14 +51,12 @@ LONG SaveOpenKey(HKEY key, const std::string &targetFile, LPSECURITY_ATTRIBUTES 
   return status;
 }
 
-// Wine's RegSaveKey refuses every security descriptor (ERROR_UNKNOWN_REVISION, 1305), and Wine
-// applies no file ACLs of its own: there the hive files are saved without one.
+}  // namespace
+
 bool RunningOnWine() {
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
-
-}  // namespace
 
 void ShowRegistryError(LONG code, const std::string &file, const std::string &operation,
                        const std::string &tail) {
@@ -74,6 +73,11 @@ LONG OpenForBackupRestore(HKEY root, const std::string &subKey, HKEY *key) {
 }
 
 LONG SaveHive(const std::string &keyPath, const std::string &targetFile) {
+  return SaveHiveAs(keyPath, targetFile, targetFile);
+}
+
+LONG SaveHiveAs(const std::string &keyPath, const std::string &targetFile,
+                const std::string &shownFile) {
   // A rejected key path (its own box was shown) must not reach the registry with the root of an
   // earlier parse.
   std::string subKey = keyPath;
@@ -85,14 +89,14 @@ LONG SaveHive(const std::string &keyPath, const std::string &targetFile) {
 
   // A cut sub-key or path would name another key or file: neither is used.
   if (!FitsBuffer(subKey, kNameBuffer) || !FitsBuffer(targetFile, kNameBuffer)) {
-    ShowRegistryError(ERROR_FILENAME_EXCED_RANGE, targetFile, "RegSaveKey");
+    ShowRegistryError(ERROR_FILENAME_EXCED_RANGE, shownFile, "RegSaveKey");
     return ERROR_FILENAME_EXCED_RANGE;
   }
 
   HKEY key = nullptr;
   LONG status = OpenForBackupRestore(g_parsedRoot, subKey, &key);
   if (status != ERROR_SUCCESS) {
-    ShowRegistryError(status, targetFile, "RegCreateKeyEx");
+    ShowRegistryError(status, shownFile, "RegCreateKeyEx");
     return -1;
   }
 
@@ -102,12 +106,41 @@ LONG SaveHive(const std::string &keyPath, const std::string &targetFile) {
     // Without the descriptor the file would be readable by whoever the folder lets in.
     status = static_cast<LONG>(GetLastError());
     RegCloseKey(key);
-    ShowRegistryError(status, targetFile, "RegSaveKey");
+    ShowRegistryError(status, shownFile, "RegSaveKey");
     return status;
   }
+  // Wine's RegSaveKey refuses every security descriptor (ERROR_UNKNOWN_REVISION, 1305), and Wine
+  // applies no file ACLs of its own: there the hive files are saved without one.
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
   status = SaveOpenKey(key, targetFile, RunningOnWine() ? nullptr : &attributes);
   LocalFree(descriptor);
-  if (status != ERROR_SUCCESS) ShowRegistryError(status, targetFile, "RegSaveKey");
+  if (status != ERROR_SUCCESS) ShowRegistryError(status, shownFile, "RegSaveKey");
+  return status;
+}
+
+LONG SaveHiveInPlace(const std::string &keyPath, const std::string &file,
+                     const std::string &tempFile) {
+  // A folder in the file's place holds no earlier hive and no rename replaces it: the save into
+  // it fails and reports that, as ever.
+  const DWORD attributes = FitsBuffer(file, MAX_PATH + 1) ? GetFileAttributesA(file.c_str())
+                                                          : INVALID_FILE_ATTRIBUTES;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ForceDelete(file);
+    return SaveHive(keyPath, file);
+  }
+  // A temporary file left by an interrupted run would make the save calls refuse.
+  if (PathExists(tempFile) == 1) ForceDelete(tempFile);
+  LONG status = SaveHiveAs(keyPath, tempFile, file);
+  if (status != ERROR_SUCCESS) {
+    if (PathExists(tempFile) == 1) ForceDelete(tempFile);
+    return status;
+  }
+  // A rename replaces no read-only file; the removal of the old file cleared the same attributes.
+  if (PathExists(file) == 1) SetAttributes(file, 0);
+  if (!MoveFileExA(tempFile.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    status = static_cast<LONG>(GetLastError());
+    ForceDelete(tempFile);
+    ShowRegistryError(status, file, "RegSaveKey");
+  }
   return status;
 }

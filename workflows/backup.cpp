@@ -44,10 +44,10 @@ void AllowRecoveryConsoleCopy() {
   RegCloseKey(key);
 }
 
-// An old hive file is removed first: the save calls refuse to overwrite.
-void SaveOneHive(const std::string &keyPath, const std::string &file) {
-  if (PathExists(file) == 1) ForceDelete(file);
-  SaveHive(keyPath, file);
+// The save calls refuse to overwrite: each hive goes into a temporary file first, which then
+// takes the place of the earlier backup's file, so that a failed save leaves that file as it was.
+void SaveOneHive(const std::string &folder, const std::string &keyPath, const std::string &name) {
+  SaveHiveInPlace(keyPath, folder + "\\" + name, folder + "\\" + kSaveTempName);
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ int RunBackup(HWND mainWindow) {
   ConsoleScriptOpen(script, folder);
   for (const MachineHive &machine : kMachineHives) {
     SetStatus(mainWindow, machine.status);
-    SaveOneHive(machine.keyPath, folder + "\\" + machine.hive);
+    SaveOneHive(folder, machine.keyPath, machine.hive);
     ConsoleScriptAddMachineHive(script, folder, machine.hive);
     SetProgress(mainWindow, IDC_PROGRESS, machine.progress);
   }
@@ -73,11 +73,16 @@ int RunBackup(HWND mainWindow) {
     SetStatus(mainWindow, "läuft... " + hiveName);
     accumulator += 10;
     const std::string file = folder + "\\" + hiveName;
-    if (IsNameOfSetFile(hiveName)) {
-      // Its file would take the place of a machine hive's file or of the script.
+    LONG status = ERROR_SUCCESS;
+    if (!IsUsableHiveName(hiveName)) {
+      // Its file would lie outside the folder, stand for a device, a pattern or another file of
+      // the set (a machine hive's, the script).
       ShowRegistryError(ERROR_ALREADY_EXISTS, file, "RegSaveKey");
+    } else if (!UserHiveKeyExists(hiveName, &status)) {
+      // Listed but not loaded: opening it for the save would create an empty key.
+      ShowRegistryError(status, file, "RegCreateKeyEx");
     } else {
-      SaveOneHive("HKEY_USERS\\" + hiveName, file);
+      SaveOneHive(folder, "HKEY_USERS\\" + hiveName, hiveName);
       for (const std::string &drivePath : MapToDrivePath(hiveFile)) {
         ConsoleScriptAddUserHive(script, folder, hiveName, drivePath);
       }

@@ -28,8 +28,11 @@ std::string FindStartupFolder() {
   }
   const std::string text(buffer, strnlen(buffer, sizeof buffer));
   if (text.empty()) return EnvironmentValue("userprofile") + "\\Startmenü\\Programme\\Autostart";
-  if (SearchText(1, LowerCase(text), "%userprofile%") != 0) {
-    return EnvironmentValue("userprofile") + text.substr(13);
+  // The reference is replaced where it stands (lower-casing keeps every byte's position).
+  const int position = SearchText(1, LowerCase(text), "%userprofile%");
+  if (position != 0) {
+    const size_t at = static_cast<size_t>(position) - 1;
+    return text.substr(0, at) + EnvironmentValue("userprofile") + text.substr(at + 13);
   }
   return text;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform.h"
+#include "services/file_helpers.h"
 #include "services/key_path.h"
 #include "services/text_ops.h"
 
@@ -37,16 +38,29 @@ void WalkUserHives(const std::function<void(const std::string &, const std::stri
   if (list) RegCloseKey(list);
 }
 
-bool IsNameOfSetFile(const std::string &hiveName) {
+const char *const kSaveTempName = "$$$";
+
+bool IsUsableHiveName(const std::string &hiveName) {
+  if (!IsPlainFileName(hiveName)) return false;
   static const char *const kSetFiles[] = {"software", "system", "security", "sam",
-                                          "consolebackup.bat"};
+                                          "consolebackup.bat", kSaveTempName};
   const std::string name = LowerCase(hiveName);
   for (const char *file : kSetFiles) {
-    if (name == file) return true;
+    if (name == file) return false;
   }
-  return false;
+  return true;
 }
 
+bool UserHiveKeyExists(const std::string &hiveName, LONG *status) {
+  HKEY key = nullptr;
+  *status = RegOpenKeyExA(HKEY_USERS, hiveName.c_str(), 0, KEY_QUERY_VALUE, &key);
+  if (*status != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// A device name matches only as a whole: \Device\HarddiskVolume1 is no drive of a path on
+// \Device\HarddiskVolume12, nor of a path that holds it further on.
 std::vector<std::string> MapToDrivePath(const std::string &hiveFile) {
   std::vector<std::string> paths;
   std::string current = hiveFile;
@@ -54,10 +68,12 @@ std::vector<std::string> MapToDrivePath(const std::string &hiveFile) {
     const std::string drive = {letter, ':'};
     char device[256] = {0};
     if (QueryDosDeviceA(drive.c_str(), device, sizeof device) == 0) continue;
-    std::string deviceName(device, strnlen(device, sizeof device));
-    // An empty device name would "occur" everywhere and replace nothing.
-    if (deviceName.empty() || SearchText(1, current, deviceName) == 0) continue;
-    current = ReplaceText(deviceName, drive, current);
+    const std::string deviceName(device, strnlen(device, sizeof device));
+    if (deviceName.empty() || current.compare(0, deviceName.size(), deviceName) != 0 ||
+        current.size() <= deviceName.size() || current[deviceName.size()] != '\\') {
+      continue;
+    }
+    current = drive + current.substr(deviceName.size());
     paths.push_back(current);
   }
   return paths;

@@ -46,15 +46,55 @@ void RestoreOneHive(const std::string &backupFile, const std::string &configFold
   ReplaceHive(keyPath, hive + ".tmp", hive + ".bak");
 }
 
+// A user hive's file in the set, or "" when the restore passes the hive over (a name that is no
+// file of its own in the set, or no file of that name).
+std::string UserHiveFile(const std::string &folder, const std::string &hiveName) {
+  const std::string backupFile = folder + "\\" + hiveName;
+  if (!IsUsableHiveName(hiveName) || PathExists(backupFile) != 1) return "";
+  return backupFile;
+}
+
+// One box for all files that failed, so that nothing of a damaged set is put in place.
+bool ReportBadFiles(const std::vector<HiveFileCheck> &checks) {
+  std::string lines;
+  for (const HiveFileCheck &check : checks) {
+    if (check.state != HiveFileState::Good) lines += "\r\n" + check.file + " " + HiveFileReason(check);
+  }
+  if (lines.empty()) return false;
+  const std::string text =
+      "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:\r\n" + lines;
+  MessageBoxA(nullptr, text.c_str(), "Wiederherstellung abgebrochen", MB_OK | MB_ICONEXCLAMATION);
+  return true;
+}
+
 }  // namespace
+
+std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder) {
+  std::vector<HiveFileCheck> checks;
+  for (const MachineHive &machine : kMachineHives) {
+    const std::string backupFile = folder + "\\" + machine.hive;
+    if (PathExists(backupFile) == 1) checks.push_back(CheckHiveFile(backupFile));
+  }
+  WalkUserHives([&](const std::string &hiveName, const std::string &) {
+    const std::string backupFile = UserHiveFile(folder, hiveName);
+    if (!backupFile.empty()) checks.push_back(CheckHiveFile(backupFile));
+  });
+  return checks;
+}
 
 int RunRestore(HWND mainWindow) {
   const std::string configFolder = EnvironmentValue("systemroot") + "\\System32\\config";
   const std::string startupFolder = FindStartupFolder();
-  if (PathExists(configFolder) != 1) CreateFolder(configFolder);
   EnableRunButtons(mainWindow, FALSE);
-  CleanupScript::Open(startupFolder);
   const std::string folder = ReadFolderField(mainWindow);
+  // Checked before anything is written: not even the configuration folder is created, nor the
+  // clean-up script of an earlier restore that waits for its log-on emptied.
+  if (ReportBadFiles(CheckBackupSet(folder))) {
+    EnableRunButtons(mainWindow, TRUE);
+    return 1;
+  }
+  if (PathExists(configFolder) != 1) CreateFolder(configFolder);
+  CleanupScript::Open(startupFolder);
   SetProgress(mainWindow, IDC_PROGRESS, 1);
 
   for (const MachineHive &machine : kMachineHives) {
@@ -68,9 +108,8 @@ int RunRestore(HWND mainWindow) {
   int accumulator = 0;
   WalkUserHives([&](const std::string &hiveName, const std::string &) {
     SetStatus(mainWindow, "läuft... " + hiveName);
-    // A user hive named like a file of the set has no file of its own in it.
-    const std::string backupFile = folder + "\\" + hiveName;
-    if (IsNameOfSetFile(hiveName) || PathExists(backupFile) != 1) return;
+    const std::string backupFile = UserHiveFile(folder, hiveName);
+    if (backupFile.empty()) return;
     accumulator += 10;
     RestoreOneHive(backupFile, configFolder, hiveName + ".tmp", hiveName,
                    "HKEY_USERS\\" + hiveName);

@@ -14,6 +14,7 @@ namespace {
 
 // Codes that win32.h does not name because no system code looks at them.
 const DWORD kErrorBadNetPath = 53;           // UNC and device paths (not modelled)
+const DWORD kErrorNotSameDevice = 17;
 const DWORD kErrorCallNotImplemented = 120;  // a case this simulation does not model
 const DWORD kErrorNegativeSeek = 131;
 const DWORD kErrorInvalidUserBuffer = 1784;
@@ -32,10 +33,11 @@ struct Node {
   bool folder = false;
   DWORD attributes = 0;  // read-only, hidden, system and archive bits only
   std::string bytes;
-  std::map<std::string, std::shared_ptr<Node>> children;  // by upper-cased name, NTFS's order
+  std::map<std::string, std::shared_ptr<Node>> children;  // by NameKey, NTFS's order
   std::vector<OpenFile *> opens;                          // of this and other processes
   bool lockedAttributes = false;
   bool denyWrites = false;
+  std::string descriptor;  // SDDL given by the save that created the file
 };
 
 struct OpenFile {
@@ -59,6 +61,7 @@ struct FileSystem {
   std::map<char, Drive> drives;  // by upper-case letter
   std::string currentDirectory;
   std::vector<std::unique_ptr<OpenFile>> holds;  // files other processes hold open
+  std::vector<std::unique_ptr<OpenFile>> systemHolds;  // hive files the kernel holds until a restart
   std::vector<sim::AttributeRequest> attributeRequests;
 };
 
@@ -75,6 +78,26 @@ FileSystem &fs() {
 }
 
 char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The key under which a folder holds a name: NTFS compares names through its upper-case table,
+// which folds the Windows-1252 letters beyond ASCII as well (\xE4 = \xC4, "\xE4" being ä), except
+// ß and µ, which have no capital in the code page.
+std::string NameKey(const std::string &name) {
+  std::string key = name;
+  for (char &c : key) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z') {
+      c = static_cast<char>(u - 'a' + 'A');
+    } else if (u >= 0xE0 && u <= 0xFE && u != 0xF7) {  // à..þ, not ÷
+      c = static_cast<char>(u - 0x20);
+    } else if (u == 0x9A || u == 0x9C || u == 0x9E) {  // š œ ž
+      c = static_cast<char>(u - 0x10);
+    } else if (u == 0xFF) {  // ÿ
+      c = static_cast<char>(0x9F);
+    }
+  }
+  return key;
+}
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool IsDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -172,6 +195,18 @@ Place Locate(const std::string &path, bool wildcardLeaf = false) {
     return place;
   }
   place.trailingSeparator = parsed.trailingSeparator;
+  // Win32 drops trailing dots and blanks of the last component ("SOFTWARE." and "SOFTWARE " are
+  // SOFTWARE); a search mask keeps them, its dots mean something to the matcher.
+  if (!wildcardLeaf && !parsed.trailingSeparator && !parsed.parts.empty()) {
+    std::string &last = parsed.parts.back();
+    last.erase(last.find_last_not_of(". ") + 1);
+    if (last.empty() || last == ".") {
+      parsed.parts.pop_back();
+    } else if (last == "..") {
+      parsed.parts.pop_back();
+      if (!parsed.parts.empty()) parsed.parts.pop_back();
+    }
+  }
   if (parsed.parts.empty()) {
     place.node = drive->second.root;
     return place;
@@ -179,7 +214,7 @@ Place Locate(const std::string &path, bool wildcardLeaf = false) {
   Node *folder = drive->second.root.get();
   place.folders.push_back(folder);
   for (size_t i = 0; i + 1 < parsed.parts.size(); i++) {
-    auto child = folder->children.find(simx::Upper(parsed.parts[i]));
+    auto child = folder->children.find(NameKey(parsed.parts[i]));
     if (child == folder->children.end() || !child->second->folder) {
       place.error = ERROR_PATH_NOT_FOUND;
       return place;
@@ -189,7 +224,7 @@ Place Locate(const std::string &path, bool wildcardLeaf = false) {
   }
   place.parent = folder;
   place.leaf = parsed.parts.back();
-  auto leaf = folder->children.find(simx::Upper(place.leaf));
+  auto leaf = folder->children.find(NameKey(place.leaf));
   if (leaf != folder->children.end()) place.node = leaf->second;
   return place;
 }
@@ -242,7 +277,7 @@ std::shared_ptr<Node> AddChild(Node *parent, const std::string &name, bool folde
   auto node = std::make_shared<Node>();
   node->name = name;
   node->folder = folder;
-  parent->children[simx::Upper(name)] = node;
+  parent->children[NameKey(name)] = node;
   return node;
 }
 
@@ -262,7 +297,7 @@ DWORD DeleteLeaf(const Place &place) {
   if (WritesDenied(place)) return ERROR_ACCESS_DENIED;
   if (ShareConflict(*place.node, kDelete, kShareAll)) return ERROR_SHARING_VIOLATION;
   if (place.node->attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
-  place.parent->children.erase(simx::Upper(place.leaf));
+  place.parent->children.erase(NameKey(place.leaf));
   return 0;
 }
 
@@ -360,9 +395,11 @@ WIN32_FIND_DATAA FindEntry(const std::string &name, DWORD attributes, size_t siz
 // ---- start state -------------------------------------------------------------------------------
 void ResetFiles() {
   FileSystem &state = fs();
-  for (auto &hold : state.holds) {
-    auto &opens = hold->node->opens;
-    opens.erase(std::remove(opens.begin(), opens.end(), hold.get()), opens.end());
+  for (auto *holds : {&state.holds, &state.systemHolds}) {
+    for (auto &hold : *holds) {
+      auto &opens = hold->node->opens;
+      opens.erase(std::remove(opens.begin(), opens.end(), hold.get()), opens.end());
+    }
   }
   state = FileSystem{};
   state.currentDirectory = "C:\\";
@@ -387,7 +424,7 @@ Node *MakeFolderChain(const std::string &path) {
   if (drive == fs().drives.end()) throw std::invalid_argument("no such drive: " + path);
   Node *folder = drive->second.root.get();
   for (const std::string &part : parsed.parts) {
-    auto child = folder->children.find(simx::Upper(part));
+    auto child = folder->children.find(NameKey(part));
     if (child == folder->children.end()) {
       auto made = AddChild(folder, part, true);
       folder = made.get();
@@ -570,6 +607,32 @@ DWORD FsDelete(const std::string &path) {
 bool FsExists(const std::string &path) {
   Place place = Locate(path);
   return !place.error && place.node;
+}
+
+void FsSetDescriptor(const std::string &path, const std::string &sddl) {
+  Place place = Locate(path);
+  if (!place.error && place.node) place.node->descriptor = sddl;
+}
+
+std::string FsDescriptor(const std::string &path) {
+  Place place = Locate(path);
+  return (!place.error && place.node) ? place.node->descriptor : "";
+}
+
+DWORD FsHoldBySystem(const std::string &path) {
+  Place place = Locate(path);
+  if (DWORD error = ExistingLeaf(place)) return error;
+  fs().systemHolds.push_back(std::unique_ptr<OpenFile>(new OpenFile{place.node, kRead | kWrite, 0, 0}));
+  place.node->opens.push_back(fs().systemHolds.back().get());
+  return 0;
+}
+
+void FsReleaseSystemHolds() {
+  for (auto &hold : fs().systemHolds) {
+    auto &opens = hold->node->opens;
+    opens.erase(std::remove(opens.begin(), opens.end(), hold.get()), opens.end());
+  }
+  fs().systemHolds.clear();
 }
 
 }  // namespace simx
@@ -760,6 +823,97 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   return TRUE;
 }
 
+// Renames a file, within one drive. With MOVEFILE_REPLACE_EXISTING an existing target file goes,
+// unless it is read-only, a folder or open (the rename must delete it: ERROR_ACCESS_DENIED); the
+// moved file keeps its attributes, content and security. Folders and copies across drives
+// (MOVEFILE_COPY_ALLOWED) are not modelled.
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+  DWORD code;
+  if (simx::Fault("MoveFileExA", &code)) {
+    SetLastError(code);
+    return FALSE;
+  }
+  simx::Log(std::string("MoveFileExA ") + (lpExistingFileName ? lpExistingFileName : "") + " " +
+            (lpNewFileName ? lpNewFileName : "") + " " + std::to_string(dwFlags));
+  const DWORD kReplaceExisting = 1, kWriteThrough = 8;
+  DWORD error = 0;
+  Place from, to;
+  if (!lpExistingFileName || !lpNewFileName) {
+    error = ERROR_INVALID_PARAMETER;
+  } else if (dwFlags & ~(kReplaceExisting | kWriteThrough)) {
+    error = kErrorCallNotImplemented;
+  }
+  if (!error) {
+    from = LocateAnsi(lpExistingFileName);
+    error = ExistingLeaf(from);
+    if (!error && (!from.parent || from.node->folder)) error = kErrorCallNotImplemented;
+  }
+  if (!error) {
+    to = LocateAnsi(lpNewFileName);
+    error = to.error;
+    if (!error && (!to.parent || to.trailingSeparator)) error = ERROR_INVALID_NAME;
+  }
+  if (!error && from.folders.front() != to.folders.front()) error = kErrorNotSameDevice;
+  if (!error && (WritesDenied(from) || WritesDenied(to))) error = ERROR_ACCESS_DENIED;
+  if (!error && ShareConflict(*from.node, kDelete, kShareAll)) error = ERROR_SHARING_VIOLATION;
+  const bool sameFile = !error && to.node == from.node;
+  if (!error && to.node && !sameFile) {
+    if (!(dwFlags & kReplaceExisting)) {
+      error = ERROR_ALREADY_EXISTS;
+    } else if (to.node->folder || (to.node->attributes & FILE_ATTRIBUTE_READONLY) ||
+               !to.node->opens.empty()) {
+      error = ERROR_ACCESS_DENIED;
+    }
+  }
+  if (error) {
+    SetLastError(error);
+    return FALSE;
+  }
+  std::shared_ptr<Node> node = from.node;
+  from.parent->children.erase(NameKey(from.leaf));
+  to.parent->children.erase(NameKey(to.leaf));
+  node->name = to.leaf;
+  to.parent->children[NameKey(to.leaf)] = node;
+  return TRUE;
+}
+
+// Synchronous reads only, from the file pointer; at the end of the file 0 bytes and TRUE.
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, void *lpOverlapped) {
+  DWORD code;
+  if (simx::Fault("ReadFile", &code)) {
+    SetLastError(code);
+    return FALSE;
+  }
+  auto *open = static_cast<OpenFile *>(simx::HandleObject(hFile, simx::Kind::File));
+  DWORD error = 0;
+  if (lpOverlapped) {
+    error = kErrorCallNotImplemented;
+  } else if (!lpNumberOfBytesRead) {
+    error = ERROR_INVALID_PARAMETER;
+  } else {
+    *lpNumberOfBytesRead = 0;
+    if (!open) {
+      error = ERROR_INVALID_HANDLE;
+    } else if (!(open->access & kRead)) {
+      error = ERROR_ACCESS_DENIED;
+    } else if (!lpBuffer && nNumberOfBytesToRead) {
+      error = kErrorInvalidUserBuffer;
+    }
+  }
+  if (error) {
+    SetLastError(error);
+    return FALSE;
+  }
+  const std::string &bytes = open->node->bytes;
+  const size_t start = std::min(static_cast<size_t>(open->position), bytes.size());
+  const size_t count = std::min(static_cast<size_t>(nNumberOfBytesToRead), bytes.size() - start);
+  if (count) memcpy(lpBuffer, bytes.data() + start, count);
+  open->position = start + count;
+  *lpNumberOfBytesRead = static_cast<DWORD>(count);
+  return TRUE;
+}
+
 // One level only. The ANSI call leaves room for an 8.3 file name: MAX_PATH - 12 characters at most.
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
   (void)lpSecurityAttributes;
@@ -893,43 +1047,6 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
   open->position = end;
   open->node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
   *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
-  return TRUE;
-}
-
-// Reads from the file position; at the end of the file it succeeds with 0 bytes.
-BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
-                     void *lpOverlapped) {
-  DWORD code;
-  if (simx::Fault("ReadFile", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  auto *open = static_cast<OpenFile *>(simx::HandleObject(hFile, simx::Kind::File));
-  DWORD error = 0;
-  if (lpOverlapped) {
-    error = kErrorCallNotImplemented;
-  } else if (!lpNumberOfBytesRead) {
-    error = ERROR_INVALID_PARAMETER;
-  } else {
-    *lpNumberOfBytesRead = 0;
-    if (!open) {
-      error = ERROR_INVALID_HANDLE;
-    } else if (!(open->access & kRead)) {
-      error = ERROR_ACCESS_DENIED;
-    } else if (!lpBuffer && nNumberOfBytesToRead) {
-      error = kErrorInvalidUserBuffer;
-    }
-  }
-  if (error) {
-    SetLastError(error);
-    return FALSE;
-  }
-  const std::string &bytes = open->node->bytes;
-  size_t start = static_cast<size_t>(open->position);
-  size_t count = start < bytes.size() ? std::min<size_t>(nNumberOfBytesToRead, bytes.size() - start) : 0;
-  if (count) memcpy(lpBuffer, bytes.data() + start, count);
-  open->position += count;
-  *lpNumberOfBytesRead = static_cast<DWORD>(count);
   return TRUE;
 }
 

@@ -42,6 +42,12 @@ DWORD FsWrite(const std::string &path, const std::string &bytes);      // create
 DWORD FsRead(const std::string &path, std::string *bytes);
 DWORD FsDelete(const std::string &path);
 bool FsExists(const std::string &path);
+// The security descriptor (SDDL) a save gave the file; it travels with the file when renamed.
+void FsSetDescriptor(const std::string &path, const std::string &sddl);
+std::string FsDescriptor(const std::string &path);
+// The kernel holds a replacement hive file open, unshared, until the next start.
+DWORD FsHoldBySystem(const std::string &path);
+void FsReleaseSystemHolds();
 
 // Names as the file system keeps them (Windows-1252 bytes, a character the code page lacks marked
 // as sim::FsName does), in UTF-16 for the wide calls and in ANSI, best-fitted, for the ANSI calls

@@ -57,7 +57,6 @@ struct Registry {
   std::map<uintptr_t, OpenKey> handles;
   uintptr_t nextHandle = 0x40000000;
   std::vector<Pending> pending;
-  std::map<std::string, std::string> descriptors;  // upper-cased file path -> SDDL
 };
 
 Registry &registry() {
@@ -162,7 +161,11 @@ std::vector<std::string> SplitPath(const std::string &path) {
   return parts;
 }
 
-// ---- hive file text -----------------------------------------------------------------------------
+// ---- hive files ----------------------------------------------------------------------------------
+// A hive file starts with the 4096-byte base block of the registry's own format: "regf", the two
+// sequence numbers, version 1.5, the root cell offset, the size of the data after the block, and at
+// 0x1FC the checksum (the XOR of the first 127 DWORDs; 0 becomes 1 and 0xFFFFFFFF 0xFFFFFFFE).
+// The data after it is this simulation's own text form of the tree:
 // "regf-text 1", then one line per value and key, indented two blanks per level below the saved
 // key: values first in their order, then the sub-keys sorted by name as a hive sorts them.
 //   value "Name" REG_SZ "text\x00"      (string types as escaped text, others as hex bytes)
@@ -279,14 +282,56 @@ void SerializeKey(const Key &key, int depth, std::string &out) {
   }
 }
 
+const size_t kBaseBlockSize = 4096;
+
+void PutDword(std::string &block, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; i++) block[offset + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
+}
+
+uint32_t GetDword(const std::string &block, size_t offset) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4; i++) {
+    value |= static_cast<uint32_t>(static_cast<unsigned char>(block[offset + static_cast<size_t>(i)])) << (8 * i);
+  }
+  return value;
+}
+
+uint32_t BaseBlockChecksum(const std::string &block) {
+  uint32_t sum = 0;
+  for (size_t offset = 0; offset < 0x1FC; offset += 4) sum ^= GetDword(block, offset);
+  if (sum == 0) return 1;
+  if (sum == 0xFFFFFFFFu) return 0xFFFFFFFEu;
+  return sum;
+}
+
+std::string BaseBlock(size_t dataSize) {
+  std::string block(kBaseBlockSize, '\0');
+  block.replace(0, 4, "regf");
+  PutDword(block, 0x04, 1);     // primary sequence number
+  PutDword(block, 0x08, 1);     // secondary sequence number (equal: the file is consistent)
+  PutDword(block, 0x14, 1);     // major version
+  PutDword(block, 0x18, 5);     // minor version
+  PutDword(block, 0x20, 1);     // file format: direct memory load
+  PutDword(block, 0x24, 0x20);  // root cell offset
+  PutDword(block, 0x28, static_cast<uint32_t>(dataSize));
+  PutDword(block, 0x2C, 1);     // clustering factor
+  PutDword(block, 0x1FC, BaseBlockChecksum(block));
+  return block;
+}
+
 std::string Serialize(const Key &key) {
   std::string out = std::string(kHiveHeader) + "\n";
   SerializeKey(key, 0, out);
-  return out;
+  return BaseBlock(out.size()) + out;
 }
 
 // The tree a hive file holds, or nullptr when the bytes are no hive file.
-KeyPtr ParseHive(const std::string &bytes) {
+KeyPtr ParseHive(const std::string &file) {
+  if (file.size() < kBaseBlockSize || file.compare(0, 4, "regf") != 0 ||
+      GetDword(file, 0x1FC) != BaseBlockChecksum(file)) {
+    return nullptr;
+  }
+  const std::string bytes = file.substr(kBaseBlockSize);
   auto root = std::make_shared<Key>();
   std::vector<KeyPtr> stack = {root};
   size_t start = 0;
@@ -672,10 +717,7 @@ std::string HiveFileSnapshot(const std::string &file) {
   return tree ? Serialize(*tree) : "";
 }
 
-std::string SavedDescriptor(const std::string &file) {
-  auto it = registry().descriptors.find(simx::Upper(file));
-  return it == registry().descriptors.end() ? "" : it->second;
-}
+std::string SavedDescriptor(const std::string &file) { return simx::FsDescriptor(file); }
 
 std::vector<Replacement> Replacements() {
   std::vector<Replacement> records;
@@ -687,6 +729,7 @@ void Restart() {
   Registry &r = registry();
   for (const auto &pending : r.pending) PutInPlace(pending);
   r.pending.clear();
+  simx::FsReleaseSystemHolds();
   simx::DisableAllPrivileges();
 }
 
@@ -867,8 +910,7 @@ LONG SaveKey(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES sa, bool extended, 
   if (extended && hKey == HKEY_CLASSES_ROOT) return ERROR_INVALID_PARAMETER;  // not supported
   DWORD status = simx::FsCreateNew(lpFile, "");
   if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
-  registry().descriptors[simx::Upper(lpFile)] =
-      simx::DescriptorText(sa ? sa->lpSecurityDescriptor : nullptr);
+  simx::FsSetDescriptor(lpFile, simx::DescriptorText(sa ? sa->lpSecurityDescriptor : nullptr));
   if (!sim::PrivilegeEnabled("SeBackupPrivilege")) return ERROR_PRIVILEGE_NOT_HELD;
   if (open.key->deleted) return ERROR_KEY_DELETED;
   if (open.key->container) return ERROR_INVALID_PARAMETER;  // \REGISTRY\MACHINE is no hive
@@ -902,7 +944,7 @@ LONG WINAPI RegSaveKeyExA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecu
 }
 
 // The sub-key is created when missing and stands for the hive that holds it. The kernel needs the
-// restore privilege, reads and checks the new file (ERROR_BADDB when it is no hive file), keeps
+// restore and the backup privilege, reads and checks the new file (ERROR_BADDB when it is no hive file), keeps
 // the current hive under the old name (which must not exist yet) and puts the new file in place
 // at the next start.
 LONG WINAPI RegReplaceKeyA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpNewFile, LPCSTR lpOldFile) {
@@ -927,7 +969,9 @@ LONG WINAPI RegReplaceKeyA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpNewFile, LPCSTR 
     if (status != ERROR_SUCCESS) return status;
     key = existing;
   }
-  if (!sim::PrivilegeEnabled("SeRestorePrivilege")) return ERROR_PRIVILEGE_NOT_HELD;
+  if (!sim::PrivilegeEnabled("SeRestorePrivilege") || !sim::PrivilegeEnabled("SeBackupPrivilege")) {
+    return ERROR_PRIVILEGE_NOT_HELD;
+  }
   KeyPtr hive = HiveRootOf(key);
   if (!hive) return ERROR_INVALID_PARAMETER;  // no hive above the key (HKEY_LOCAL_MACHINE itself)
   std::string bytes;
@@ -938,6 +982,8 @@ LONG WINAPI RegReplaceKeyA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpNewFile, LPCSTR 
   if (simx::FsExists(lpOldFile)) return ERROR_ALREADY_EXISTS;
   status = simx::FsCreateNew(lpOldFile, Serialize(*hive));
   if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
+  // The new file stays open, unshared, until the next start puts it in place.
+  simx::FsHoldBySystem(lpNewFile);
   registry().pending.push_back(
       Pending{sim::Replacement{FullPath(hive), lpNewFile, lpOldFile}, hive, content});
   return ERROR_SUCCESS;

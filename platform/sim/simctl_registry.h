@@ -14,8 +14,8 @@
 // HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG or the short HKLM, HKU, HKCU) and name
 // keys case-insensitively. They bypass access checks. A path with another root throws.
 //
-// Hive files: RegSaveKeyA/RegSaveKeyExA write a key's subtree as text (volatile keys are left out,
-// as Windows leaves them out). HiveSnapshot returns exactly what a save of that key would write,
+// Hive files: RegSaveKeyA/RegSaveKeyExA write a real 4096-byte base block ("regf", valid checksum)
+// followed by the key's subtree as text (volatile keys are left out, as Windows leaves them out). HiveSnapshot returns exactly what a save of that key would write,
 // so sim::PutFile(path, sim::HiveSnapshot(key)) stages a valid hive file.
 #pragma once
 
@@ -53,9 +53,10 @@ std::string SavedDescriptor(
     const std::string &file);  // SDDL given when the file was created by a save
 
 // ---- hive replacement ---------------------------------------------------------------------------
-// RegReplaceKeyA validates the new file, keeps its content as it is at that moment (Windows holds
-// the file open until the next start), writes the current hive under the old file's name and
-// records the replacement. The staged file stays where it is.
+// RegReplaceKeyA (backup and restore privilege) validates the new file, keeps its content as it is
+// at that moment and holds the file open, unshared, until the next start (as Windows does), writes
+// the current hive under the old file's name and records the replacement. The staged file stays
+// where it is.
 struct Replacement {
   std::string hive;     // e.g. "HKEY_LOCAL_MACHINE\SOFTWARE" or "HKEY_USERS\S-1-5-21-..."
   std::string newFile;  // as passed

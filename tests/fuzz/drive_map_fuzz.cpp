@@ -1,6 +1,7 @@
 // Fuzzes the drive mapping: arbitrary device names for a few drive letters (a NUL inside one
 // stands for a list of several names) and an arbitrary hive file path. At most one path per
-// letter comes out, and none when no device name occurs in the path.
+// letter comes out, none unless a device name is the path's leading part followed by a backslash,
+// and each one starts with its drive.
 // Input: from the end the number of drives (byte % 7) and each drive's letter (byte % 26); from the
 // front each device name as a FuzzedDataProvider string (backslashes doubled, ended by a backslash
 // and one other byte), and the rest as the path.
@@ -26,8 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   const std::vector<std::string> mapped = MapToDrivePath(path);
   FUZZ_CHECK(mapped.size() <= 26);
-  bool anyOccurs = false;
-  for (const std::string &device : devices) anyOccurs |= !device.empty() && path.find(device) != std::string::npos;
-  FUZZ_CHECK(anyOccurs || mapped.empty());
+  bool anyLeads = false;
+  for (const std::string &device : devices) {
+    anyLeads |= !device.empty() && path.compare(0, device.size(), device) == 0 &&
+                path.size() > device.size() && path[device.size()] == '\\';
+  }
+  FUZZ_CHECK(anyLeads || mapped.empty());
+  for (const std::string &mapped_path : mapped) {
+    FUZZ_CHECK(mapped_path.size() >= 2 && mapped_path[0] >= 'a' && mapped_path[0] <= 'z' &&
+               mapped_path[1] == ':');
+  }
   return 0;
 }

@@ -73,7 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(sim::HiveFileSnapshot("D:\\Sicherung\\" + machine) ==
                sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\" + machine));
   }
+  // Nothing is written beside the backup folder, whatever a hive name holds ("..\\x", "").
+  FUZZ_CHECK(sim::ListFolder("D:\\") == std::vector<std::string>{"Sicherung"});
   RunRestore(window);
+  for (const sim::Replacement &replacement : sim::Replacements()) {
+    const size_t slash = replacement.hive.find('\\');
+    FUZZ_CHECK(replacement.hive.compare(0, slash, "HKEY_USERS") != 0 ||
+               IsUsableHiveName(replacement.hive.substr(slash + 1)));
+  }
   const std::string cleanup = sim::FileBytes(startup + "\\dellog.bat");
   FUZZ_CHECK(cleanup.size() >= 19 && cleanup.compare(cleanup.size() - 19, 19, "del /f dellog.bat\r\n") == 0);
   DestroyWindow(window);

@@ -97,6 +97,71 @@ TEST_F(BackupTest, SecondBackupReplacesFilesAndScriptButKeepsFilesOfUnloadedHive
   EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
+// A backup over an earlier set that fails for one hive leaves that hive's earlier file as it was:
+// the new save goes into a temporary file first, which is removed after the failure.
+TEST_F(BackupTest, FailedSaveOverAnEarlierSetKeepsTheEarlierFile) {
+  struct Row {
+    const char *name;
+    const char *api;  // fails for SOFTWARE, the first hive
+    DWORD code;
+  };
+  const Row rows[] = {
+      {"disk full", "RegSaveKey", ERROR_DISK_FULL},
+      {"sharing violation", "RegSaveKey", ERROR_SHARING_VIOLATION},
+      {"access denied", "RegSaveKey", ERROR_ACCESS_DENIED},
+      {"key cannot be opened", "RegCreateKeyExA", ERROR_ACCESS_DENIED},
+      {"the new file cannot take the old one's place", "MoveFileExA", ERROR_ACCESS_DENIED},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::Reset();
+    ReadEnvironmentBlock();
+    InitCommonControls();
+    window = CreateMainWindow(nullptr);
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    Run("D:\\Backup");
+    const std::string earlier = sim::FileBytes("D:\\Backup\\SOFTWARE");
+    SetFileAttributesA("D:\\Backup\\SOFTWARE", FILE_ATTRIBUTE_HIDDEN);
+    sim::SetRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Brovink\\Test", "Wert", "zwei");
+    sim::SetRegString("HKEY_LOCAL_MACHINE\\SYSTEM\\Brovink", "Wert", "zwei");
+    if (std::string(row.api) == "RegSaveKey") {
+      sim::FailCall("RegSaveKeyExA", row.code);
+      sim::FailCall("RegSaveKeyA", row.code);
+    } else {
+      sim::FailCall(row.api, row.code);
+    }
+    sim::AnswerMessageBox(IDOK);
+
+    Run("D:\\Backup");
+
+    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, std::string(row.api) == "RegCreateKeyExA"
+                                                  ? "Fehler in RegCreateKeyEx"
+                                                  : "Fehler in RegSaveKey");
+    EXPECT_EQ(sim::MessageBoxes()[0].text,
+              "Fehlernummer: " + NumberText(static_cast<long>(row.code)) +
+                  " in Datei D:\\Backup\\SOFTWARE");
+    EXPECT_EQ(sim::FileBytes("D:\\Backup\\SOFTWARE"), earlier);
+    EXPECT_EQ(sim::ListFolder("D:\\Backup"),
+              (std::vector<std::string>{"ConsoleBackup.bat", "SAM", "SECURITY", "SOFTWARE", "SYSTEM"}));
+    EXPECT_EQ(sim::HiveFileSnapshot("D:\\Backup\\SYSTEM"),
+              sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SYSTEM"));
+  }
+}
+
+// A folder where a hive's file belongs holds no earlier hive: the save into it fails with its own
+// code, and the folder stays with what it holds.
+TEST_F(BackupTest, FolderInTheFilesPlaceGetsTheSaveBox) {
+  sim::PutFile("D:\\Backup\\SOFTWARE\\kept", "of the user");
+  sim::AnswerMessageBox(IDOK);
+  Run("D:\\Backup");
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegSaveKey");
+  EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  183 in Datei D:\\Backup\\SOFTWARE");
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\SOFTWARE\\kept"), "of the user");
+  EXPECT_FALSE(sim::FileExists("D:\\Backup\\$$$"));
+}
+
 // The folder text is used as it stands, in the save calls and in the script alike.
 TEST_F(BackupTest, FolderTextIsUsedUnchanged) {
   struct Row {

@@ -148,15 +148,18 @@ TEST_F(CommandsTest, RestoreAsksFirstAndOffersTheRestartAfterwards) {
     std::vector<int> answers;
     bool restored;
     bool restart;
+    bool damaged = false;  // SYSTEM of the set is no hive file
   };
   const Row rows[] = {
       {"No to the restore question changes nothing", {IDNO}, false, false},
       {"Yes, then No to the restart", {IDYES, IDNO}, true, false},
       {"Yes and Yes: the forced reboot", {IDYES, IDYES}, true, true},
+      {"Yes to a damaged set: its box, no restart offered", {IDYES, IDOK}, false, false, true},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
     Prepare("D:\\Sicherung");
+    if (row.damaged) sim::PutFile("D:\\Sicherung\\SYSTEM", "kaputt");
     for (int answer : row.answers) sim::AnswerMessageBox(answer);
     bool openAfterwards = false;
     sim::UserClick(IDC_RESTORE);
@@ -171,7 +174,9 @@ TEST_F(CommandsTest, RestoreAsksFirstAndOffersTheRestartAfterwards) {
     EXPECT_EQ(boxes[0].caption, "Registry wiederherstellen");
     EXPECT_EQ(boxes[0].style, 0x24u);
     EXPECT_EQ(boxes[0].owner, sim::MainWindow()) << "owned, so the window takes no clicks meanwhile";
-    if (boxes.size() > 1) {
+    if (row.damaged) {
+      EXPECT_EQ(boxes[1].caption, "Wiederherstellung abgebrochen");
+    } else if (boxes.size() > 1) {
       EXPECT_EQ(boxes[1].text, kRestartQuestion);
       EXPECT_EQ(boxes[1].caption, "Fertig");
       EXPECT_EQ(boxes[1].style, 0x44u);

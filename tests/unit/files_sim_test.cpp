@@ -64,6 +64,7 @@ TEST_F(FilesSimTest, FindFirstFileMatchesAndFailsAsWindowsDoes) {
 }
 
 TEST_F(FilesSimTest, PathsResolveAsWin32ResolvesThem) {
+  sim::PutFile("C:\\Temp\\\xE4rger\xDF", "");
   struct Row {
     const char *name;
     std::string path;
@@ -81,6 +82,13 @@ TEST_F(FilesSimTest, PathsResolveAsWin32ResolvesThem) {
       {"empty", "", INVALID_FILE_ATTRIBUTES, ERROR_PATH_NOT_FOUND},
       {"259 characters are fine", "C:\\Temp\\" + std::string(251, 'x'), INVALID_FILE_ATTRIBUTES, ERROR_FILE_NOT_FOUND},
       {"MAX_PATH characters are too long", "C:\\Temp\\" + std::string(252, 'x'), INVALID_FILE_ATTRIBUTES, ERROR_FILENAME_EXCED_RANGE},
+      {"trailing dot of the last component goes", "C:\\Temp\\a.txt.", FILE_ATTRIBUTE_ARCHIVE, kMarker},
+      {"trailing blanks and dots go", "C:\\Temp\\B . .", FILE_ATTRIBUTE_READONLY, kMarker},
+      {"only dots: the folder itself", "C:\\Temp\\sub\\...", FILE_ATTRIBUTE_DIRECTORY, kMarker},
+      {"a trailing dot stays in a folder on the way", "C:\\Temp.\\a.txt", INVALID_FILE_ATTRIBUTES, ERROR_PATH_NOT_FOUND},
+      {"ASCII case folds", "c:\\TEMP\\A.TXT", FILE_ATTRIBUTE_ARCHIVE, kMarker},
+      {"Windows-1252 letters fold (\xC4 is \xE4)", "C:\\Temp\\\xC4rger\xDF", FILE_ATTRIBUTE_ARCHIVE, kMarker},
+      {"\xDF has no capital of its own", "C:\\Temp\\\xE4rgerSS", INVALID_FILE_ATTRIBUTES, ERROR_FILE_NOT_FOUND},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -218,6 +226,79 @@ TEST_F(FilesSimTest, HiveFileEntryPoints) {
   EXPECT_EQ(simx::FsRead("C:\\Temp\\SAM", &bytes), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
+// A name written with a trailing dot or blank, or in another case, creates and finds the same file.
+TEST_F(FilesSimTest, NamesThatWindowsTakesForTheSameFile) {
+  HANDLE file = CreateFileA("C:\\Temp\\Neu. ", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_EQ(sim::ListFolder("C:\\Temp"), (std::vector<std::string>{"a.txt", "B", "Neu", "sub"}));
+  SetLastError(kMarker);
+  EXPECT_EQ(CreateFileA("C:\\Temp\\NEU.", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  EXPECT_TRUE(DeleteFileA("C:\\Temp\\neu  "));
+  EXPECT_FALSE(sim::FileExists("C:\\Temp\\Neu"));
+  EXPECT_TRUE(CreateDirectoryA("C:\\Temp\\\xC4.", nullptr));
+  EXPECT_TRUE(sim::FolderExists("C:\\Temp\\\xE4"));
+  EXPECT_FALSE(CreateDirectoryA("C:\\Temp\\\xE4", nullptr));
+}
+
+TEST_F(FilesSimTest, MoveFileExReplacesOnlyWhatARenameMayDelete) {
+  sim::PutFile("C:\\Temp\\neu", "new");
+  sim::PutFile("C:\\Temp\\offen", "held");
+  sim::HoldOpen("C:\\Temp\\offen", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+  struct Row {
+    const char *name;
+    const char *target;
+    DWORD flags;
+    DWORD error;
+  } rows[] = {
+      {"existing target without the replace flag", "C:\\Temp\\a.txt", 0, ERROR_ALREADY_EXISTS},
+      {"read-only target", "C:\\Temp\\B", MOVEFILE_REPLACE_EXISTING, ERROR_ACCESS_DENIED},
+      {"folder as target", "C:\\Temp\\sub", MOVEFILE_REPLACE_EXISTING, ERROR_ACCESS_DENIED},
+      {"target open in another process", "C:\\Temp\\offen", MOVEFILE_REPLACE_EXISTING, ERROR_ACCESS_DENIED},
+      {"another drive", "D:\\neu", MOVEFILE_REPLACE_EXISTING, 17},
+      {"missing folder on the way", "C:\\Fehlt\\neu", MOVEFILE_REPLACE_EXISTING, ERROR_PATH_NOT_FOUND},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    SetLastError(kMarker);
+    EXPECT_FALSE(MoveFileExA("C:\\Temp\\neu", row.target, row.flags));
+    EXPECT_EQ(GetLastError(), row.error);
+    EXPECT_EQ(sim::FileBytes("C:\\Temp\\neu"), "new");
+  }
+  ASSERT_TRUE(MoveFileExA("C:\\Temp\\neu", "c:\\temp\\A.TXT", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(sim::ListFolder("C:\\Temp"), (std::vector<std::string>{"A.TXT", "B", "offen", "sub"}));
+  EXPECT_EQ(sim::FileBytes("C:\\Temp\\a.txt"), "new");
+  SetLastError(kMarker);
+  EXPECT_FALSE(MoveFileExA("C:\\Temp\\neu", "C:\\Temp\\x", 0));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(FilesSimTest, ReadFileFromThePointer) {
+  HANDLE file = CreateFileA("C:\\Temp\\a.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  char buffer[8] = {};
+  DWORD read = kMarker;
+  EXPECT_TRUE(ReadFile(file, buffer, 3, &read, nullptr));
+  EXPECT_EQ(std::string(buffer, read), "alp");
+  EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(std::string(buffer, read), "ha");
+  EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(read, 0u) << "at the end";
+  EXPECT_TRUE(CloseHandle(file));
+  file = CreateFileA("C:\\Temp\\a.txt", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  SetLastError(kMarker);
+  EXPECT_FALSE(ReadFile(file, buffer, 1, &read, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_TRUE(CloseHandle(file));
+}
+
 TEST_F(FilesSimTest, CurrentDirectoryAndDosDevices) {
   char buffer[64];
   memset(buffer, '#', sizeof buffer);
@@ -231,7 +312,10 @@ TEST_F(FilesSimTest, CurrentDirectoryAndDosDevices) {
   EXPECT_EQ(GetFileAttributesA("a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
 
   sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+  sim::AddDrive('f', "\\Device\\HarddiskVolume12");
   memset(buffer, '#', sizeof buffer);
+  EXPECT_EQ(QueryDosDeviceA("f:", buffer, sizeof buffer), 26u);
+  EXPECT_EQ(std::string(buffer, 26), std::string("\\Device\\HarddiskVolume12\0\0", 26));
   EXPECT_EQ(QueryDosDeviceA("D:", buffer, sizeof buffer), 25u);
   EXPECT_EQ(std::string(buffer, 25), std::string("\\Device\\HarddiskVolume2\0\0", 25));
   SetLastError(kMarker);

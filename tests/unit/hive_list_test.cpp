@@ -70,14 +70,18 @@ TEST_F(HiveListTest, MapToDrivePath) {
       {"one drive", {}, "\\Device\\HarddiskVolume1\\Profiles\\u1\\hivefile",
        {"c:\\Profiles\\u1\\hivefile"}},
       {"no drive matches", {}, "\\Device\\HarddiskVolume7\\x", {}},
-      {"device twice", {}, "\\Device\\HarddiskVolume1\\a\\Device\\HarddiskVolume1",
-       {"c:\\ac:"}},
+      {"device again further on stays", {}, "\\Device\\HarddiskVolume1\\a\\Device\\HarddiskVolume1",
+       {"c:\\a\\Device\\HarddiskVolume1"}},
+      {"device only in the middle", {}, "\\x\\Device\\HarddiskVolume1\\y", {}},
+      {"device without a path after it", {}, "\\Device\\HarddiskVolume1", {}},
       {"case counts", {}, "\\device\\harddiskvolume1\\x", {}},
-      // The shorter name is a prefix of the longer: its letter, first in the alphabet, matches.
-      {"prefix device names", {{'d', "\\Device\\HarddiskVolume10"}},
-       "\\Device\\HarddiskVolume10\\x", {"c:0\\x"}},
-      {"two letters in turn", {{'e', "c:\\x"}}, "\\Device\\HarddiskVolume1\\x",
-       {"c:\\x", "e:"}},
+      // A shorter device name that begins the longer one is no match for the longer one's paths.
+      {"volume 10 besides volume 1", {{'d', "\\Device\\HarddiskVolume10"}},
+       "\\Device\\HarddiskVolume10\\x", {"d:\\x"}},
+      {"volume 12 besides volume 1", {{'e', "\\Device\\HarddiskVolume12"}},
+       "\\Device\\HarddiskVolume12\\Users\\x\\NTUSER.DAT", {"e:\\Users\\x\\NTUSER.DAT"}},
+      {"a later letter meets the replaced path", {{'e', "c:"}}, "\\Device\\HarddiskVolume1\\x",
+       {"c:\\x", "e:\\x"}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);

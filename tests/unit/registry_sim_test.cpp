@@ -163,6 +163,21 @@ TEST_F(RegistrySimTest, SaveKeyCodes) {
   EXPECT_EQ(RegSaveKeyExA(below, "C:\\Unten", nullptr, REG_NO_COMPRESSION),
             ERROR_INVALID_PARAMETER);
   EXPECT_EQ(sim::FileBytes("C:\\Unten"), "") << "left by the refused save";
+  // A saved file starts with the registry's base block: "regf" and at 0x1FC the XOR of the
+  // first 127 DWORDs.
+  ASSERT_EQ(RegSaveKeyExA(software, "C:\\Voll", nullptr, REG_NO_COMPRESSION), ERROR_SUCCESS);
+  const std::string saved = sim::FileBytes("C:\\Voll");
+  ASSERT_GT(saved.size(), 4096u);
+  EXPECT_EQ(saved.substr(0, 4), "regf");
+  uint32_t sum = 0, stored = 0;
+  for (size_t offset = 0; offset < 0x1FC; offset += 4) {
+    uint32_t word = 0;
+    memcpy(&word, saved.data() + offset, 4);
+    sum ^= word;
+  }
+  memcpy(&stored, saved.data() + 0x1FC, 4);
+  EXPECT_EQ(stored, sum);
+  EXPECT_NE(sum, 0u);
   EXPECT_EQ(RegSaveKeyExA(software, "C:\\Zwei", nullptr, REG_LATEST_FORMAT | REG_NO_COMPRESSION),
             ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegSaveKeyExA(below, "C:\\Standard", nullptr, REG_STANDARD_FORMAT), ERROR_SUCCESS);
@@ -197,6 +212,7 @@ TEST_F(RegistrySimTest, ReplaceKeyCodes) {
   const std::string config = "C:\\WINDOWS\\System32\\config\\";
   sim::PutFile(config + "gut", sim::HiveSnapshot("HKLM\\SYSTEM"));
   sim::PutFile(config + "kaputt", "kein Hive");
+  sim::PutFile(config + "ohneKopf", sim::HiveSnapshot("HKLM\\SYSTEM").substr(4096));
   sim::PutFile(config + "alt", "");
   HKEY system = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_ALL_ACCESS, &system), ERROR_SUCCESS);
@@ -207,23 +223,29 @@ TEST_F(RegistrySimTest, ReplaceKeyCodes) {
     std::string newFile;
     std::string oldFile;
     bool restore;
+    bool backup;  // RegReplaceKey needs both privileges
     LONG status;
   } rows[] = {
       {"without the restore privilege", system, nullptr, config + "gut", config + "neu1", false,
-       ERROR_PRIVILEGE_NOT_HELD},
-      {"new file missing", system, nullptr, config + "fehlt", config + "neu2", true,
+       true, ERROR_PRIVILEGE_NOT_HELD},
+      {"without the backup privilege", system, nullptr, config + "gut", config + "neu6", true,
+       false, ERROR_PRIVILEGE_NOT_HELD},
+      {"new file missing", system, nullptr, config + "fehlt", config + "neu2", true, true,
        ERROR_FILE_NOT_FOUND},
-      {"new file is no hive", system, nullptr, config + "kaputt", config + "neu3", true, 1009},
-      {"old file exists", system, nullptr, config + "gut", config + "alt", true,
+      {"new file is no hive", system, nullptr, config + "kaputt", config + "neu3", true, true, 1009},
+      {"new file is a text hive without its base block", system, nullptr, config + "ohneKopf",
+       config + "neu7", true, true, 1009},
+      {"old file exists", system, nullptr, config + "gut", config + "alt", true, true,
        ERROR_ALREADY_EXISTS},
       {"HKEY_LOCAL_MACHINE is no hive", HKEY_LOCAL_MACHINE, nullptr, config + "gut",
-       config + "neu4", true, ERROR_INVALID_PARAMETER},
+       config + "neu4", true, true, ERROR_INVALID_PARAMETER},
       {"sub-key below the hive", HKEY_LOCAL_MACHINE, "SYSTEM\\Neu\\Tiefer", config + "gut",
-       config + "neu5", true, ERROR_SUCCESS},
+       config + "neu5", true, true, ERROR_SUCCESS},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
     sim::SetPrivilegeEnabled("SeRestorePrivilege", row.restore);
+    sim::SetPrivilegeEnabled("SeBackupPrivilege", row.backup);
     EXPECT_EQ(RegReplaceKeyA(row.key, row.subKey, row.newFile.c_str(), row.oldFile.c_str()),
               row.status);
   }
@@ -241,15 +263,22 @@ TEST_F(RegistrySimTest, RestartPutsTheReplacementInPlace) {
   sim::PutFile("C:\\SYSTEM.tmp", staged);
   sim::SetRegString("HKLM\\SYSTEM\\Select", "Neu", "nach der Sicherung");
   sim::SetPrivilegeEnabled("SeRestorePrivilege", true);
+  sim::SetPrivilegeEnabled("SeBackupPrivilege", true);
   HKEY select = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Select", 0, KEY_ALL_ACCESS, &select),
             ERROR_SUCCESS);
   ASSERT_EQ(RegReplaceKeyA(HKEY_LOCAL_MACHINE, "SYSTEM", "C:\\SYSTEM.tmp", "C:\\SYSTEM.bak"),
             ERROR_SUCCESS);
   sim::PutFile("C:\\SYSTEM.tmp", "changed after the registration");
+  // Until the start the kernel holds the new file open without sharing.
+  sim::PutFile("C:\\andere", staged);
+  SetLastError(0);
+  EXPECT_FALSE(CopyFileA("C:\\andere", "C:\\SYSTEM.tmp", FALSE));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 
   sim::Restart();
 
+  EXPECT_TRUE(CopyFileA("C:\\andere", "C:\\SYSTEM.tmp", FALSE));
   EXPECT_EQ(sim::HiveSnapshot("HKLM\\SYSTEM"), staged);
   EXPECT_TRUE(sim::Replacements().empty());
   EXPECT_FALSE(sim::PrivilegeEnabled("SeRestorePrivilege"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "run_fixture.h"
@@ -140,6 +141,140 @@ TEST_F(RestoreTest, FailedCopyRegistersNothingForThatHive) {
             CleanupLines("SOFTWARE") + CleanupLines("SECURITY") + CleanupLines("SAM") +
                 ClosingLines());
   EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 0}));
+}
+
+// The kernel holds a registered replacement file open until the restart: a second restore before
+// it cannot copy over the staged file, says so, and registers nothing more for that hive.
+TEST_F(RestoreTest, SecondRestoreBeforeTheRestartMeetsTheHeldStagedCopy) {
+  SetFolder("D:\\Backup");
+  RunBackup(window);
+  Restore("D:\\Backup");
+  ASSERT_EQ(sim::Replacements().size(), 4u);
+  const std::string staged = sim::FileBytes(kConfig + "\\SOFTWARE.TMP");
+  sim::SetRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Brovink", "Stand", "zweite Sicherung");
+  RunBackup(window);
+  for (int i = 0; i < 4; i++) sim::AnswerMessageBox(IDOK);
+
+  Restore("D:\\Backup");
+
+  ASSERT_EQ(sim::MessageBoxes().size(), 4u);
+  const char *const staging[] = {"SOFTWARE.TMP", "SYSTEM.tmp", "SECURITY.tmp", "SAM.tmp"};
+  for (int i = 0; i < 4; i++) {
+    EXPECT_EQ(sim::MessageBoxes()[i].caption, "Fehler in CopyFile");
+    EXPECT_EQ(sim::MessageBoxes()[i].text,
+              "Fehlernummer:  32 in Datei " + kConfig + "\\" + staging[i]);
+  }
+  EXPECT_EQ(sim::Replacements().size(), 4u);
+  EXPECT_EQ(sim::FileBytes(kConfig + "\\SOFTWARE.TMP"), staged);
+  EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"), ClosingLines());
+}
+
+// Every file the restore would use is checked before the first copy; one that is no hive file
+// stops the whole restore with one box, before anything is written (not even dellog.bat).
+TEST_F(RestoreTest, DamagedSetIsRefusedBeforeAnythingIsWritten) {
+  const std::string user = "s-1-5-21-1-2-3-1000";
+  struct Row {
+    const char *name;
+    std::string file;                                       // of the set
+    std::function<void(const std::string &path, const std::string &good)> spoil;
+    std::string reason;
+  };
+  const Row rows[] = {
+      {"empty", "SOFTWARE", [](const std::string &p, const std::string &) { sim::PutFile(p, ""); },
+       "ist leer"},
+      {"random bytes", "SYSTEM",
+       [](const std::string &p, const std::string &) { sim::PutFile(p, "\x13\x88random\xFF"); },
+       "ist keine Registry-Datei"},
+      {"wrong checksum", "SECURITY",
+       [](const std::string &p, const std::string &good) {
+         std::string bad = good;
+         bad[0x1FC] = static_cast<char>(bad[0x1FC] ^ 1);
+         sim::PutFile(p, bad);
+       },
+       "ist keine Registry-Datei"},
+      {"shorter than the base block", "SAM",
+       [](const std::string &p, const std::string &good) { sim::PutFile(p, good.substr(0, 4095)); },
+       "ist keine Registry-Datei"},
+      {"Wine's text form, not on Wine", "SYSTEM",
+       [](const std::string &p, const std::string &) {
+         sim::PutFile(p, "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n");
+       },
+       "ist keine Registry-Datei"},
+      {"a folder", "SAM",
+       [](const std::string &p, const std::string &) {
+         DeleteFileA(p.c_str());
+         sim::MakeFolders(p);
+       },
+       "ist ein Ordner"},
+      {"held open by another process", user,
+       [](const std::string &p, const std::string &) { sim::HoldOpen(p, 0); },
+       "ist nicht lesbar (Fehler 32)"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::Reset();
+    ReadEnvironmentBlock();
+    InitCommonControls();
+    window = CreateMainWindow(nullptr);
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
+    SetFolder("D:\\Backup");
+    RunBackup(window);
+    sim::PutFile(kStartup + "\\dellog.bat", "from the restore before");
+    const std::string path = "D:\\Backup\\" + row.file;
+    row.spoil(path, sim::FileBytes(path));
+    const auto config = sim::ListFolder(kConfig);
+    sim::AnswerMessageBox(IDOK);
+
+    Restore("D:\\Backup");
+
+    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, "Wiederherstellung abgebrochen");
+    EXPECT_EQ(sim::MessageBoxes()[0].text,
+              "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:\r\n\r\n" + path +
+                  " " + row.reason);
+    EXPECT_EQ(sim::MessageBoxes()[0].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(sim::MessageBoxes()[0].owner, nullptr);
+    EXPECT_TRUE(sim::Replacements().empty());
+    EXPECT_EQ(sim::ListFolder(kConfig), config);
+    EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"), "from the restore before");
+    ExpectButtonsSwitchedInRunOrder();
+    EXPECT_EQ(RunProgress(), std::vector<int>{});
+  }
+}
+
+// Several bad files: one box names each with its reason, in the restore's order; the per-file
+// results are there for every file, good ones included.
+TEST_F(RestoreTest, CheckOfTheSetGivesOneResultPerFile) {
+  SetFolder("D:\\Backup");
+  RunBackup(window);
+  sim::PutFile("D:\\Backup\\SOFTWARE", "");
+  sim::PutFile("D:\\Backup\\SAM", "regf");
+  const auto checks = CheckBackupSet("D:\\Backup");
+  ASSERT_EQ(checks.size(), 4u);
+  EXPECT_EQ(checks[0].file, "D:\\Backup\\SOFTWARE");
+  EXPECT_EQ(checks[0].state, HiveFileState::Empty);
+  EXPECT_EQ(checks[1].state, HiveFileState::Good);
+  EXPECT_EQ(checks[2].state, HiveFileState::Good);
+  EXPECT_EQ(checks[3].state, HiveFileState::NotAHive);
+  sim::AnswerMessageBox(IDOK);
+  Restore("D:\\Backup");
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].text,
+            "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:\r\n\r\n"
+            "D:\\Backup\\SOFTWARE ist leer\r\nD:\\Backup\\SAM ist keine Registry-Datei");
+  EXPECT_FALSE(sim::FileExists(kStartup + "\\dellog.bat"));
+}
+
+// Wine's RegSaveKey writes its own text form: accepted there, and only there.
+TEST_F(RestoreTest, WineTextHivesAreGoodOnWine) {
+  sim::AddExport("NTDLL.DLL", "wine_get_version");
+  for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+    sim::PutFile(std::string("D:\\Backup\\") + hive, "WINE REGISTRY Version 2\n;; All keys\n");
+  }
+  const auto checks = CheckBackupSet("D:\\Backup");
+  ASSERT_EQ(checks.size(), 4u);
+  for (const auto &check : checks) EXPECT_EQ(check.state, HiveFileState::Good) << check.file;
 }
 
 TEST_F(RestoreTest, FailedReplacementIsReportedAndTheRunGoesOn) {

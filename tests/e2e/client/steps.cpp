@@ -225,10 +225,14 @@ void StepWait(Target &target, const std::vector<std::string> &words) {
 }
 
 // box CAPTION TEXT BUTTONS ANSWER [TIMEOUT_MS]: a message box of the program with exactly the
-// buttons BUTTONS, the default one marked (such as yes*,no), answered with ANSWER.
+// buttons BUTTONS, the default one marked (such as yes*,no), answered with ANSWER. In TEXT each
+// {CRLF} stands for a line break (CR LF), which a script line cannot hold.
 void StepBox(Target &target, const std::vector<std::string> &words) {
   NeedWords(words, 5, 6, "box CAPTION TEXT BUTTONS ANSWER [TIMEOUT_MS]");
   std::string caption = ToAnsi(words[1]), text = ToAnsi(words[2]);
+  for (size_t at = text.find("{CRLF}"); at != std::string::npos; at = text.find("{CRLF}", at + 2)) {
+    text.replace(at, 6, "\r\n");
+  }
   HWND box = WaitForDialog(target, TimeoutOr(words, 5), "message box", HasCaption, caption);
   HWND message = GetDlgItem(box, 0xFFFF);
   std::string actual = message ? TextOf(message) : std::string();
@@ -425,6 +429,16 @@ void StepDevice(Target &, const std::vector<std::string> &words) {
   WriteBytes(words[2], name);
 }
 
+// hold FILE: another process keeps FILE open (reading, every sharing allowed) until the client ends.
+void StepHold(Target &, const std::vector<std::string> &words) {
+  NeedWords(words, 2, 2, "hold FILE");
+  HANDLE file = CreateFileA(words[1].c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Fail("cannot open " + words[1]);
+  // The handle stays open on purpose: the process's end closes it.
+}
+
 // rect FILE: where the main window is on the screen, as WIDTHxHEIGHT+X+Y (for cutting screenshots).
 void StepRect(Target &target, const std::vector<std::string> &words) {
   NeedWords(words, 2, 2, "rect FILE");
@@ -451,7 +465,7 @@ void RunStep(Target &target, const std::vector<std::string> &words) {
       {"exit", StepExit},     {"save", StepSave},     {"getenv", StepGetEnv},
       {"regget", StepRegGet}, {"regset", StepRegSet}, {"device", StepDevice},
       {"nokey", StepNoKey},   {"key", StepKey},       {"sysclose", StepSysClose},
-      {"focus", StepFocus},   {"stays", StepStays},
+      {"focus", StepFocus},   {"stays", StepStays},   {"hold", StepHold},
       {"rect", StepRect},
   };
   for (const Step &step : kSteps)

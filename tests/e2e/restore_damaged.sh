@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Restore from a damaged set: an empty SOFTWARE and a SYSTEM of random bytes. One box names both
+# with their reasons, nothing is staged, no dellog.bat is written, and no restart is offered.
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+
+work="$E2E_TMP/work"
+mkdir -p "$work"
+: >"$work/SOFTWARE"
+head -c 8192 /dev/urandom >"$work/SYSTEM"
+printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\\\\SAM\n' >"$work/SAM"
+folder=$(winpath "$work")
+systemroot=$(client_value "getenv systemroot")
+startup=$(client_value 'regget "HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders" Startup')
+config=$(unixpath "$systemroot\\System32\\config")
+listing() { if [ -d "$config" ]; then ls -1 "$config" | tr '\n' ' '; else echo "no folder"; fi; }
+before=$(listing)
+
+start_program "$work"
+client - <<SCRIPT
+window 60000
+expect 1006 enabled=1
+click 1006
+box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
+box "Wiederherstellung abgebrochen" "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:{CRLF}{CRLF}$folder\SOFTWARE ist leer{CRLF}$folder\SYSTEM ist keine Registry-Datei" ok* ok
+nobox
+expect 1002 text=""
+expect 1001 pos=0
+expect 1005 enabled=1
+expect 1006 enabled=1
+expect 1008 enabled=1
+click 1008
+exit 0
+SCRIPT
+program_ended
+
+[ "$(listing)" = "$before" ] || e2e_fail "the configuration folder changed: $(listing)"
+expect_no_file "$(unixpath "$startup")/dellog.bat"
+e2e_log "passed"
