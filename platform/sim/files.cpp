@@ -759,6 +759,31 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   return TRUE;
 }
 
+// A folder goes only when it is empty; a file is no directory (267), a drive's root cannot go.
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+  DWORD code;
+  if (simx::Fault("RemoveDirectoryA", &code)) {
+    SetLastError(code);
+    return FALSE;
+  }
+  simx::Log(std::string("RemoveDirectoryA ") + (lpPathName ? lpPathName : ""));
+  Place place = LocateAnsi(lpPathName);
+  DWORD error = ExistingLeaf(place);
+  if (!error && !place.node->folder) error = ERROR_DIRECTORY;
+  if (!error && !place.parent) error = ERROR_ACCESS_DENIED;
+  if (!error && !place.node->children.empty()) error = ERROR_DIR_NOT_EMPTY;
+  if (!error && (WritesDenied(place) || place.node->denyWrites ||
+                 (place.node->attributes & FILE_ATTRIBUTE_READONLY))) {
+    error = ERROR_ACCESS_DENIED;
+  }
+  if (error) {
+    SetLastError(error);
+    return FALSE;
+  }
+  place.parent->children.erase(NameKey(place.leaf));
+  return TRUE;
+}
+
 // Opens the source for reading (sharing everything) and the target for writing (sharing read and
 // write); the copy gets the source's attributes plus archive. A copy onto the source itself is a
 // sharing violation.
@@ -1018,6 +1043,11 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
   if (simx::Fault("WriteFile", &code)) {
     SetLastError(code);
     return FALSE;
+  }
+  // The process's redirected standard output (a pipe or file of the parent's).
+  if (lpNumberOfBytesWritten && !lpOverlapped && simx::StdStreamWrite(hFile, lpBuffer, nNumberOfBytesToWrite)) {
+    *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    return TRUE;
   }
   auto *open = static_cast<OpenFile *>(simx::HandleObject(hFile, simx::Kind::File));
   DWORD error = 0;
