@@ -9,31 +9,35 @@ bool IsBlank(WCHAR c) { return c == ' ' || c == '\t'; }
 
 // Index past the program name (up to its closing quote, or to the first blank) and the blanks
 // after it.
-size_t SkipProgramName(const WideText &line) {
-  size_t i = 0;
-  if (i < line.size() && line[i] == '"') {
-    i++;
-    while (i < line.size() && line[i] != '"') i++;
-    if (i < line.size()) i++;
+const WCHAR *SkipProgramName(const WCHAR *at) {
+  if (*at == '"') {
+    at++;
+    while (*at && *at != '"') at++;
+    if (*at) at++;
   } else {
-    while (i < line.size() && !IsBlank(line[i])) i++;
+    while (*at && !IsBlank(*at)) at++;
   }
-  while (i < line.size() && IsBlank(line[i])) i++;
-  return i;
+  while (IsBlank(*at)) at++;
+  return at;
 }
 
-// The switch's name in lower case ASCII when text is "/name" or "-name", else "".
-std::string SwitchName(const std::string &text) {
-  if (text.size() < 2 || (text[0] != '/' && text[0] != '-')) return "";
-  std::string name;
-  for (size_t i = 1; i < text.size(); i++) {
-    char c = text[i];
-    name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+// True when argument is "/" or "-" followed by name, without regard to the case of A to Z.
+bool IsSwitch(const std::string &argument, const char *name) {
+  if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return false;
+  size_t i = 1;
+  for (; i < argument.size() && name[i - 1]; i++) {
+    char c = argument[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != name[i - 1]) return false;
   }
-  return name;
+  return i == argument.size() && !name[i - 1];
 }
 
-bool IsModeSwitch(const std::string &name) { return name == "backup" || name == "verify" || name == "?"; }
+bool IsAnySwitch(const std::string &argument) { return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-'); }
+
+bool IsModeSwitch(const std::string &argument) {
+  return IsSwitch(argument, "backup") || IsSwitch(argument, "verify") || IsSwitch(argument, "?");
+}
 
 // 1 to 9999 in plain decimal digits, else 0.
 int KeepCount(const std::string &text) {
@@ -55,96 +59,89 @@ Command Invalid(const std::string &error) {
 
 }  // namespace
 
-std::vector<WideText> SplitCommandLine(const WCHAR *commandLine) {
-  std::vector<WideText> arguments;
+std::vector<Argument> SplitCommandLine(const WCHAR *commandLine) {
+  std::vector<Argument> arguments;
   if (!commandLine) return arguments;
-  const WideText line(commandLine);
-  size_t i = SkipProgramName(line);
-  while (i < line.size()) {
-    WideText argument;
+  const WCHAR *at = SkipProgramName(commandLine);
+  std::vector<WCHAR> argument;
+  while (*at) {
+    argument.clear();
     bool quoted = false;
-    for (; i < line.size() && (quoted || !IsBlank(line[i])); i++) {
-      if (line[i] == '\\') {
+    while (*at && (quoted || !IsBlank(*at))) {
+      if (*at == '\\') {
         size_t slashes = 0;
-        while (i < line.size() && line[i] == '\\') {
+        while (*at == '\\') {
           slashes++;
-          i++;
+          at++;
         }
-        if (i < line.size() && line[i] == '"') {
-          argument.append(slashes / 2, '\\');
-          if (slashes % 2 == 1) {
-            argument += '"';
-            continue;
-          }
-        } else {
-          argument.append(slashes, '\\');
+        // Before a quote, each pair is one backslash and an odd one makes the quote literal.
+        const bool beforeQuote = *at == '"';
+        argument.insert(argument.end(), beforeQuote ? slashes / 2 : slashes, '\\');
+        if (beforeQuote && slashes % 2 == 1) {
+          argument.push_back('"');
+          at++;
         }
-        i--;  // the loop's step takes the character after the backslashes again
-        continue;
-      }
-      if (line[i] == '"') {
-        if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
-          argument += '"';  // "" inside quotes: one literal quote, still quoted
-          i++;
+      } else if (*at == '"') {
+        if (quoted && at[1] == '"') {
+          argument.push_back('"');  // "" inside quotes: one literal quote, still quoted
+          at++;
         } else {
           quoted = !quoted;
         }
-        continue;
+        at++;
+      } else {
+        argument.push_back(*at++);
       }
-      argument += line[i];
     }
-    arguments.push_back(argument);
-    while (i < line.size() && IsBlank(line[i])) i++;
+    argument.push_back(0);
+    Argument converted;
+    converted.exact = ExactAnsiText(argument.data(), &converted.text);
+    arguments.push_back(converted);
+    while (IsBlank(*at)) at++;
   }
   return arguments;
 }
 
 Command ParseCommandLine(const WCHAR *commandLine) {
-  std::vector<std::string> arguments;
-  std::vector<bool> exact;
-  for (const WideText &wide : SplitCommandLine(commandLine)) {
-    std::string text;
-    exact.push_back(ExactAnsiText(wide.c_str(), &text));
-    arguments.push_back(text);
-  }
+  const std::vector<Argument> arguments = SplitCommandLine(commandLine);
 
   // Only a mode switch leaves the window: other arguments are ignored as they always were.
   bool anyMode = false;
-  for (const std::string &argument : arguments) anyMode = anyMode || IsModeSwitch(SwitchName(argument));
-  if (!anyMode) return Command{};
-  for (const std::string &argument : arguments) {
-    if (SwitchName(argument) == "?") {
+  for (const Argument &argument : arguments) {
+    if (IsSwitch(argument.text, "?")) {
       Command help;
       help.mode = CommandMode::Help;
       return help;
     }
+    anyMode = anyMode || IsModeSwitch(argument.text);
   }
+  if (!anyMode) return Command{};
 
   Command command;
   for (size_t i = 0; i < arguments.size(); i++) {
-    const std::string name = SwitchName(arguments[i]);
-    if (name == "backup" || name == "verify") {
+    const std::string &text = arguments[i].text;
+    if (IsSwitch(text, "backup") || IsSwitch(text, "verify")) {
       if (command.mode != CommandMode::Window) return Invalid("Nur eines von /backup und /verify ist möglich.");
-      command.mode = name == "backup" ? CommandMode::Backup : CommandMode::Verify;
-      if (i + 1 >= arguments.size() || arguments[i + 1].empty() || !SwitchName(arguments[i + 1]).empty()) {
-        return Invalid("Nach /" + name + " fehlt der Ordner.");
+      command.mode = IsSwitch(text, "backup") ? CommandMode::Backup : CommandMode::Verify;
+      if (i + 1 >= arguments.size() || arguments[i + 1].text.empty() || IsAnySwitch(arguments[i + 1].text)) {
+        return Invalid("Nach " + text + " fehlt der Ordner.");
       }
       i++;
-      if (!exact[i]) {
-        return Invalid("Der Ordner " + arguments[i] +
+      if (!arguments[i].exact) {
+        return Invalid("Der Ordner " + arguments[i].text +
                        " lässt sich in der ANSI-Codepage nicht genau schreiben und wird nicht verwendet.");
       }
-      command.folder = arguments[i];
-    } else if (name == "date") {
+      command.folder = arguments[i].text;
+    } else if (IsSwitch(text, "date")) {
       if (command.dateFolder) return Invalid("/date ist doppelt angegeben.");
       command.dateFolder = true;
-    } else if (name == "keep") {
+    } else if (IsSwitch(text, "keep")) {
       if (command.keep != 0) return Invalid("/keep ist doppelt angegeben.");
-      command.keep = i + 1 < arguments.size() ? KeepCount(arguments[i + 1]) : 0;
+      command.keep = i + 1 < arguments.size() ? KeepCount(arguments[i + 1].text) : 0;
       if (command.keep == 0) return Invalid("Nach /keep fehlt eine Anzahl von 1 bis 9999.");
       i++;
     } else {
-      return Invalid("Unbekanntes Argument: " + arguments[i]);
+      return Invalid("Unbekanntes Argument: " + text);
     }
   }
   if (command.mode == CommandMode::Verify && (command.dateFolder || command.keep != 0)) {

@@ -7,8 +7,6 @@
 
 #include "platform.h"
 
-typedef std::basic_string<WCHAR> WideText;
-
 enum class CommandMode {
   Window,   // no arguments, or none of the mode switches: the window, as ever
   Backup,   // /backup <folder> [/date] [/keep <n>]
@@ -25,12 +23,19 @@ struct Command {
   std::string error;   // why an Invalid command line was refused, in German
 };
 
+// One argument in the ANSI code page; exact is false when a character has no byte of its own there
+// (the text then holds '?' for it).
+struct Argument {
+  std::string text;
+  bool exact;
+};
+
 // Splits the arguments after the program name as the C runtime does for argv: blanks and tabs
 // separate, double quotes group (a "" inside quotes is one quote), 2n backslashes before a quote
 // are n backslashes and the quote groups, 2n+1 are n backslashes and a literal quote, other
 // backslashes are literal. The program name is quoted up to the next quote, or else ends at the
 // first blank, and takes backslashes literally.
-std::vector<WideText> SplitCommandLine(const WCHAR *commandLine);
+std::vector<Argument> SplitCommandLine(const WCHAR *commandLine);
 
 // The command of a whole command line (GetCommandLineW: the wide text, so that a folder the ANSI
 // code page cannot spell is seen as such instead of arriving best-fitted as another folder).

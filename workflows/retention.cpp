@@ -2,7 +2,6 @@
 #include "workflows/retention.h"
 
 #include <algorithm>
-#include <map>
 
 #include "platform.h"
 #include "services/file_helpers.h"
@@ -24,23 +23,25 @@ std::string Join(const std::string &folder, const std::string &name) {
   return (!folder.empty() && folder.back() == '\\') ? folder + name : folder + "\\" + name;
 }
 
-// Names as the file system compares them: letters of Windows-1252 without regard to case.
-std::string FoldKey(const std::string &name) {
-  std::string key = name;
-  for (char &c : key) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z') u = static_cast<unsigned char>(u - 32);
-    else if (u >= 0xE0 && u <= 0xFE && u != 0xF7) u = static_cast<unsigned char>(u - 32);
-    else if (u == 0x9A || u == 0x9C || u == 0x9E) u = static_cast<unsigned char>(u - 16);
-    else if (u == 0xFF) u = 0x9F;
-    c = static_cast<char>(u);
+// Windows-1252 letters as the file system compares them, without regard to case.
+unsigned char FoldChar(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) return static_cast<unsigned char>(u - 32);
+  if (u == 0x9A || u == 0x9C || u == 0x9E) return static_cast<unsigned char>(u - 16);
+  return u == 0xFF ? 0x9F : u;
+}
+
+bool SameName(const std::string &a, const std::string &b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); i++) {
+    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
   }
-  return key;
+  return true;
 }
 
 // The entries of a folder without "." and ".."; false when it cannot be listed, or when two
-// entries fold to one name (the ANSI search hands out a name the code page cannot spell
-// best-fitted, so it may stand for another entry).
+// entries are one name to the file system (the ANSI search hands out a name the code page cannot
+// spell best-fitted, so it may stand for another entry).
 bool ListFolder(const std::string &folder, std::vector<Entry> *entries) {
   entries->clear();
   const std::string mask = Join(folder, "*");
@@ -48,12 +49,11 @@ bool ListFolder(const std::string &folder, std::vector<Entry> *entries) {
   WIN32_FIND_DATAA data;
   HANDLE search = FindFirstFileA(mask.c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) return false;
-  std::map<std::string, int> seen;
   bool unique = true;
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
-    if (seen[FoldKey(name)]++ > 0) unique = false;
+    for (const Entry &earlier : *entries) unique = unique && !SameName(earlier.name, name);
     entries->push_back(Entry{name, data.dwFileAttributes});
   } while (FindNextFileA(search, &data));
   const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
@@ -63,7 +63,7 @@ bool ListFolder(const std::string &folder, std::vector<Entry> *entries) {
 
 bool IsSetFileName(const std::string &name) {
   for (const char *file : kSetFiles) {
-    if (FoldKey(name) == FoldKey(file)) return true;
+    if (SameName(name, file)) return true;
   }
   return false;
 }
@@ -105,6 +105,17 @@ bool RemoveSet(const std::string &folder, const std::vector<Entry> &entries) {
   return RemoveDirectoryA(folder.c_str()) != FALSE;
 }
 
+// MM-DD-YYYY of a date key.
+std::string DateFolderName(int key) {
+  std::string name = "00-00-0000";
+  const int parts[3][3] = {{key / 100 % 100, 0, 2}, {key % 100, 3, 2}, {key / 10000, 6, 4}};
+  for (const auto &part : parts) {
+    int value = part[0];
+    for (int i = part[1] + part[2] - 1; i >= part[1]; i--, value /= 10) name[static_cast<size_t>(i)] = static_cast<char>('0' + value % 10);
+  }
+  return name;
+}
+
 }  // namespace
 
 int DateFolderKey(const std::string &name) {
@@ -132,20 +143,19 @@ std::vector<std::string> RemoveOldSets(const std::string &folder, int keep, cons
   std::vector<std::string> removed;
   std::vector<Entry> entries;
   if (keep < 1 || !ListFolder(folder, &entries)) return removed;
-  std::vector<std::pair<int, std::string>> sets;  // date key, name; newest first after the sort
+  std::vector<int> sets;  // date keys, each name being the key's MM-DD-YYYY
   for (const Entry &entry : entries) {
     const int key = DateFolderKey(entry.name);
     if (key == 0 || !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
     if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;  // a junction leads elsewhere
-    if (FoldKey(entry.name) == FoldKey(current)) continue;
-    if (HoldsOnlyOneSet(Join(folder, entry.name))) sets.emplace_back(key, entry.name);
+    if (entry.name == current) continue;
+    if (HoldsOnlyOneSet(Join(folder, entry.name))) sets.push_back(key);
   }
-  std::sort(sets.begin(), sets.end(), [](const std::pair<int, std::string> &a, const std::pair<int, std::string> &b) {
-    return a.first > b.first;
-  });
-  // The current set is the first of those kept.
-  for (size_t i = static_cast<size_t>(keep - 1); i < sets.size(); i++) {
-    const std::string path = Join(folder, sets[i].second);
+  std::sort(sets.begin(), sets.end());
+  // The current set is the first of those kept: the others beyond keep - 1, oldest first.
+  const size_t removable = sets.size() > static_cast<size_t>(keep - 1) ? sets.size() - static_cast<size_t>(keep - 1) : 0;
+  for (size_t i = 0; i < removable; i++) {
+    const std::string path = Join(folder, DateFolderName(sets[i]));
     std::vector<Entry> files;
     // Listed again right before the removal: only what was checked is deleted.
     if (!ListFolder(path, &files) || !HoldsOnlyOneSet(path)) continue;

@@ -10,9 +10,12 @@ namespace {
 
 const WCHAR *Wide(const char16_t *text) { return reinterpret_cast<const WCHAR *>(text); }
 
-std::vector<std::u16string> Split(const char16_t *line) {
-  std::vector<std::u16string> out;
-  for (const WideText &argument : SplitCommandLine(Wide(line))) out.emplace_back(argument.begin(), argument.end());
+std::vector<std::string> Split(const char16_t *line) {
+  std::vector<std::string> out;
+  for (const Argument &argument : SplitCommandLine(Wide(line))) {
+    out.push_back(argument.text);
+    EXPECT_TRUE(argument.exact) << argument.text;
+  }
   return out;
 }
 
@@ -22,22 +25,22 @@ TEST_F(CommandLineTest, ArgumentsSplitAsTheCRuntimeSplitsThem) {
   struct Row {
     const char *name;
     const char16_t *line;
-    std::vector<std::u16string> arguments;
+    std::vector<std::string> arguments;
   };
   const Row rows[] = {
       {"program name only", u"Brovink.exe", {}},
-      {"quoted program name with blanks", u"\"C:\\Program Files\\Brovink.exe\" /backup D:\\B", {u"/backup", u"D:\\B"}},
-      {"the program name ends at a blank, quote or not", u"C:\\x\\\"a b\" c", {u"b c"}},
-      {"blanks and tabs separate, runs of them once", u"p  a\t\tb ", {u"a", u"b"}},
-      {"quoted folder with blanks", u"p /backup \"D:\\Meine Sicherung\"", {u"/backup", u"D:\\Meine Sicherung"}},
-      {"quotes inside an argument group only", u"p D:\"Meine Sicherung\"\\x", {u"D:Meine Sicherung\\x"}},
-      {"a trailing backslash before the closing quote escapes it", u"p \"D:\\B\\\" /date", {u"D:\\B\" /date"}},
-      {"two backslashes before a quote: one, and the quote groups", u"p \"D:\\B\\\\\" /date", {u"D:\\B\\", u"/date"}},
-      {"three backslashes before a quote: one and a literal quote", u"p a\\\\\\\"b", {u"a\\\"b"}},
-      {"backslashes elsewhere are literal", u"p \\\\server\\share\\", {u"\\\\server\\share\\"}},
-      {"\"\" inside quotes is one quote", u"p \"a\"\"b\" c", {u"a\"b", u"c"}},
-      {"an empty quoted argument", u"p \"\" x", {u"", u"x"}},
-      {"an unclosed quote runs to the end", u"p \"a b", {u"a b"}},
+      {"quoted program name with blanks", u"\"C:\\Program Files\\Brovink.exe\" /backup D:\\B", {"/backup", "D:\\B"}},
+      {"the program name ends at a blank, quote or not", u"C:\\x\\\"a b\" c", {"b c"}},
+      {"blanks and tabs separate, runs of them once", u"p  a\t\tb ", {"a", "b"}},
+      {"quoted folder with blanks", u"p /backup \"D:\\Meine Sicherung\"", {"/backup", "D:\\Meine Sicherung"}},
+      {"quotes inside an argument group only", u"p D:\"Meine Sicherung\"\\x", {"D:Meine Sicherung\\x"}},
+      {"a trailing backslash before the closing quote escapes it", u"p \"D:\\B\\\" /date", {"D:\\B\" /date"}},
+      {"two backslashes before a quote: one, and the quote groups", u"p \"D:\\B\\\\\" /date", {"D:\\B\\", "/date"}},
+      {"three backslashes before a quote: one and a literal quote", u"p a\\\\\\\"b", {"a\\\"b"}},
+      {"backslashes elsewhere are literal", u"p \\\\server\\share\\", {"\\\\server\\share\\"}},
+      {"\"\" inside quotes is one quote", u"p \"a\"\"b\" c", {"a\"b", "c"}},
+      {"an empty quoted argument", u"p \"\" x", {"", "x"}},
+      {"an unclosed quote runs to the end", u"p \"a b", {"a b"}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
