@@ -20,7 +20,7 @@ struct FaultRule {
 };
 
 struct HandleEntry {
-  simx::Kind kind;
+  sim_internal::Kind kind;
   void *object;
   void (*destroy)(void *);
 };
@@ -99,7 +99,7 @@ void ResetCore() {
   sim::SetLocalTime(2026, 12, 8);
 }
 
-const simx::ResetHook coreReset(ResetCore);
+const sim_internal::ResetHook coreReset(ResetCore);
 
 Module *FindModule(HMODULE h) {
   for (auto &m : core().modules) {
@@ -111,7 +111,7 @@ Module *FindModule(HMODULE h) {
 }  // namespace
 
 // ---- plumbing ---------------------------------------------------------------------------------
-namespace simx {
+namespace sim_internal {
 
 ResetHook::ResetHook(void (*fn)()) { resetHooks().push_back(fn); }
 
@@ -171,7 +171,7 @@ std::string DescriptorText(const void *descriptor) {
   return d->sddl;
 }
 
-}  // namespace simx
+}  // namespace sim_internal
 
 // ---- control -----------------------------------------------------------------------------------
 namespace sim {
@@ -198,13 +198,13 @@ int OpenHandleCount() { return static_cast<int>(core().handles.size()); }
 
 void RemoveExport(const std::string &module, const std::string &name) {
   for (auto &m : core().modules) {
-    if (simx::Upper(m->name) == simx::Upper(module)) m->exports.erase(name);
+    if (sim_internal::Upper(m->name) == sim_internal::Upper(module)) m->exports.erase(name);
   }
 }
 
 void AddExport(const std::string &module, const std::string &name) {
   for (auto &m : core().modules) {
-    if (simx::Upper(m->name) == simx::Upper(module)) m->exports[name] = AsProc(&AddedExport);
+    if (sim_internal::Upper(m->name) == sim_internal::Upper(module)) m->exports[name] = AsProc(&AddedExport);
   }
 }
 
@@ -251,13 +251,9 @@ DWORD WINAPI GetLastError(void) { return core().lastError; }
 void WINAPI SetLastError(DWORD dwErrCode) { core().lastError = dwErrCode; }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
-  DWORD code;
-  if (simx::Fault("CloseHandle", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  if (simx::DropHandle(hObject, simx::Kind::Token) || simx::DropHandle(hObject, simx::Kind::File)) {
-    simx::Log("CloseHandle");
+  SIM_FAULT_LAST_ERROR("CloseHandle", FALSE);
+  if (sim_internal::DropHandle(hObject, sim_internal::Kind::Token) || sim_internal::DropHandle(hObject, sim_internal::Kind::File)) {
+    sim_internal::Log("CloseHandle");
     return TRUE;
   }
   SetLastError(ERROR_INVALID_HANDLE);
@@ -268,29 +264,21 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-  DWORD code;
-  if (simx::Fault("GetModuleHandleA", &code)) {
-    SetLastError(code);
-    return nullptr;
-  }
+  SIM_FAULT_LAST_ERROR("GetModuleHandleA", nullptr);
   if (!lpModuleName) return sim::ProgramInstance();
   // Every module of the table counts as mapped into the process; no reference is taken.
   for (auto &m : core().modules) {
-    if (simx::Upper(m->name) == simx::Upper(lpModuleName)) return reinterpret_cast<HMODULE>(m.get());
+    if (sim_internal::Upper(m->name) == sim_internal::Upper(lpModuleName)) return reinterpret_cast<HMODULE>(m.get());
   }
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
 }
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
-  DWORD code;
-  if (simx::Fault("LoadLibraryA", &code)) {
-    SetLastError(code);
-    return nullptr;
-  }
-  simx::Log(std::string("LoadLibraryA ") + (lpLibFileName ? lpLibFileName : ""));
+  SIM_FAULT_LAST_ERROR("LoadLibraryA", nullptr);
+  sim_internal::Log(std::string("LoadLibraryA ") + (lpLibFileName ? lpLibFileName : ""));
   for (auto &m : core().modules) {
-    if (lpLibFileName && simx::Upper(m->name) == simx::Upper(lpLibFileName)) {
+    if (lpLibFileName && sim_internal::Upper(m->name) == sim_internal::Upper(lpLibFileName)) {
       core().loadedRefs++;
       return reinterpret_cast<HMODULE>(m.get());
     }
@@ -300,17 +288,13 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-  DWORD code;
-  if (simx::Fault("GetProcAddress", &code)) {
-    SetLastError(code);
-    return nullptr;
-  }
+  SIM_FAULT_LAST_ERROR("GetProcAddress", nullptr);
   Module *m = FindModule(hModule);
   if (!m) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  simx::Log(std::string("GetProcAddress ") + lpProcName);
+  sim_internal::Log(std::string("GetProcAddress ") + lpProcName);
   auto it = m->exports.find(lpProcName);
   if (it == m->exports.end()) {
     SetLastError(ERROR_PROC_NOT_FOUND);
@@ -320,28 +304,20 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
-  DWORD code;
-  if (simx::Fault("FreeLibrary", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("FreeLibrary", FALSE);
   if (!FindModule(hLibModule) || core().loadedRefs == 0) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return FALSE;
   }
-  simx::Log("FreeLibrary");
+  sim_internal::Log("FreeLibrary");
   core().loadedRefs--;
   return TRUE;
 }
 
 // A block of NUL-terminated "NAME=value" entries, ended by an empty entry.
 LPSTR WINAPI GetEnvironmentStringsA(void) {
-  DWORD code;
   Core &c = core();
-  if (simx::Fault("GetEnvironmentStringsA", &code)) {
-    SetLastError(code);
-    return nullptr;
-  }
+  SIM_FAULT_LAST_ERROR("GetEnvironmentStringsA", nullptr);
   c.environmentBlock.clear();
   for (const auto &e : c.environment) {
     c.environmentBlock += e;
@@ -354,8 +330,7 @@ LPSTR WINAPI GetEnvironmentStringsA(void) {
 BOOL WINAPI FreeEnvironmentStringsA(LPSTR) { return TRUE; }
 
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
-  DWORD code;
-  simx::Fault("GetLocalTime", &code);  // cannot fail; counted only
+  SIM_COUNT_CALL("GetLocalTime");
   *lpSystemTime = core().localTime;
 }
 
@@ -375,11 +350,7 @@ HLOCAL WINAPI LocalFree(HLOCAL hMem) {
 BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(
     LPCSTR StringSecurityDescriptor, DWORD StringSDRevision,
     PSECURITY_DESCRIPTOR *SecurityDescriptor, PULONG SecurityDescriptorSize) {
-  DWORD code;
-  if (simx::Fault("ConvertStringSecurityDescriptorToSecurityDescriptorA", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("ConvertStringSecurityDescriptorToSecurityDescriptorA", FALSE);
   if (!StringSecurityDescriptor || !SecurityDescriptor || StringSDRevision != SDDL_REVISION_1) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -420,23 +391,19 @@ std::vector<int> BoxButtons(UINT type) {
 // answers it (window.cpp). A box nobody answered is counted and returns its last button, so that
 // the test can report it rather than hang.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-  DWORD code;
   Core &c = core();
-  if (simx::Fault("MessageBoxA", &code)) {
-    SetLastError(code);
-    return 0;
-  }
-  if (hWnd && !simx::LiveWindow(hWnd)) {
+  SIM_FAULT_LAST_ERROR("MessageBoxA", 0);
+  if (hWnd && !sim_internal::LiveWindow(hWnd)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
   std::vector<int> buttons = BoxButtons(uType);
   if (buttons.empty()) {
-    simx::WindowError("message box type " + std::to_string(uType & MB_TYPEMASK) + " is not modelled");
+    sim_internal::WindowError("message box type " + std::to_string(uType & MB_TYPEMASK) + " is not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  simx::Log(std::string("MessageBoxA ") + (lpCaption ? lpCaption : ""));
+  sim_internal::Log(std::string("MessageBoxA ") + (lpCaption ? lpCaption : ""));
   size_t index = c.boxes.size();
   c.boxes.push_back(sim::MessageBoxRecord{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType, 0});
   int answer = 0;
@@ -444,14 +411,14 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     answer = c.answers.front();
     c.answers.erase(c.answers.begin());
   } else {
-    answer = simx::MessageBoxLoop(hWnd);
+    answer = sim_internal::MessageBoxLoop(hWnd);
     if (answer == 0) {
       c.unanswered++;
       answer = buttons.back();
     }
   }
   if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) {
-    simx::WindowError("the user answered " + std::to_string(answer) + " to a box of type " +
+    sim_internal::WindowError("the user answered " + std::to_string(answer) + " to a box of type " +
                       std::to_string(uType & MB_TYPEMASK) + ", which has no such button");
     answer = buttons.back();
   }

@@ -7,11 +7,11 @@
 
 #include "win32.h"
 
-namespace simx {
+namespace sim_internal {
 
 // Every simulated call starts with this: it counts the call and, when a test armed a fault for it,
-// returns true with the code to fail with. The call then fails the way the real one does
-// (a registry call returns the code, a BOOL call sets the last error and returns FALSE, ...).
+// returns true with the code to fail with. Calls use it through the SIM_FAULT_* hooks below, which
+// fail the way the real call does.
 bool Fault(const char *api, DWORD *code);
 
 // One line in the log of calls whose order matters ("AdjustTokenPrivileges SeBackupPrivilege").
@@ -55,4 +55,37 @@ void FsReleaseSystemHolds();
 std::u16string WideFromName(const std::string &name);
 std::string AnsiFromName(const std::string &name);
 
-}  // namespace simx
+}  // namespace sim_internal
+
+// The fault hook that starts a simulated call, one per error style of Win32:
+// - SIM_FAULT_LAST_ERROR: the call reports failure by its return value and the last error
+//   (BOOL calls, handles, counts): sets the last error to the armed code, returns `failure`.
+// - SIM_FAULT_STATUS: the call returns its status (registry LONG, COM HRESULT): returns the code.
+// - SIM_FAULT_RESULT: the call has no error code (the shell's folder calls, message filters):
+//   returns `failure` and leaves the last error alone.
+// - SIM_COUNT_CALL: the call cannot fail; it is only counted.
+#define SIM_FAULT_LAST_ERROR(api, failure)                     \
+  do {                                                          \
+    DWORD sim_fault_code_;                                      \
+    if (::sim_internal::Fault(api, &sim_fault_code_)) {         \
+      SetLastError(sim_fault_code_);                            \
+      return failure;                                           \
+    }                                                           \
+  } while (0)
+#define SIM_FAULT_STATUS(api, status_type)                      \
+  do {                                                          \
+    DWORD sim_fault_code_;                                      \
+    if (::sim_internal::Fault(api, &sim_fault_code_)) {         \
+      return static_cast<status_type>(sim_fault_code_);         \
+    }                                                           \
+  } while (0)
+#define SIM_FAULT_RESULT(api, failure)                          \
+  do {                                                          \
+    DWORD sim_fault_code_;                                      \
+    if (::sim_internal::Fault(api, &sim_fault_code_)) return failure; \
+  } while (0)
+#define SIM_COUNT_CALL(api)                                     \
+  do {                                                          \
+    DWORD sim_fault_code_;                                      \
+    (void)::sim_internal::Fault(api, &sim_fault_code_);         \
+  } while (0)

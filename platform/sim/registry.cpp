@@ -16,7 +16,7 @@
 #define ERROR_BADDB 1009L
 #define DELETE_ACCESS 0x00010000L
 
-namespace simx {
+namespace sim_internal {
 void DisableAllPrivileges();  // token.cpp
 }
 
@@ -273,7 +273,7 @@ void SerializeKey(const Key &key, int depth, std::string &out) {
     if (!child->isVolatile) children.push_back(child.get());
   }
   std::sort(children.begin(), children.end(), [](const Key *a, const Key *b) {
-    std::string ua = simx::Upper(a->name), ub = simx::Upper(b->name);
+    std::string ua = sim_internal::Upper(a->name), ub = sim_internal::Upper(b->name);
     return ua != ub ? ua < ub : a->name < b->name;
   });
   for (const Key *child : children) {
@@ -468,7 +468,7 @@ void ResetRegistry() {
   MakePath(r.currentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
 }
 
-const simx::ResetHook registryReset(ResetRegistry);
+const sim_internal::ResetHook registryReset(ResetRegistry);
 
 // ---- handles ------------------------------------------------------------------------------------
 // The predefined handles are 32-bit values sign-extended to the width of a pointer.
@@ -589,7 +589,7 @@ LONG Walk(const KeyPtr &from, const char *subKey, bool create, DWORD options, Ke
 // ---- control-path helpers -----------------------------------------------------------------------
 KeyPtr RootForControl(const std::string &name) {
   Registry &r = registry();
-  std::string upper = simx::Upper(name);
+  std::string upper = sim_internal::Upper(name);
   if (upper == "HKEY_LOCAL_MACHINE" || upper == "HKLM") return r.machine;
   if (upper == "HKEY_USERS" || upper == "HKU") return r.users;
   if (upper == "HKEY_CURRENT_USER" || upper == "HKCU") return r.currentUser;
@@ -712,12 +712,12 @@ std::string HiveSnapshot(const std::string &keyPath) {
 
 std::string HiveFileSnapshot(const std::string &file) {
   std::string bytes;
-  if (simx::FsRead(file, &bytes) != ERROR_SUCCESS) return "";
+  if (sim_internal::FsRead(file, &bytes) != ERROR_SUCCESS) return "";
   KeyPtr tree = ParseHive(bytes);
   return tree ? Serialize(*tree) : "";
 }
 
-std::string SavedDescriptor(const std::string &file) { return simx::FsDescriptor(file); }
+std::string SavedDescriptor(const std::string &file) { return sim_internal::FsDescriptor(file); }
 
 std::vector<Replacement> Replacements() {
   std::vector<Replacement> records;
@@ -729,8 +729,8 @@ void Restart() {
   Registry &r = registry();
   for (const auto &pending : r.pending) PutInPlace(pending);
   r.pending.clear();
-  simx::FsReleaseSystemHolds();
-  simx::DisableAllPrivileges();
+  sim_internal::FsReleaseSystemHolds();
+  sim_internal::DisableAllPrivileges();
 }
 
 }  // namespace sim
@@ -743,11 +743,9 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
                             LPDWORD lpdwDisposition) {
   (void)lpClass;
   (void)lpSecurityAttributes;
-  DWORD code;
-  bool fault = simx::Fault("RegCreateKeyExA", &code);
   const std::string sub = lpSubKey ? lpSubKey : "";
-  simx::Log("RegCreateKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log("RegCreateKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
+  SIM_FAULT_STATUS("RegCreateKeyExA", LONG);
   if (!phkResult) return ERROR_BADKEY;
   if (Reserved) return ERROR_INVALID_PARAMETER;
   OpenKey parent;
@@ -771,11 +769,9 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
 // A predefined key with no sub-key opens as itself, without any check (advapi32 does the same).
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                           PHKEY phkResult) {
-  DWORD code;
-  bool fault = simx::Fault("RegOpenKeyExA", &code);
   const std::string sub = lpSubKey ? lpSubKey : "";
-  simx::Log("RegOpenKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log("RegOpenKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
+  SIM_FAULT_STATUS("RegOpenKeyExA", LONG);
   if (phkResult && sub.empty() && IsPredefined(hKey)) {
     *phkResult = hKey;
     return ERROR_SUCCESS;
@@ -797,10 +793,8 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
 
 // Closing a predefined key succeeds and does nothing.
 LONG WINAPI RegCloseKey(HKEY hKey) {
-  DWORD code;
-  bool fault = simx::Fault("RegCloseKey", &code);
-  simx::Log("RegCloseKey");
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log("RegCloseKey");
+  SIM_FAULT_STATUS("RegCloseKey", LONG);
   if (!hKey) return ERROR_INVALID_HANDLE;
   if (IsPredefined(hKey)) return ERROR_SUCCESS;
   return registry().handles.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS
@@ -810,10 +804,8 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                            const BYTE *lpData, DWORD cbData) {
   (void)Reserved;  // NtSetValueKey ignores it
-  DWORD code;
-  bool fault = simx::Fault("RegSetValueExA", &code);
-  simx::Log(std::string("RegSetValueExA ") + (lpValueName ? lpValueName : ""));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log(std::string("RegSetValueExA ") + (lpValueName ? lpValueName : ""));
+  SIM_FAULT_STATUS("RegSetValueExA", LONG);
   if (!lpData && cbData) return ERROR_NOACCESS;
   OpenKey open;
   if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
@@ -828,8 +820,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
 // fits with room to spare and lacks its NUL gets one, as Windows adds it.
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData) {
-  DWORD code;
-  if (simx::Fault("RegQueryValueExA", &code)) return static_cast<LONG>(code);
+  SIM_FAULT_STATUS("RegQueryValueExA", LONG);
   if ((lpData && !lpcbData) || lpReserved) return ERROR_INVALID_PARAMETER;
   OpenKey open;
   if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
@@ -858,8 +849,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
 // with its NUL (the count is in characters without the NUL); ERROR_NO_MORE_ITEMS after the last.
 LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                           LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  DWORD code;
-  if (simx::Fault("RegEnumValueA", &code)) return static_cast<LONG>(code);
+  SIM_FAULT_STATUS("RegEnumValueA", LONG);
   if ((lpData && !lpcbData) || lpReserved || !lpValueName || !lpcchValueName) {
     return ERROR_INVALID_PARAMETER;
   }
@@ -908,9 +898,9 @@ LONG SaveKey(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES sa, bool extended, 
   OpenKey open;
   if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
   if (extended && hKey == HKEY_CLASSES_ROOT) return ERROR_INVALID_PARAMETER;  // not supported
-  DWORD status = simx::FsCreateNew(lpFile, "");
+  DWORD status = sim_internal::FsCreateNew(lpFile, "");
   if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
-  simx::FsSetDescriptor(lpFile, simx::DescriptorText(sa ? sa->lpSecurityDescriptor : nullptr));
+  sim_internal::FsSetDescriptor(lpFile, sim_internal::DescriptorText(sa ? sa->lpSecurityDescriptor : nullptr));
   if (!sim::PrivilegeEnabled("SeBackupPrivilege")) return ERROR_PRIVILEGE_NOT_HELD;
   if (open.key->deleted) return ERROR_KEY_DELETED;
   if (open.key->container) return ERROR_INVALID_PARAMETER;  // \REGISTRY\MACHINE is no hive
@@ -921,25 +911,21 @@ LONG SaveKey(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES sa, bool extended, 
     }
     if (flags == REG_NO_COMPRESSION && !open.key->hiveRoot) return ERROR_INVALID_PARAMETER;
   }
-  return static_cast<LONG>(simx::FsWrite(lpFile, Serialize(*open.key)));
+  return static_cast<LONG>(sim_internal::FsWrite(lpFile, Serialize(*open.key)));
 }
 
 }  // namespace
 
 LONG WINAPI RegSaveKeyA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
-  DWORD code;
-  bool fault = simx::Fault("RegSaveKeyA", &code);
-  simx::Log(std::string("RegSaveKeyA ") + (lpFile ? lpFile : ""));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log(std::string("RegSaveKeyA ") + (lpFile ? lpFile : ""));
+  SIM_FAULT_STATUS("RegSaveKeyA", LONG);
   return SaveKey(hKey, lpFile, lpSecurityAttributes, false, 0);
 }
 
 LONG WINAPI RegSaveKeyExA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                           DWORD Flags) {
-  DWORD code;
-  bool fault = simx::Fault("RegSaveKeyExA", &code);
-  simx::Log(std::string("RegSaveKeyExA ") + (lpFile ? lpFile : ""));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log(std::string("RegSaveKeyExA ") + (lpFile ? lpFile : ""));
+  SIM_FAULT_STATUS("RegSaveKeyExA", LONG);
   return SaveKey(hKey, lpFile, lpSecurityAttributes, true, Flags);
 }
 
@@ -948,11 +934,9 @@ LONG WINAPI RegSaveKeyExA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecu
 // the current hive under the old name (which must not exist yet) and puts the new file in place
 // at the next start.
 LONG WINAPI RegReplaceKeyA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpNewFile, LPCSTR lpOldFile) {
-  DWORD code;
-  bool fault = simx::Fault("RegReplaceKeyA", &code);
-  simx::Log(std::string("RegReplaceKeyA ") + (lpSubKey ? lpSubKey : "") + " " +
+  sim_internal::Log(std::string("RegReplaceKeyA ") + (lpSubKey ? lpSubKey : "") + " " +
             (lpNewFile ? lpNewFile : "") + " " + (lpOldFile ? lpOldFile : ""));
-  if (fault) return static_cast<LONG>(code);
+  SIM_FAULT_STATUS("RegReplaceKeyA", LONG);
   OpenKey open;
   if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
   if (open.key->deleted) return ERROR_KEY_DELETED;
@@ -975,15 +959,15 @@ LONG WINAPI RegReplaceKeyA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpNewFile, LPCSTR 
   KeyPtr hive = HiveRootOf(key);
   if (!hive) return ERROR_INVALID_PARAMETER;  // no hive above the key (HKEY_LOCAL_MACHINE itself)
   std::string bytes;
-  DWORD status = simx::FsRead(lpNewFile, &bytes);
+  DWORD status = sim_internal::FsRead(lpNewFile, &bytes);
   if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
   KeyPtr content = ParseHive(bytes);
   if (!content) return ERROR_BADDB;
-  if (simx::FsExists(lpOldFile)) return ERROR_ALREADY_EXISTS;
-  status = simx::FsCreateNew(lpOldFile, Serialize(*hive));
+  if (sim_internal::FsExists(lpOldFile)) return ERROR_ALREADY_EXISTS;
+  status = sim_internal::FsCreateNew(lpOldFile, Serialize(*hive));
   if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
   // The new file stays open, unshared, until the next start puts it in place.
-  simx::FsHoldBySystem(lpNewFile);
+  sim_internal::FsHoldBySystem(lpNewFile);
   registry().pending.push_back(
       Pending{sim::Replacement{FullPath(hive), lpNewFile, lpOldFile}, hive, content});
   return ERROR_SUCCESS;

@@ -7,7 +7,7 @@
 
 #include "win32.h"
 
-namespace simx {
+namespace sim_internal {
 
 // Records a problem that must fail the test (see sim::WindowErrors).
 void WindowError(const std::string &problem);
@@ -25,4 +25,4 @@ bool LiveWindow(HWND window);
 // or 0 when the script ran out.
 int MessageBoxLoop(HWND owner);
 
-}  // namespace simx
+}  // namespace sim_internal
