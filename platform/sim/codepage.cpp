@@ -81,6 +81,17 @@ std::string ToAnsi(const WCHAR *text, size_t count, bool noBestFit, char default
 
 namespace sim_internal {
 
+char FoldNameChar(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 'a' + 'A');
+  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 0x20);  // à..þ, not ÷
+  if (u == 0x9A || u == 0x9C || u == 0x9E) return static_cast<char>(u - 0x10);  // š œ ž
+  if (u == 0xFF) return static_cast<char>(0x9F);                                // ÿ
+  return c;
+}
+
+
+
 std::u16string WideFromName(const std::string &name) {
   std::u16string out;
   for (size_t i = 0; i < name.size(); i++) {

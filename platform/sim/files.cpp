@@ -79,23 +79,10 @@ FileSystem &fs() {
 
 char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// The key under which a folder holds a name: NTFS compares names through its upper-case table,
-// which folds the Windows-1252 letters beyond ASCII as well (\xE4 = \xC4, "\xE4" being ä), except
-// ß and µ, which have no capital in the code page.
+// The key under which a folder holds a name: NTFS compares names through its upper-case table.
 std::string NameKey(const std::string &name) {
   std::string key = name;
-  for (char &c : key) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z') {
-      c = static_cast<char>(u - 'a' + 'A');
-    } else if (u >= 0xE0 && u <= 0xFE && u != 0xF7) {  // à..þ, not ÷
-      c = static_cast<char>(u - 0x20);
-    } else if (u == 0x9A || u == 0x9C || u == 0x9E) {  // š œ ž
-      c = static_cast<char>(u - 0x10);
-    } else if (u == 0xFF) {  // ÿ
-      c = static_cast<char>(0x9F);
-    }
-  }
+  for (char &c : key) c = sim_internal::FoldNameChar(c);
   return key;
 }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -346,15 +333,6 @@ std::string DosMask(const std::string &mask) {
   return out;
 }
 
-// Upper case of the Windows-1252 letters, as NTFS's upcase table folds them for a search.
-char FoldForMask(char ch) {
-  const unsigned char c = static_cast<unsigned char>(ch);
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char>(c - 0x20);
-  if (c == 0x9A || c == 0x9C || c == 0x9E) return static_cast<char>(c - 0x10);
-  if (c == 0xFF) return static_cast<char>(0x9F);
-  return ch;
-}
-
 // '*' any run; DOS_STAR any run that does not pass the name's last dot; DOS_QM one character that
 // is not a dot, or nothing at a dot or at the end; DOS_DOT a dot, or nothing at the end.
 bool MatchFrom(const std::string &mask, size_t m, const std::string &name, size_t n, size_t lastDot) {
@@ -375,7 +353,7 @@ bool MatchFrom(const std::string &mask, size_t m, const std::string &name, size_
     if (n == name.size()) return MatchFrom(mask, m + 1, name, n, lastDot);
     return name[n] == '.' && MatchFrom(mask, m + 1, name, n + 1, lastDot);
   }
-  return n < name.size() && FoldForMask(c) == FoldForMask(name[n]) && MatchFrom(mask, m + 1, name, n + 1, lastDot);
+  return n < name.size() && sim_internal::FoldNameChar(c) == sim_internal::FoldNameChar(name[n]) && MatchFrom(mask, m + 1, name, n + 1, lastDot);
 }
 
 bool MatchMask(const std::string &maskText, const std::string &name) {
