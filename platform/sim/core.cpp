@@ -1,5 +1,5 @@
 // Simulated kernel32 basics: last error, handles, injected faults, call log, modules, environment,
-// local time, security descriptors and message boxes answered by the scripted user.
+// local time and security descriptors.
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -8,7 +8,6 @@
 
 #include "internal.h"
 #include "simctl.h"
-#include "window_internal.h"
 
 namespace {
 
@@ -47,9 +46,6 @@ struct Core {
   std::string environmentBlock;
   SYSTEMTIME localTime{};
   std::set<Descriptor *> descriptors;
-  std::vector<int> answers;
-  std::vector<sim::MessageBoxRecord> boxes;
-  int unanswered = 0;
 };
 
 Core &core() {
@@ -235,14 +231,6 @@ void SetLocalTime(int year, int month, int day, int hour, int minute, int second
 
 int LiveDescriptorCount() { return static_cast<int>(core().descriptors.size()); }
 
-void AnswerMessageBox(int answer, int times) {
-  for (int i = 0; i < times; i++) core().answers.push_back(answer);
-}
-
-const std::vector<MessageBoxRecord> &MessageBoxes() { return core().boxes; }
-int UnansweredMessageBoxes() { return core().unanswered; }
-int PendingMessageBoxAnswers() { return static_cast<int>(core().answers.size()); }
-
 }  // namespace sim
 
 // ---- kernel32 ----------------------------------------------------------------------------------
@@ -360,68 +348,4 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(
   *SecurityDescriptor = d;
   if (SecurityDescriptorSize) *SecurityDescriptorSize = 20 + static_cast<ULONG>(d->sddl.size());
   return TRUE;
-}
-
-// ---- user32: message boxes ---------------------------------------------------------------------
-namespace {
-
-// The buttons of a box type, left to right.
-std::vector<int> BoxButtons(UINT type) {
-  switch (type & MB_TYPEMASK) {
-    case MB_OK:
-      return {IDOK};
-    case MB_OKCANCEL:
-      return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE:
-      return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL:
-      return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO:
-      return {IDYES, IDNO};
-    case MB_RETRYCANCEL:
-      return {IDRETRY, IDCANCEL};
-    default:
-      return {};
-  }
-}
-
-}  // namespace
-
-// The box takes the scripted user's next queued answer, or else runs its modal loop until the user
-// answers it (window.cpp). A box nobody answered is counted and returns its last button, so that
-// the test can report it rather than hang.
-int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-  Core &c = core();
-  SIM_FAULT_LAST_ERROR("MessageBoxA", 0);
-  if (hWnd && !sim_internal::LiveWindow(hWnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  std::vector<int> buttons = BoxButtons(uType);
-  if (buttons.empty()) {
-    sim_internal::WindowError("message box type " + std::to_string(uType & MB_TYPEMASK) + " is not modelled");
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  sim_internal::Log(std::string("MessageBoxA ") + (lpCaption ? lpCaption : ""));
-  size_t index = c.boxes.size();
-  c.boxes.push_back(sim::MessageBoxRecord{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType, 0});
-  int answer = 0;
-  if (!c.answers.empty()) {
-    answer = c.answers.front();
-    c.answers.erase(c.answers.begin());
-  } else {
-    answer = sim_internal::MessageBoxLoop(hWnd);
-    if (answer == 0) {
-      c.unanswered++;
-      answer = buttons.back();
-    }
-  }
-  if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) {
-    sim_internal::WindowError("the user answered " + std::to_string(answer) + " to a box of type " +
-                      std::to_string(uType & MB_TYPEMASK) + ", which has no such button");
-    answer = buttons.back();
-  }
-  c.boxes[index].answer = answer;
-  return answer;
 }

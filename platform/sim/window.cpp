@@ -1,6 +1,7 @@
 // Simulated user32 windows: dialogs built from in-memory templates, the STATIC, BUTTON, EDIT and
 // progress controls, messages with the default dialog processing and the dialog keyboard
-// interface, the message queue driven by the scripted user, and the program's bitmap resource.
+// interface, the message queue driven by the scripted user, message boxes, and the program's
+// bitmap resource.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -68,6 +69,9 @@ struct WindowState {
   std::map<HANDLE, Bitmap> bitmaps;
   std::vector<sim::ImageLoad> imageLoads;
   int openBoxes = 0;  // message boxes whose modal loop runs
+  std::vector<int> boxAnswers;  // queued with sim::AnswerMessageBox
+  std::vector<sim::MessageBoxRecord> boxes;
+  int unansweredBoxes = 0;
 };
 
 WindowState &state() {
@@ -622,47 +626,7 @@ void DestroyTree(HWND hwnd) {
 namespace sim_internal {
 void WindowError(const std::string &problem) { state().errors.push_back(problem); }
 
-bool LiveWindow(HWND window) { return Live(window) != nullptr; }
 
-// The box's own loop, as the dialog manager runs it: every message of the thread is dispatched
-// (the box has no keyboard interface here, keys are not modelled), and the owner stays disabled
-// until the box ends. The box is active and has the focus meanwhile; the owner gets both back.
-int MessageBoxLoop(HWND owner) {
-  WindowState &s = state();
-  HWND top = owner;
-  while (Window *w = Live(top)) {
-    if (w->kind == ::Kind::Dialog || !w->parent) break;
-    top = w->parent;
-  }
-  Window *ownerWindow = owner ? Live(top) : nullptr;
-  bool disabled = ownerWindow && !(ownerWindow->style & WS_DISABLED);
-  if (disabled) ownerWindow->style |= WS_DISABLED;
-  HWND savedActive = s.active, savedFocus = s.focus;
-  s.active = nullptr;
-  s.focus = nullptr;
-  s.openBoxes++;
-  int answer = 0;
-  while (answer == 0) {
-    if (!s.queue.empty()) {
-      MSG msg = s.queue.front();
-      s.queue.pop_front();
-      if (msg.message == WM_QUIT) {
-        WindowError("WM_QUIT while a message box is open is not modelled");
-        break;
-      }
-      Send(msg.hwnd, msg.message, msg.wParam, msg.lParam);
-      continue;
-    }
-    if (!RunNextUserAction(&answer)) break;
-  }
-  s.openBoxes--;
-  if (Window *w = disabled ? Live(top) : nullptr) w->style &= ~static_cast<DWORD>(WS_DISABLED);
-  if (Live(savedActive)) s.active = savedActive;
-  if (Window *f = Live(savedFocus)) {
-    if (CanTakeFocus(*f)) s.focus = savedFocus;
-  }
-  return answer;
-}
 }  // namespace sim_internal
 
 // ---- control -----------------------------------------------------------------------------------
@@ -755,6 +719,14 @@ BitmapSize ImageSize(HANDLE image) {
   if (it == state().bitmaps.end()) return BitmapSize{0, 0};
   return BitmapSize{it->second.width, it->second.height};
 }
+
+void AnswerMessageBox(int answer, int times) {
+  for (int i = 0; i < times; i++) state().boxAnswers.push_back(answer);
+}
+
+const std::vector<MessageBoxRecord> &MessageBoxes() { return state().boxes; }
+int UnansweredMessageBoxes() { return state().unansweredBoxes; }
+int PendingMessageBoxAnswers() { return static_cast<int>(state().boxAnswers.size()); }
 
 }  // namespace sim
 
@@ -1197,4 +1169,110 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
 HWND WINAPI GetActiveWindow(void) {
   SIM_COUNT_CALL("GetActiveWindow");
   return Live(state().active) ? state().active : nullptr;
+}
+
+// ---- user32: message boxes ---------------------------------------------------------------------
+namespace {
+
+using sim_internal::WindowError;
+
+// The buttons of a box type, left to right.
+std::vector<int> BoxButtons(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OK:
+      return {IDOK};
+    case MB_OKCANCEL:
+      return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+      return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+      return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+      return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+      return {IDRETRY, IDCANCEL};
+    default:
+      return {};
+  }
+}
+
+
+// The box's own loop, as the dialog manager runs it: every message of the thread is dispatched
+// (the box has no keyboard interface here, keys are not modelled), and the owner stays disabled
+// until the box ends. The box is active and has the focus meanwhile; the owner gets both back.
+int MessageBoxLoop(HWND owner) {
+  WindowState &s = state();
+  HWND top = owner;
+  while (Window *w = Live(top)) {
+    if (w->kind == ::Kind::Dialog || !w->parent) break;
+    top = w->parent;
+  }
+  Window *ownerWindow = owner ? Live(top) : nullptr;
+  bool disabled = ownerWindow && !(ownerWindow->style & WS_DISABLED);
+  if (disabled) ownerWindow->style |= WS_DISABLED;
+  HWND savedActive = s.active, savedFocus = s.focus;
+  s.active = nullptr;
+  s.focus = nullptr;
+  s.openBoxes++;
+  int answer = 0;
+  while (answer == 0) {
+    if (!s.queue.empty()) {
+      MSG msg = s.queue.front();
+      s.queue.pop_front();
+      if (msg.message == WM_QUIT) {
+        sim_internal::WindowError("WM_QUIT while a message box is open is not modelled");
+        break;
+      }
+      Send(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+      continue;
+    }
+    if (!RunNextUserAction(&answer)) break;
+  }
+  s.openBoxes--;
+  if (Window *w = disabled ? Live(top) : nullptr) w->style &= ~static_cast<DWORD>(WS_DISABLED);
+  if (Live(savedActive)) s.active = savedActive;
+  if (Window *f = Live(savedFocus)) {
+    if (CanTakeFocus(*f)) s.focus = savedFocus;
+  }
+  return answer;
+}
+}  // namespace
+
+// The box takes the scripted user's next queued answer, or else runs its modal loop until the user
+// answers it (window.cpp). A box nobody answered is counted and returns its last button, so that
+// the test can report it rather than hang.
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  WindowState &c = state();
+  SIM_FAULT_LAST_ERROR("MessageBoxA", 0);
+  if (hWnd && !Live(hWnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  std::vector<int> buttons = BoxButtons(uType);
+  if (buttons.empty()) {
+    WindowError("message box type " + std::to_string(uType & MB_TYPEMASK) + " is not modelled");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  sim_internal::Log(std::string("MessageBoxA ") + (lpCaption ? lpCaption : ""));
+  size_t index = c.boxes.size();
+  c.boxes.push_back(sim::MessageBoxRecord{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType, 0});
+  int answer = 0;
+  if (!c.boxAnswers.empty()) {
+    answer = c.boxAnswers.front();
+    c.boxAnswers.erase(c.boxAnswers.begin());
+  } else {
+    answer = MessageBoxLoop(hWnd);
+    if (answer == 0) {
+      c.unansweredBoxes++;
+      answer = buttons.back();
+    }
+  }
+  if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) {
+    WindowError("the user answered " + std::to_string(answer) + " to a box of type " +
+                      std::to_string(uType & MB_TYPEMASK) + ", which has no such button");
+    answer = buttons.back();
+  }
+  c.boxes[index].answer = answer;
+  return answer;
 }
