@@ -11,6 +11,7 @@
 
 #include "app/control_ids.h"
 #include "app/main_window.h"
+#include "tests/brovink_machine.h"
 #include "services/text_ops.h"
 #include "simctl.h"
 #include "workflows/backup.h"
@@ -28,6 +29,7 @@ std::string UserSid(int index) {
 // A machine with `users` loaded user hives, each holding a few keys and values as a small profile
 // does, and the main window with its folder field set.
 HWND PrepareMachine(int users) {
+  UseBrovinkMachine();
   sim::Reset();
   ReadEnvironmentBlock();
   sim::AddDrive('d', "\\Device\\HarddiskVolume2");

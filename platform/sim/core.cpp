@@ -172,9 +172,16 @@ std::string DescriptorText(const void *descriptor) {
 // ---- control -----------------------------------------------------------------------------------
 namespace sim {
 
+namespace {
+void (*machineSetup)() = nullptr;
+}
+
 void Reset() {
   for (auto fn : resetHooks()) fn();
+  if (machineSetup) machineSetup();
 }
+
+void SetMachineSetup(void (*setup)()) { machineSetup = setup; }
 
 void FailCall(const std::string &api, DWORD code, int skip, int times) {
   core().faults.push_back(FaultRule{api, code, skip, times});

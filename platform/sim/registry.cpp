@@ -437,7 +437,6 @@ void ResetRegistry() {
   PutValue(*version, "ProductName", REG_SZ, Sz("Microsoft Windows XP"));
   PutValue(*version, "CurrentVersion", REG_SZ, Sz("5.1"));
   PutValue(*version, "SystemRoot", REG_SZ, Sz("C:\\WINDOWS"));
-  PutValue(*MakePath(version, "Setup\\RecoveryConsole"), "SecurityLevel", REG_DWORD, Dword(0));
   PutValue(*MakePath(software, "Classes\\.txt"), "", REG_SZ, Sz("txtfile"));
 
   KeyPtr system = AddHive(r.machine, "SYSTEM");

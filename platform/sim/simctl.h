@@ -9,8 +9,12 @@
 
 namespace sim {
 
-// Puts the whole simulated machine back into its start state (run before every test).
+// Puts the whole simulated machine back into its start state (run before every test), then runs the
+// machine setup, if one is set.
 void Reset();
+// The facts of the program under test that belong to the machine (its resources, the fonts it uses,
+// the registry keys its installation made), applied by every Reset from now on; nullptr for none.
+void SetMachineSetup(void (*setup)());
 
 // ---- faults and the call log --------------------------------------------------------------------
 // The calls of `api` after the first `skip` ones fail with `code`, `times` times (-1: every time).

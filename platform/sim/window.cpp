@@ -56,6 +56,10 @@ struct Bitmap {
   int width, height;
 };
 
+struct FontUnits {
+  int x, y;  // dialog base units
+};
+
 struct WindowState {
   std::map<HWND, Window> windows;  // never erased before Reset, so pointers stay valid
   uintptr_t nextHandle = 0x20000;
@@ -67,6 +71,8 @@ struct WindowState {
   std::deque<UserAction> actions;
   std::vector<std::string> errors;
   std::map<HANDLE, Bitmap> bitmaps;
+  std::map<int, Bitmap> bitmapResources;  // the program's RT_BITMAP resources by id
+  std::map<std::pair<std::string, int>, FontUnits> fonts;  // by lower-case face and point size
   std::vector<sim::ImageLoad> imageLoads;
   int openBoxes = 0;  // message boxes whose modal loop runs
   std::vector<int> boxAnswers;  // queued with sim::AnswerMessageBox
@@ -82,9 +88,6 @@ WindowState &state() {
 void ResetWindows() { state() = WindowState{}; }
 const sim_internal::ResetHook windowReset(ResetWindows);
 
-constexpr int kBannerId = 102;
-constexpr int kBannerWidth = 464;
-constexpr int kBannerHeight = 71;
 constexpr DWORD kStaticTypeMask = 0x1F;
 constexpr DWORD kStaticRealSizeControl = 0x40;
 constexpr DWORD kStaticCenterImage = 0x200;
@@ -545,20 +548,18 @@ struct TemplateReader {
 };
 
 // Dialog base units of the template's font at 96 DPI (the average character width and the height
-// of the font); only the fonts Brovink uses are modelled.
+// of the font): the system font's, or those of a font the test installed (sim::InstallFont).
 bool BaseUnits(bool setFont, int pointSize, const std::string &face, int *x, int *y) {
   if (!setFont) {  // the system font
     *x = 8;
     *y = 16;
     return true;
   }
-  std::string name = Lower(face);
-  if (pointSize == 8 && (name == "ms sans serif" || name == "ms shell dlg")) {
-    *x = 6;
-    *y = 13;
-    return true;
-  }
-  return false;
+  auto it = state().fonts.find({Lower(face), pointSize});
+  if (it == state().fonts.end()) return false;
+  *x = it->second.x;
+  *y = it->second.y;
+  return true;
 }
 
 HANDLE NewObject() {
@@ -566,7 +567,7 @@ HANDLE NewObject() {
   return reinterpret_cast<HANDLE>(state().nextObject);
 }
 
-// LoadImageA's resource lookup: the program has exactly one bitmap, 102.
+// LoadImageA's resource lookup in the program's bitmaps (sim::AddBitmapResource).
 HANDLE LoadProgramBitmap(HINSTANCE instance, LPCSTR name, int cx, int cy, DWORD *error) {
   if (instance != sim::ProgramInstance()) {
     *error = ERROR_RESOURCE_TYPE_NOT_FOUND;
@@ -578,12 +579,14 @@ HANDLE LoadProgramBitmap(HINSTANCE instance, LPCSTR name, int cx, int cy, DWORD 
   } else if (name[0] == '#') {
     id = atoi(name + 1);
   }
-  if (id != kBannerId) {
+  auto resource = state().bitmapResources.find(id);
+  if (resource == state().bitmapResources.end()) {
     *error = ERROR_RESOURCE_NAME_NOT_FOUND;
     return nullptr;
   }
   HANDLE bitmap = NewObject();
-  state().bitmaps[bitmap] = Bitmap{cx > 0 ? cx : kBannerWidth, cy > 0 ? cy : kBannerHeight};
+  const Bitmap size = resource->second;
+  state().bitmaps[bitmap] = Bitmap{cx > 0 ? cx : size.width, cy > 0 ? cy : size.height};
   return bitmap;
 }
 
@@ -718,6 +721,12 @@ BitmapSize ImageSize(HANDLE image) {
   auto it = state().bitmaps.find(image);
   if (it == state().bitmaps.end()) return BitmapSize{0, 0};
   return BitmapSize{it->second.width, it->second.height};
+}
+
+void AddBitmapResource(int id, int width, int height) { state().bitmapResources[id] = Bitmap{width, height}; }
+
+void InstallFont(const std::string &face, int pointSize, int baseUnitX, int baseUnitY) {
+  state().fonts[{Lower(face), pointSize}] = FontUnits{baseUnitX, baseUnitY};
 }
 
 void AnswerMessageBox(int answer, int times) {
