@@ -28,12 +28,13 @@ HANDLE NewHandle(Kind kind, void *object, void (*destroy)(void *));
 void *HandleObject(HANDLE handle, Kind kind);  // nullptr when not a live handle of that kind
 bool DropHandle(HANDLE handle, Kind kind);     // runs destroy; false when not a live handle of that kind
 
-// Case-insensitive ASCII upper-casing, as the registry, modules and privileges compare names here.
+// Case-insensitive ASCII upper-casing, as module names, privilege names and root key names compare.
 std::string Upper(const std::string &text);
 
-// One character of a file name through NTFS's upper-case table, as the file system compares names
-// and matches search masks: the Windows-1252 letters beyond ASCII fold as well (\xE4 = \xC4, "\xE4"
-// being ä), except ß and µ, which have no capital in the code page (codepage.cpp).
+// One character of a name through Windows' upper-case table, as the file system compares names and
+// matches search masks and the registry compares key and value names: the Windows-1252 letters
+// beyond ASCII fold as well (\xE4 = \xC4, "\xE4" being ä), except ß and µ, which have no capital
+// in the code page (codepage.cpp).
 char FoldNameChar(char c);
 
 // The SDDL text behind a descriptor made by ConvertStringSecurityDescriptorToSecurityDescriptorA,

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "internal.h"
 #include "simctl.h"
@@ -28,10 +29,39 @@ struct Value {
   std::string data;
 };
 
+struct Key;
+
+// The registry compares names in Unicode upper case; for the Windows-1252 letters that is the
+// simulation's name folding (ß and µ have no upper-case letter in the code page).
+std::string Folded(const std::string &name) {
+  std::string folded = name;
+  for (char &c : folded) c = sim_internal::FoldNameChar(c);
+  return folded;
+}
+
+// A key's sub-keys in creation order, indexed by folded name: HKEY_USERS holds one per loaded
+// user hive, and a lookup must not walk them all.
+class SubKeys {
+ public:
+  using List = std::vector<std::shared_ptr<Key>>;
+  List::const_iterator begin() const { return list_.begin(); }
+  List::const_iterator end() const { return list_.end(); }
+  std::shared_ptr<Key> Find(const std::string &name) const {
+    auto it = index_.find(Folded(name));
+    return it == index_.end() ? nullptr : it->second;
+  }
+  void Add(const std::shared_ptr<Key> &key);     // replaces a sub-key of the same name
+  void Remove(const std::shared_ptr<Key> &key);
+
+ private:
+  List list_;
+  std::unordered_map<std::string, std::shared_ptr<Key>> index_;
+};
+
 struct Key {
   std::string name;
   std::vector<Value> values;  // in creation order, as RegEnumValueA lists them
-  std::vector<std::shared_ptr<Key>> children;
+  SubKeys children;
   std::weak_ptr<Key> parent;
   bool hiveRoot = false;
   bool guarded = false;  // hive root of SAM or SECURITY: only backup semantics open it
@@ -66,45 +96,36 @@ Registry &registry() {
 
 const char *const kHiveListPath = "SYSTEM\\CurrentControlSet\\Control\\hivelist";
 
-// The registry compares names in Unicode upper case; for the Windows-1252 letters that is a-z,
-// the accented letters 0xE0-0xFE but the division sign 0xF7, and š œ ž ÿ (to Š Œ Ž Ÿ). ß and µ
-// have no upper-case letter in the code page and stay themselves.
-unsigned char UpperCp1252(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A:
-    case 0x9C:
-    case 0x9E:
-      return static_cast<unsigned char>(c - 0x10);
-    case 0xFF:
-      return 0x9F;
-    default:
-      return c;
-  }
+void SubKeys::Add(const std::shared_ptr<Key> &key) {
+  if (std::shared_ptr<Key> old = Find(key->name)) Remove(old);
+  list_.push_back(key);
+  index_[Folded(key->name)] = key;
+}
+
+void SubKeys::Remove(const std::shared_ptr<Key> &key) {
+  auto it = std::find(list_.begin(), list_.end(), key);
+  if (it == list_.end()) return;
+  list_.erase(it);
+  index_.erase(Folded(key->name));
 }
 
 // Key and value names compare without regard to case, as the registry compares them. From the
-// end: sibling user hives share long prefixes ("S-1-5-21-...") and differ at their ends.
+// end: sibling names often share long prefixes and differ at their ends.
 bool SameName(const std::string &a, const std::string &b) {
   if (a.size() != b.size()) return false;
   for (size_t i = a.size(); i-- > 0;) {
-    if (UpperCp1252(static_cast<unsigned char>(a[i])) != UpperCp1252(static_cast<unsigned char>(b[i]))) return false;
+    if (sim_internal::FoldNameChar(a[i]) != sim_internal::FoldNameChar(b[i])) return false;
   }
   return true;
 }
 
-KeyPtr Child(const KeyPtr &key, const std::string &name) {
-  for (const auto &child : key->children) {
-    if (SameName(child->name, name)) return child;
-  }
-  return nullptr;
-}
+KeyPtr Child(const KeyPtr &key, const std::string &name) { return key->children.Find(name); }
 
 KeyPtr AddChild(const KeyPtr &key, const std::string &name) {
   auto child = std::make_shared<Key>();
   child->name = name;
   child->parent = key;
-  key->children.push_back(child);
+  key->children.Add(child);
   return child;
 }
 
@@ -639,13 +660,8 @@ void PutInPlace(const Pending &pending) {
   for (auto &kept : keep) {
     size_t slash = kept.first.rfind('\\');
     KeyPtr parent = slash == std::string::npos ? hive : MakePath(hive, kept.first.substr(0, slash));
-    auto &siblings = parent->children;
-    siblings.erase(
-        std::remove_if(siblings.begin(), siblings.end(),
-                       [&](const KeyPtr &k) { return SameName(k->name, kept.second->name); }),
-        siblings.end());
     kept.second->parent = parent;
-    siblings.push_back(kept.second);
+    parent->children.Add(kept.second);
   }
 }
 
@@ -697,8 +713,7 @@ void DeleteRegKey(const std::string &keyPath) {
   KeyPtr key = ControlKey(keyPath, false);
   KeyPtr parent = key ? key->parent.lock() : nullptr;
   if (!parent) return;
-  auto &siblings = parent->children;
-  siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
+  parent->children.Remove(key);
   MarkDeleted(key);
 }
 
