@@ -1,12 +1,17 @@
-// Simulated kernel32 basics: last error, handles, injected faults, call log, modules, environment,
-// local time and security descriptors.
+// Simulated kernel32 basics: the simulation's lock, last error, handles, threads, injected faults,
+// call log, modules, environment, local time and security descriptors.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "internal.h"
+
+#ifndef ERROR_NOACCESS
+#define ERROR_NOACCESS 998L
+#endif
 #include "simctl.h"
 
 namespace {
@@ -34,7 +39,6 @@ struct Descriptor {
 };
 
 struct Core {
-  DWORD lastError = 0;
   std::vector<FaultRule> faults;
   std::map<std::string, int> calls;
   std::vector<std::string> log;
@@ -51,6 +55,42 @@ struct Core {
 Core &core() {
   static Core c;
   return c;
+}
+
+// The last error is the thread's own, as on Windows.
+thread_local DWORD lastError = 0;
+
+// Threads: ids as GetCurrentThreadId gives them (the first thread gets one when it first asks), and
+// the threads of CreateThread that have not ended (counted across resets: a thread outlives them).
+std::atomic<DWORD> nextThreadId{0x1000};
+thread_local DWORD threadId = 0;
+thread_local bool createdThread = false;
+std::atomic<int> runningThreads{0};
+
+struct ThreadState {
+  DWORD id = 0;
+  bool finished = false;  // under the simulation's lock
+  DWORD exitCode = STILL_ACTIVE;
+  std::thread thread;
+};
+
+// Closing the handle leaves a running thread running, as on Windows.
+void DestroyThreadHandle(void *object) {
+  auto *handle = static_cast<std::shared_ptr<ThreadState> *>(object);
+  ThreadState &thread = **handle;
+  if (thread.thread.joinable()) {
+    if (thread.finished) {
+      thread.thread.join();
+    } else {
+      thread.thread.detach();
+    }
+  }
+  delete handle;
+}
+
+ThreadState *ThreadOf(HANDLE handle) {
+  auto *object = static_cast<std::shared_ptr<ThreadState> *>(sim_internal::HandleObject(handle, sim_internal::Kind::Thread));
+  return object ? object->get() : nullptr;
 }
 
 std::vector<void (*)()> &resetHooks() {
@@ -75,6 +115,7 @@ void ResetCore() {
   }
   for (Descriptor *d : c.descriptors) delete d;
   c = Core{};
+  lastError = 0;
 
   auto advapi = std::make_unique<Module>();
   advapi->name = "ADVAPI32.DLL";
@@ -109,9 +150,60 @@ Module *FindModule(HMODULE h) {
 // ---- plumbing ---------------------------------------------------------------------------------
 namespace sim_internal {
 
+void SimLock::lock() {
+  std::unique_lock<std::mutex> guard(mutex_);
+  const std::thread::id me = std::this_thread::get_id();
+  if (depth_ > 0 && owner_ == me) {
+    depth_++;
+    return;
+  }
+  changed_.wait(guard, [&] { return depth_ == 0; });
+  owner_ = me;
+  depth_ = 1;
+}
+
+void SimLock::unlock() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (--depth_ == 0) {
+    owner_ = std::thread::id();
+    changed_.notify_all();
+  }
+}
+
+bool SimLock::WaitUntil(const std::function<bool()> &ready, std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock<std::mutex> guard(mutex_);
+  const std::thread::id me = std::this_thread::get_id();
+  const int held = owner_ == me ? depth_ : 0;
+  if (held > 0) {
+    depth_ = 0;
+    owner_ = std::thread::id();
+    changed_.notify_all();
+  }
+  const bool met = changed_.wait_until(guard, deadline, [&] { return depth_ == 0 && ready(); });
+  if (!met) changed_.wait(guard, [&] { return depth_ == 0; });
+  if (held > 0) {
+    owner_ = me;
+    depth_ = held;
+  }
+  return met;
+}
+
+SimLock &Lock() {
+  static SimLock lock;
+  return lock;
+}
+
+DWORD CurrentThreadId() {
+  if (threadId == 0) threadId = nextThreadId.fetch_add(4);
+  return threadId;
+}
+
+bool AnotherThreadMayAct() { return createdThread || runningThreads.load() > 0; }
+
 ResetHook::ResetHook(void (*fn)()) { resetHooks().push_back(fn); }
 
 bool Fault(const char *api, DWORD *code) {
+  CallScope scope;
   Core &c = core();
   c.calls[api]++;
   for (auto &rule : c.faults) {
@@ -127,7 +219,10 @@ bool Fault(const char *api, DWORD *code) {
   return false;
 }
 
-void Log(const std::string &line) { core().log.push_back(line); }
+void Log(const std::string &line) {
+  CallScope scope;
+  core().log.push_back(line);
+}
 
 HANDLE NewHandle(Kind kind, void *object, void (*destroy)(void *)) {
   Core &c = core();
@@ -177,6 +272,7 @@ void (*machineSetup)() = nullptr;
 }
 
 void Reset() {
+  sim_internal::CallScope scope;
   for (auto fn : resetHooks()) fn();
   if (machineSetup) machineSetup();
 }
@@ -241,13 +337,14 @@ int LiveDescriptorCount() { return static_cast<int>(core().descriptors.size()); 
 }  // namespace sim
 
 // ---- kernel32 ----------------------------------------------------------------------------------
-DWORD WINAPI GetLastError(void) { return core().lastError; }
+DWORD WINAPI GetLastError(void) { return lastError; }
 
-void WINAPI SetLastError(DWORD dwErrCode) { core().lastError = dwErrCode; }
+void WINAPI SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
   SIM_FAULT_LAST_ERROR("CloseHandle", FALSE);
-  if (sim_internal::DropHandle(hObject, sim_internal::Kind::Token) || sim_internal::DropHandle(hObject, sim_internal::Kind::File)) {
+  if (sim_internal::DropHandle(hObject, sim_internal::Kind::Token) || sim_internal::DropHandle(hObject, sim_internal::Kind::File) ||
+      sim_internal::DropHandle(hObject, sim_internal::Kind::Thread)) {
     sim_internal::Log("CloseHandle");
     return TRUE;
   }
@@ -355,4 +452,70 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(
   *SecurityDescriptor = d;
   if (SecurityDescriptorSize) *SecurityDescriptorSize = 20 + static_cast<ULONG>(d->sddl.size());
   return TRUE;
+}
+
+// ---- threads -----------------------------------------------------------------------------------
+// A real thread of the test process runs the start routine; its simulated calls take turns with
+// the other threads' through the simulation's lock.
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
+                           LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
+                           DWORD dwCreationFlags, LPDWORD lpThreadId) {
+  (void)lpThreadAttributes;
+  (void)dwStackSize;
+  SIM_FAULT_LAST_ERROR("CreateThread", nullptr);
+  if (!lpStartAddress || dwCreationFlags != 0) {  // suspended starts are not modelled
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto thread = std::make_shared<ThreadState>();
+  thread->id = nextThreadId.fetch_add(4);
+  runningThreads++;
+  thread->thread = std::thread([thread, lpStartAddress, lpParameter] {
+    threadId = thread->id;
+    createdThread = true;
+    const DWORD code = lpStartAddress(lpParameter);
+    sim_internal::CallScope scope;
+    thread->exitCode = code;
+    thread->finished = true;
+    runningThreads--;
+  });
+  if (lpThreadId) *lpThreadId = thread->id;
+  return sim_internal::NewHandle(sim_internal::Kind::Thread, new std::shared_ptr<ThreadState>(thread),
+                                 DestroyThreadHandle);
+}
+
+// Only thread handles are modelled as objects to wait for.
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+  SIM_FAULT_LAST_ERROR("WaitForSingleObject", WAIT_FAILED);
+  ThreadState *thread = ThreadOf(hHandle);
+  if (!thread) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
+  const auto deadline = dwMilliseconds == INFINITE
+                            ? std::chrono::steady_clock::time_point::max()
+                            : std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
+  return sim_internal::Lock().WaitUntil([thread] { return thread->finished; }, deadline) ? WAIT_OBJECT_0
+                                                                                          : WAIT_TIMEOUT;
+}
+
+BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
+  SIM_FAULT_LAST_ERROR("GetExitCodeThread", FALSE);
+  ThreadState *thread = ThreadOf(hThread);
+  if (!thread) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!lpExitCode) {
+    SetLastError(ERROR_NOACCESS);
+    return FALSE;
+  }
+  *lpExitCode = thread->exitCode;
+  return TRUE;
+}
+
+DWORD WINAPI GetCurrentThreadId(void) { return sim_internal::CurrentThreadId(); }
+
+void WINAPI Sleep(DWORD dwMilliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
 }

@@ -3,11 +3,13 @@
 // interface, the message queue driven by the scripted user, message boxes, and the program's
 // bitmap resource.
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "internal.h"
 #include "simctl.h"
@@ -44,6 +46,24 @@ struct Window {
   int pointSize = 0;
   std::string faceName;
   int baseX = 0, baseY = 0;
+  DWORD thread = 0;  // the thread that created it, whose loop its messages need
+  // Message boxes: the buttons, and the one that ended the box (0 while it is open).
+  bool messageBox = false;
+  std::vector<int> boxButtons;
+  int defaultButton = 0;
+  int boxResult = 0;
+};
+
+// A message sent to a window of another thread: the sender waits until the window's thread,
+// looking for messages, has run it.
+struct CrossThreadSend {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD thread;
+  LRESULT result = 0;
+  bool done = false;
 };
 
 struct UserAction {
@@ -75,6 +95,7 @@ struct WindowState {
   std::map<std::pair<std::string, int>, FontUnits> fonts;  // by lower-case face and point size
   std::vector<sim::ImageLoad> imageLoads;
   int openBoxes = 0;  // message boxes whose modal loop runs
+  std::deque<std::shared_ptr<CrossThreadSend>> crossThreadSends;
   std::vector<int> boxAnswers;  // queued with sim::AnswerMessageBox
   std::vector<sim::MessageBoxRecord> boxes;
   int unansweredBoxes = 0;
@@ -88,6 +109,7 @@ WindowState &state() {
 void ResetWindows() { state() = WindowState{}; }
 const sim_internal::ResetHook windowReset(ResetWindows);
 
+constexpr DWORD kProcessId = 0x2A0;  // the test process, as GetWindowThreadProcessId names it
 constexpr DWORD kStaticTypeMask = 0x1F;
 constexpr DWORD kStaticRealSizeControl = 0x40;
 constexpr DWORD kStaticCenterImage = 0x200;
@@ -226,6 +248,14 @@ LRESULT DefWindow(Window &w, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// A button of a message box ends it with its id. Escape and the close command (IDCANCEL) end it
+// only through a Cancel button, or as OK in a box with the OK button alone.
+void EndMessageBox(Window &box, int id) {
+  const std::vector<int> &buttons = box.boxButtons;
+  if (id == IDCANCEL && buttons.size() == 1 && buttons[0] == IDOK) id = IDOK;
+  if (std::find(buttons.begin(), buttons.end(), id) != buttons.end() && box.boxResult == 0) box.boxResult = id;
+}
+
 // DefDlgProc for the messages the dialog procedure left alone.
 LRESULT DefDialog(Window &dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -251,7 +281,11 @@ LRESULT DefDialog(Window &dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       SetDefaultButton(dialog, target);
       return 0;
     }
+    case WM_COMMAND:
+      if (dialog.messageBox) EndMessageBox(dialog, LOWORD(wParam));
+      return 0;
     case DM_GETDEFID:
+      if (dialog.messageBox) return MAKELONG(dialog.defaultButton, DC_HASDEFID);
       return MAKELONG(IDOK, DC_HASDEFID);  // no button was made the default with DM_SETDEFID
     default:
       return DefWindow(dialog, message, wParam, lParam);
@@ -600,6 +634,7 @@ HWND NewWindow(Window w) {
   s.nextHandle += 4;
   HWND handle = reinterpret_cast<HWND>(s.nextHandle);
   w.handle = handle;
+  w.thread = sim_internal::CurrentThreadId();
   s.windows[handle] = std::move(w);
   return handle;
 }
@@ -621,6 +656,47 @@ void DestroyTree(HWND hwnd) {
     if (msg.hwnd != hwnd) kept.push_back(msg);
   }
   s.queue = kept;
+}
+
+// ---- messages between threads -----------------------------------------------------------------
+constexpr auto kCrossThreadPatience = std::chrono::seconds(30);
+
+bool HasSendsFor(DWORD thread) {
+  for (const auto &send : state().crossThreadSends) {
+    if (send->thread == thread) return true;
+  }
+  return false;
+}
+
+// Runs the messages other threads sent to this thread's windows, as a thread does whenever it looks
+// for messages; true when it ran any.
+bool RunSentMessages() {
+  const DWORD me = sim_internal::CurrentThreadId();
+  bool ran = false;
+  for (;;) {
+    auto &sends = state().crossThreadSends;
+    auto it = std::find_if(sends.begin(), sends.end(), [me](const auto &send) { return send->thread == me; });
+    if (it == sends.end()) return ran;
+    std::shared_ptr<CrossThreadSend> send = *it;
+    sends.erase(it);
+    send->result = Send(send->hwnd, send->message, send->wParam, send->lParam);
+    send->done = true;
+    ran = true;
+  }
+}
+
+// SendMessage to a window of another thread: queued for that thread, and waited for until it ran.
+LRESULT SendToThread(DWORD thread, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto send = std::make_shared<CrossThreadSend>(CrossThreadSend{hwnd, message, wParam, lParam, thread});
+  state().crossThreadSends.push_back(send);
+  const auto deadline = std::chrono::steady_clock::now() + kCrossThreadPatience;
+  if (!sim_internal::Lock().WaitUntil([&] { return send->done; }, deadline)) {
+    auto &sends = state().crossThreadSends;
+    sends.erase(std::remove(sends.begin(), sends.end(), send), sends.end());
+    sim_internal::WindowError("a message sent to another thread's window was not handled within 30 s");
+    return 0;
+  }
+  return send->result;
 }
 
 }  // namespace
@@ -669,7 +745,7 @@ std::vector<int> ProgressHistory(int id) {
 
 int FocusedControl() {
   Window *w = Live(state().focus);
-  return w && w->kind != Kind::Dialog ? w->id : 0;
+  return w && w->kind != Kind::Dialog && w->parent == state().lastDialog ? w->id : 0;
 }
 
 WindowInfo Inspect(HWND window) {
@@ -932,6 +1008,8 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
+  const DWORD target = Find(hWnd)->thread;
+  if (target != sim_internal::CurrentThreadId()) return SendToThread(target, hWnd, Msg, wParam, lParam);
   return Send(hWnd, Msg, wParam, lParam);
 }
 
@@ -1180,6 +1258,86 @@ HWND WINAPI GetActiveWindow(void) {
   return Live(state().active) ? state().active : nullptr;
 }
 
+// Top-level windows (dialogs), the most recent first; names compare exactly, classes without case.
+HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
+  SIM_FAULT_LAST_ERROR("FindWindowA", nullptr);
+  const bool classByName = lpClassName && reinterpret_cast<uintptr_t>(lpClassName) > 0xFFFF;
+  if (lpClassName && !classByName) {  // class atoms are not modelled
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto &windows = state().windows;
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    const Window &w = it->second;
+    if (!w.alive || w.kind != Kind::Dialog) continue;
+    if (classByName && Lower(w.className) != Lower(lpClassName)) continue;
+    if (lpWindowName && w.text != lpWindowName) continue;
+    return w.handle;
+  }
+  return nullptr;
+}
+
+// Visible when it and every parent up to its top-level window have WS_VISIBLE.
+BOOL WINAPI IsWindowVisible(HWND hWnd) {
+  SIM_COUNT_CALL("IsWindowVisible");
+  for (Window *w = Live(hWnd); w; w = w->kind == Kind::Dialog ? nullptr : Live(w->parent)) {
+    if (!(w->style & WS_VISIBLE)) return FALSE;
+    if (w->kind == Kind::Dialog) return TRUE;
+  }
+  return FALSE;
+}
+
+// A child's parent; for a top-level window its owner.
+HWND WINAPI GetParent(HWND hWnd) {
+  SIM_FAULT_LAST_ERROR("GetParent", nullptr);
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  return w->parent;
+}
+
+int WINAPI GetDlgCtrlID(HWND hWnd) {
+  SIM_FAULT_LAST_ERROR("GetDlgCtrlID", 0);
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return w->kind == Kind::Dialog ? 0 : w->id;
+}
+
+DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
+  SIM_FAULT_LAST_ERROR("GetWindowThreadProcessId", 0);
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  if (lpdwProcessId) *lpdwProcessId = kProcessId;
+  return w->thread;
+}
+
+// The active and the focus window of a thread (0: the foreground thread); the other members are
+// not modelled and stay 0.
+BOOL WINAPI GetGUIThreadInfo(DWORD idThread, PGUITHREADINFO pgui) {
+  SIM_FAULT_LAST_ERROR("GetGUIThreadInfo", FALSE);
+  if (!pgui || pgui->cbSize != sizeof(GUITHREADINFO)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const DWORD size = pgui->cbSize;
+  memset(pgui, 0, sizeof *pgui);
+  pgui->cbSize = size;
+  Window *active = Live(state().active);
+  if (active && (idThread == 0 || active->thread == idThread)) {
+    pgui->hwndActive = active->handle;
+    if (Window *focus = Live(state().focus)) pgui->hwndFocus = focus->handle;
+  }
+  return TRUE;
+}
+
 // ---- user32: message boxes ---------------------------------------------------------------------
 namespace {
 
@@ -1206,10 +1364,70 @@ std::vector<int> BoxButtons(UINT type) {
 }
 
 
+const char *ButtonText(int id) {
+  switch (id) {
+    case IDOK:
+      return "OK";
+    case IDCANCEL:
+      return "Cancel";
+    case IDABORT:
+      return "&Abort";
+    case IDRETRY:
+      return "&Retry";
+    case IDIGNORE:
+      return "&Ignore";
+    case IDYES:
+      return "&Yes";
+    default:
+      return "&No";
+  }
+}
+
+// The box's dialog: class "#32770", the caption, the text in a static with id 0xFFFF and the type's
+// buttons, the default one (MB_DEFBUTTON1 to 3, the first when there is no such button) a
+// BS_DEFPUSHBUTTON. It is shown at once.
+HWND NewMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT type,
+                   const std::vector<int> &buttons) {
+  Window box;
+  box.kind = Kind::Dialog;
+  box.className = "#32770";
+  box.text = caption;
+  box.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE;
+  box.parent = owner;
+  box.messageBox = true;
+  box.boxButtons = buttons;
+  const size_t defaultIndex = (type & MB_DEFMASK) >> 8;
+  box.defaultButton = buttons[defaultIndex < buttons.size() ? defaultIndex : 0];
+  HWND handle = NewWindow(box);
+  Window label;
+  label.kind = Kind::Static;
+  label.className = "Static";
+  label.text = text;
+  label.style = WS_CHILD | WS_VISIBLE | SS_LEFT;
+  label.id = 0xFFFF;
+  label.parent = handle;
+  std::vector<HWND> children = {NewWindow(label)};
+  for (int id : buttons) {
+    Window button;
+    button.kind = Kind::Button;
+    button.className = "Button";
+    button.text = ButtonText(id);
+    button.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | (id == Find(handle)->defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    button.id = id;
+    button.parent = handle;
+    children.push_back(NewWindow(button));
+  }
+  Find(handle)->children = children;
+  return handle;
+}
+
 // The box's own loop, as the dialog manager runs it: every message of the thread is dispatched
 // (the box has no keyboard interface here, keys are not modelled), and the owner stays disabled
-// until the box ends. The box is active and has the focus meanwhile; the owner gets both back.
-int MessageBoxLoop(HWND owner) {
+// until the box ends. The box is active and its default button has the focus meanwhile; the owner
+// gets both back. With the script used up, the loop waits for other threads that may still act
+// (a message they send or post), as the real loop waits for input; with none left the box is
+// unanswered.
+int MessageBoxLoop(HWND owner, HWND box) {
   WindowState &s = state();
   HWND top = owner;
   while (Window *w = Live(top)) {
@@ -1220,11 +1438,19 @@ int MessageBoxLoop(HWND owner) {
   bool disabled = ownerWindow && !(ownerWindow->style & WS_DISABLED);
   if (disabled) ownerWindow->style |= WS_DISABLED;
   HWND savedActive = s.active, savedFocus = s.focus;
-  s.active = nullptr;
+  s.active = box;
   s.focus = nullptr;
+  SetFocusTo(FindChild(box, Find(box)->defaultButton));
   s.openBoxes++;
+  const DWORD me = sim_internal::CurrentThreadId();
   int answer = 0;
   while (answer == 0) {
+    Window *b = Live(box);
+    if (b && b->boxResult) {
+      answer = b->boxResult;
+      break;
+    }
+    if (RunSentMessages()) continue;
     if (!s.queue.empty()) {
       MSG msg = s.queue.front();
       s.queue.pop_front();
@@ -1235,11 +1461,21 @@ int MessageBoxLoop(HWND owner) {
       Send(msg.hwnd, msg.message, msg.wParam, msg.lParam);
       continue;
     }
-    if (!RunNextUserAction(&answer)) break;
+    if (RunNextUserAction(&answer)) continue;
+    if (!sim_internal::AnotherThreadMayAct()) break;
+    const auto deadline = std::chrono::steady_clock::now() + kCrossThreadPatience;
+    const bool woken = sim_internal::Lock().WaitUntil(
+        [&] { return HasSendsFor(me) || !s.queue.empty() || !sim_internal::AnotherThreadMayAct(); }, deadline);
+    if (!woken) {
+      sim_internal::WindowError("a message box waited 30 s for another thread to answer it");
+      break;
+    }
   }
   s.openBoxes--;
+  DestroyTree(box);
   if (Window *w = disabled ? Live(top) : nullptr) w->style &= ~static_cast<DWORD>(WS_DISABLED);
   if (Live(savedActive)) s.active = savedActive;
+  s.focus = nullptr;
   if (Window *f = Live(savedFocus)) {
     if (CanTakeFocus(*f)) s.focus = savedFocus;
   }
@@ -1247,8 +1483,8 @@ int MessageBoxLoop(HWND owner) {
 }
 }  // namespace
 
-// The box takes the scripted user's next queued answer, or else runs its modal loop until the user
-// answers it (window.cpp). A box nobody answered is counted and returns its last button, so that
+// The box takes the scripted user's next queued answer, or else shows its dialog and runs its
+// modal loop until the user (or another thread) answers it. A box nobody answered is counted and returns its last button, so that
 // the test can report it rather than hang.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   WindowState &c = state();
@@ -1271,7 +1507,8 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     answer = c.boxAnswers.front();
     c.boxAnswers.erase(c.boxAnswers.begin());
   } else {
-    answer = MessageBoxLoop(hWnd);
+    HWND box = NewMessageBox(hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType, buttons);
+    answer = MessageBoxLoop(hWnd, box);
     if (answer == 0) {
       c.unansweredBoxes++;
       answer = buttons.back();
