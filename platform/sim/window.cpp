@@ -1038,6 +1038,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
   }
   WindowState &s = state();
   for (;;) {
+    RunSentMessages();  // messages other threads sent are handled inside GetMessage, never returned
     for (auto it = s.queue.begin(); it != s.queue.end(); ++it) {
       if (!MatchesFilter(*it, hWnd, wMsgFilterMin, wMsgFilterMax)) continue;
       *lpMsg = *it;
