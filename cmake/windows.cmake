@@ -24,5 +24,13 @@ add_executable(Brovink WIN32 ${CMAKE_SOURCE_DIR}/app/main.cpp ${CMAKE_SOURCE_DIR
 target_link_libraries(Brovink PRIVATE brovink_system)
 target_link_options(Brovink PRIVATE ${WIN_STATIC_LINK})
 
+# The program catches no exception: a failure inside the C++ library ends it (app/runtime.cpp).
+# Outside Debug its code is therefore compiled without exception tables, and optimised as one unit
+# at link time.
+if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+  target_compile_options(brovink_system PUBLIC -fno-exceptions)
+  set_property(TARGET brovink_system Brovink PROPERTY INTERPROCEDURAL_OPTIMIZATION ON)
+endif()
+
 include(${CMAKE_SOURCE_DIR}/tests/e2e/client.cmake OPTIONAL)
 include(${CMAKE_SOURCE_DIR}/tests/conformance/windows.cmake)

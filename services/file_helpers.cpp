@@ -48,5 +48,7 @@ bool IsPlainFileName(const std::string &name) {
   for (unsigned char c : name) {
     if (c < 0x20 || strchr("\\/:*?\"<>|", c)) return false;
   }
+  // A "~" may make it the short (8.3) alias of another file: CONSOL~1.BAT is ConsoleBackup.bat.
+  if (name.find('~') != std::string::npos) return false;
   return !IsDeviceName(name);
 }

@@ -12,5 +12,6 @@ int16_t ForceDelete(const std::string &path);
 
 // True when name is one plain file name that stands for no other file: not empty, none of
 // \ / : * ? " < > | or control characters, not "." or "..", no trailing dot or blank (Windows drops
-// them), and no device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension).
+// them), no "~" (a short 8.3 alias may name another file), and no device name (CON, PRN, AUX,
+// NUL, COM1-9, LPT1-9, also with an extension).
 bool IsPlainFileName(const std::string &name);

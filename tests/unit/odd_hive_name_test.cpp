@@ -64,6 +64,7 @@ TEST_F(OddHiveNameTest, NamesThatAreNoPlainFileOfTheSetGetTheSaveBoxAndNoFile) {
       {"numbered device", "LPT9", "D:\\Backup\\lpt9"},
       {"numbered device with blank and extension", "com1 .log", "D:\\Backup\\com1 .log"},
       {"superscript device number", "com\xB9", "D:\\Backup\\com\xB9"},
+      {"short alias of the script", "CONSOL~1.BAT", "D:\\Backup\\consol~1.bat"},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
