@@ -428,6 +428,7 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
 
 // Frees descriptors from ConvertStringSecurityDescriptorToSecurityDescriptorA; NULL on success.
 HLOCAL WINAPI LocalFree(HLOCAL hMem) {
+  sim_internal::CallScope scope;
   auto *d = static_cast<Descriptor *>(hMem);
   if (!hMem) return nullptr;
   if (!core().descriptors.erase(d)) {
