@@ -9,12 +9,14 @@
 
 #include <string>
 
+#include "brovink_machine.h"
 #include "services/text_ops.h"
 #include "simctl.h"
 
 class SimTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    UseBrovinkMachine();
     sim::Reset();
     ReadEnvironmentBlock();
   }

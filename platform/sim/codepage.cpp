@@ -79,7 +79,18 @@ std::string ToAnsi(const WCHAR *text, size_t count, bool noBestFit, char default
 
 }  // namespace
 
-namespace simx {
+namespace sim_internal {
+
+char FoldNameChar(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 'a' + 'A');
+  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 0x20);  // à..þ, not ÷
+  if (u == 0x9A || u == 0x9C || u == 0x9E) return static_cast<char>(u - 0x10);  // š œ ž
+  if (u == 0xFF) return static_cast<char>(0x9F);                                // ÿ
+  return c;
+}
+
+
 
 std::u16string WideFromName(const std::string &name) {
   std::u16string out;
@@ -101,7 +112,7 @@ std::string AnsiFromName(const std::string &name) {
   return ToAnsi(units.data(), units.size(), false, '?', &usedDefault);
 }
 
-}  // namespace simx
+}  // namespace sim_internal
 
 namespace sim {
 
@@ -129,13 +140,9 @@ std::string FsName(const std::u16string &text) {
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
                                LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                                LPBOOL lpUsedDefaultChar) {
-  DWORD code;
-  if (simx::Fault("WideCharToMultiByte", &code)) {
-    SetLastError(code);
-    return 0;
-  }
+  SIM_FAULT_LAST_ERROR("WideCharToMultiByte", 0);
   if (CodePage != CP_ACP && CodePage != 1252) {
-    simx::WindowError("WideCharToMultiByte with code page " + std::to_string(CodePage) + " is not modelled");
+    sim_internal::WindowError("WideCharToMultiByte with code page " + std::to_string(CodePage) + " is not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -173,13 +180,9 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
 // size needed.
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                LPWSTR lpWideCharStr, int cchWideChar) {
-  DWORD code;
-  if (simx::Fault("MultiByteToWideChar", &code)) {
-    SetLastError(code);
-    return 0;
-  }
+  SIM_FAULT_LAST_ERROR("MultiByteToWideChar", 0);
   if (CodePage != CP_ACP && CodePage != 1252) {
-    simx::WindowError("MultiByteToWideChar with code page " + std::to_string(CodePage) + " is not modelled");
+    sim_internal::WindowError("MultiByteToWideChar with code page " + std::to_string(CodePage) + " is not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }

@@ -31,7 +31,7 @@ Process &process() {
 }
 
 void ResetProcess() { process() = Process{}; }
-const simx::ResetHook processReset(ResetProcess);
+const sim_internal::ResetHook processReset(ResetProcess);
 
 struct EventSource {
   std::string name;
@@ -41,7 +41,7 @@ void DestroySource(void *object) { delete static_cast<EventSource *>(object); }
 
 }  // namespace
 
-namespace simx {
+namespace sim_internal {
 
 bool StdStreamWrite(HANDLE handle, const void *bytes, DWORD count) {
   if (handle != kRedirectedOutput || process().startedFrom != sim::StartedFrom::Redirected) return false;
@@ -49,7 +49,7 @@ bool StdStreamWrite(HANDLE handle, const void *bytes, DWORD count) {
   return true;
 }
 
-}  // namespace simx
+}  // namespace sim_internal
 
 namespace sim {
 
@@ -65,6 +65,7 @@ const std::vector<EventRecord> &EventLogEntries() { return process().events; }
 // ---- kernel32 ----------------------------------------------------------------------------------
 // The buffer lives as long as the process; the same pointer on every call.
 LPWSTR WINAPI GetCommandLineW(void) {
+  SIM_COUNT_CALL("GetCommandLineW");
   Process &p = process();
   p.commandLineBuffer.assign(p.commandLine.begin(), p.commandLine.end());
   p.commandLineBuffer.push_back(0);
@@ -74,14 +75,10 @@ LPWSTR WINAPI GetCommandLineW(void) {
 // A GUI process has no console: it can attach to its parent's once; a parent without one gives 6,
 // a second attach 5.
 BOOL WINAPI AttachConsole(DWORD dwProcessId) {
-  DWORD code;
-  if (simx::Fault("AttachConsole", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("AttachConsole", FALSE);
   Process &p = process();
   if (dwProcessId != ATTACH_PARENT_PROCESS) {
-    simx::WindowError("AttachConsole to a process by its id is not modelled");
+    sim_internal::WindowError("AttachConsole to a process by its id is not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -100,11 +97,7 @@ BOOL WINAPI AttachConsole(DWORD dwProcessId) {
 // NULL when the process has no such handle (a GUI process started without console or redirection);
 // INVALID_HANDLE_VALUE with 6 for a number that names no standard handle.
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
-  DWORD code;
-  if (simx::Fault("GetStdHandle", &code)) {
-    SetLastError(code);
-    return INVALID_HANDLE_VALUE;
-  }
+  SIM_FAULT_LAST_ERROR("GetStdHandle", INVALID_HANDLE_VALUE);
   if (nStdHandle != STD_INPUT_HANDLE && nStdHandle != STD_OUTPUT_HANDLE && nStdHandle != STD_ERROR_HANDLE) {
     SetLastError(ERROR_INVALID_HANDLE);
     return INVALID_HANDLE_VALUE;
@@ -117,11 +110,7 @@ HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
 
 // Succeeds on a console handle only: a file or pipe gives 6.
 BOOL WINAPI GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {
-  DWORD code;
-  if (simx::Fault("GetConsoleMode", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("GetConsoleMode", FALSE);
   if (hConsoleHandle != kConsoleOutput || !process().attached) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -137,11 +126,7 @@ BOOL WINAPI GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {
 BOOL WINAPI WriteConsoleW(HANDLE hConsoleOutput, const void *lpBuffer, DWORD nNumberOfCharsToWrite,
                           LPDWORD lpNumberOfCharsWritten, LPVOID lpReserved) {
   (void)lpReserved;
-  DWORD code;
-  if (simx::Fault("WriteConsoleW", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("WriteConsoleW", FALSE);
   if (hConsoleOutput != kConsoleOutput || !process().attached) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -159,13 +144,9 @@ BOOL WINAPI WriteConsoleW(HANDLE hConsoleOutput, const void *lpBuffer, DWORD nNu
 // ---- advapi32: event log -----------------------------------------------------------------------
 // The local machine only; a source that was never installed reports into the Application log.
 HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) {
-  DWORD code;
-  if (simx::Fault("RegisterEventSourceA", &code)) {
-    SetLastError(code);
-    return nullptr;
-  }
+  SIM_FAULT_LAST_ERROR("RegisterEventSourceA", nullptr);
   if (lpUNCServerName && *lpUNCServerName) {
-    simx::WindowError("RegisterEventSourceA on another computer is not modelled");
+    sim_internal::WindowError("RegisterEventSourceA on another computer is not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -173,38 +154,30 @@ HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) 
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  simx::Log(std::string("RegisterEventSourceA ") + lpSourceName);
-  return simx::NewHandle(simx::Kind::EventSource, new EventSource{lpSourceName}, DestroySource);
+  sim_internal::Log(std::string("RegisterEventSourceA ") + lpSourceName);
+  return sim_internal::NewHandle(sim_internal::Kind::EventSource, new EventSource{lpSourceName}, DestroySource);
 }
 
 BOOL WINAPI DeregisterEventSource(HANDLE hEventLog) {
-  DWORD code;
-  if (simx::Fault("DeregisterEventSource", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  if (!simx::DropHandle(hEventLog, simx::Kind::EventSource)) {
+  SIM_FAULT_LAST_ERROR("DeregisterEventSource", FALSE);
+  if (!sim_internal::DropHandle(hEventLog, sim_internal::Kind::EventSource)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  simx::Log("DeregisterEventSource");
+  sim_internal::Log("DeregisterEventSource");
   return TRUE;
 }
 
 BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID, PSID lpUserSid,
                          WORD wNumStrings, DWORD dwDataSize, LPCSTR *lpStrings, LPVOID lpRawData) {
-  DWORD code;
-  if (simx::Fault("ReportEventA", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  auto *source = static_cast<EventSource *>(simx::HandleObject(hEventLog, simx::Kind::EventSource));
+  SIM_FAULT_LAST_ERROR("ReportEventA", FALSE);
+  auto *source = static_cast<EventSource *>(sim_internal::HandleObject(hEventLog, sim_internal::Kind::EventSource));
   if (!source) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
   if (lpUserSid || dwDataSize || lpRawData) {
-    simx::WindowError("ReportEventA with a user SID or raw data is not modelled");
+    sim_internal::WindowError("ReportEventA with a user SID or raw data is not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -220,7 +193,7 @@ BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwE
     }
     record.strings.push_back(lpStrings[i]);
   }
-  simx::Log("ReportEventA " + std::to_string(wType) + " " + std::to_string(dwEventID));
+  sim_internal::Log("ReportEventA " + std::to_string(wType) + " " + std::to_string(dwEventID));
   process().events.push_back(record);
   return TRUE;
 }

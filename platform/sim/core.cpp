@@ -1,14 +1,18 @@
-// Simulated kernel32 basics: last error, handles, injected faults, call log, modules, environment,
-// local time, security descriptors and message boxes answered by the scripted user.
+// Simulated kernel32 basics: the simulation's lock, last error, handles, threads, injected faults,
+// call log, modules, environment, local time and security descriptors.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "internal.h"
+
+#ifndef ERROR_NOACCESS
+#define ERROR_NOACCESS 998L
+#endif
 #include "simctl.h"
-#include "window_internal.h"
 
 namespace {
 
@@ -20,7 +24,7 @@ struct FaultRule {
 };
 
 struct HandleEntry {
-  simx::Kind kind;
+  sim_internal::Kind kind;
   void *object;
   void (*destroy)(void *);
 };
@@ -35,7 +39,6 @@ struct Descriptor {
 };
 
 struct Core {
-  DWORD lastError = 0;
   std::vector<FaultRule> faults;
   std::map<std::string, int> calls;
   std::vector<std::string> log;
@@ -47,14 +50,47 @@ struct Core {
   std::string environmentBlock;
   SYSTEMTIME localTime{};
   std::set<Descriptor *> descriptors;
-  std::vector<int> answers;
-  std::vector<sim::MessageBoxRecord> boxes;
-  int unanswered = 0;
 };
 
 Core &core() {
   static Core c;
   return c;
+}
+
+// The last error is the thread's own, as on Windows.
+thread_local DWORD lastError = 0;
+
+// Threads: ids as GetCurrentThreadId gives them (the first thread gets one when it first asks), and
+// the threads of CreateThread that have not ended (counted across resets: a thread outlives them).
+std::atomic<DWORD> nextThreadId{0x1000};
+thread_local DWORD threadId = 0;
+thread_local bool createdThread = false;
+std::atomic<int> runningThreads{0};
+
+struct ThreadState {
+  DWORD id = 0;
+  bool finished = false;  // under the simulation's lock
+  DWORD exitCode = STILL_ACTIVE;
+  std::thread thread;
+};
+
+// Closing the handle leaves a running thread running, as on Windows.
+void DestroyThreadHandle(void *object) {
+  auto *handle = static_cast<std::shared_ptr<ThreadState> *>(object);
+  ThreadState &thread = **handle;
+  if (thread.thread.joinable()) {
+    if (thread.finished) {
+      thread.thread.join();
+    } else {
+      thread.thread.detach();
+    }
+  }
+  delete handle;
+}
+
+ThreadState *ThreadOf(HANDLE handle) {
+  auto *object = static_cast<std::shared_ptr<ThreadState> *>(sim_internal::HandleObject(handle, sim_internal::Kind::Thread));
+  return object ? object->get() : nullptr;
 }
 
 std::vector<void (*)()> &resetHooks() {
@@ -79,6 +115,7 @@ void ResetCore() {
   }
   for (Descriptor *d : c.descriptors) delete d;
   c = Core{};
+  lastError = 0;
 
   auto advapi = std::make_unique<Module>();
   advapi->name = "ADVAPI32.DLL";
@@ -99,7 +136,7 @@ void ResetCore() {
   sim::SetLocalTime(2026, 12, 8);
 }
 
-const simx::ResetHook coreReset(ResetCore);
+const sim_internal::ResetHook coreReset(ResetCore);
 
 Module *FindModule(HMODULE h) {
   for (auto &m : core().modules) {
@@ -111,11 +148,62 @@ Module *FindModule(HMODULE h) {
 }  // namespace
 
 // ---- plumbing ---------------------------------------------------------------------------------
-namespace simx {
+namespace sim_internal {
+
+void SimLock::lock() {
+  std::unique_lock<std::mutex> guard(mutex_);
+  const std::thread::id me = std::this_thread::get_id();
+  if (depth_ > 0 && owner_ == me) {
+    depth_++;
+    return;
+  }
+  changed_.wait(guard, [&] { return depth_ == 0; });
+  owner_ = me;
+  depth_ = 1;
+}
+
+void SimLock::unlock() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (--depth_ == 0) {
+    owner_ = std::thread::id();
+    changed_.notify_all();
+  }
+}
+
+bool SimLock::WaitUntil(const std::function<bool()> &ready, std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock<std::mutex> guard(mutex_);
+  const std::thread::id me = std::this_thread::get_id();
+  const int held = owner_ == me ? depth_ : 0;
+  if (held > 0) {
+    depth_ = 0;
+    owner_ = std::thread::id();
+    changed_.notify_all();
+  }
+  const bool met = changed_.wait_until(guard, deadline, [&] { return depth_ == 0 && ready(); });
+  if (!met) changed_.wait(guard, [&] { return depth_ == 0; });
+  if (held > 0) {
+    owner_ = me;
+    depth_ = held;
+  }
+  return met;
+}
+
+SimLock &Lock() {
+  static SimLock lock;
+  return lock;
+}
+
+DWORD CurrentThreadId() {
+  if (threadId == 0) threadId = nextThreadId.fetch_add(4);
+  return threadId;
+}
+
+bool AnotherThreadMayAct() { return createdThread || runningThreads.load() > 0; }
 
 ResetHook::ResetHook(void (*fn)()) { resetHooks().push_back(fn); }
 
 bool Fault(const char *api, DWORD *code) {
+  CallScope scope;
   Core &c = core();
   c.calls[api]++;
   for (auto &rule : c.faults) {
@@ -131,7 +219,10 @@ bool Fault(const char *api, DWORD *code) {
   return false;
 }
 
-void Log(const std::string &line) { core().log.push_back(line); }
+void Log(const std::string &line) {
+  CallScope scope;
+  core().log.push_back(line);
+}
 
 HANDLE NewHandle(Kind kind, void *object, void (*destroy)(void *)) {
   Core &c = core();
@@ -171,14 +262,22 @@ std::string DescriptorText(const void *descriptor) {
   return d->sddl;
 }
 
-}  // namespace simx
+}  // namespace sim_internal
 
 // ---- control -----------------------------------------------------------------------------------
 namespace sim {
 
-void Reset() {
-  for (auto fn : resetHooks()) fn();
+namespace {
+void (*machineSetup)() = nullptr;
 }
+
+void Reset() {
+  sim_internal::CallScope scope;
+  for (auto fn : resetHooks()) fn();
+  if (machineSetup) machineSetup();
+}
+
+void SetMachineSetup(void (*setup)()) { machineSetup = setup; }
 
 void FailCall(const std::string &api, DWORD code, int skip, int times) {
   core().faults.push_back(FaultRule{api, code, skip, times});
@@ -198,13 +297,13 @@ int OpenHandleCount() { return static_cast<int>(core().handles.size()); }
 
 void RemoveExport(const std::string &module, const std::string &name) {
   for (auto &m : core().modules) {
-    if (simx::Upper(m->name) == simx::Upper(module)) m->exports.erase(name);
+    if (sim_internal::Upper(m->name) == sim_internal::Upper(module)) m->exports.erase(name);
   }
 }
 
 void AddExport(const std::string &module, const std::string &name) {
   for (auto &m : core().modules) {
-    if (simx::Upper(m->name) == simx::Upper(module)) m->exports[name] = AsProc(&AddedExport);
+    if (sim_internal::Upper(m->name) == sim_internal::Upper(module)) m->exports[name] = AsProc(&AddedExport);
   }
 }
 
@@ -235,29 +334,18 @@ void SetLocalTime(int year, int month, int day, int hour, int minute, int second
 
 int LiveDescriptorCount() { return static_cast<int>(core().descriptors.size()); }
 
-void AnswerMessageBox(int answer, int times) {
-  for (int i = 0; i < times; i++) core().answers.push_back(answer);
-}
-
-const std::vector<MessageBoxRecord> &MessageBoxes() { return core().boxes; }
-int UnansweredMessageBoxes() { return core().unanswered; }
-int PendingMessageBoxAnswers() { return static_cast<int>(core().answers.size()); }
-
 }  // namespace sim
 
 // ---- kernel32 ----------------------------------------------------------------------------------
-DWORD WINAPI GetLastError(void) { return core().lastError; }
+DWORD WINAPI GetLastError(void) { return lastError; }
 
-void WINAPI SetLastError(DWORD dwErrCode) { core().lastError = dwErrCode; }
+void WINAPI SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
-  DWORD code;
-  if (simx::Fault("CloseHandle", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  if (simx::DropHandle(hObject, simx::Kind::Token) || simx::DropHandle(hObject, simx::Kind::File)) {
-    simx::Log("CloseHandle");
+  SIM_FAULT_LAST_ERROR("CloseHandle", FALSE);
+  if (sim_internal::DropHandle(hObject, sim_internal::Kind::Token) || sim_internal::DropHandle(hObject, sim_internal::Kind::File) ||
+      sim_internal::DropHandle(hObject, sim_internal::Kind::Thread)) {
+    sim_internal::Log("CloseHandle");
     return TRUE;
   }
   SetLastError(ERROR_INVALID_HANDLE);
@@ -268,29 +356,21 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-  DWORD code;
-  if (simx::Fault("GetModuleHandleA", &code)) {
-    SetLastError(code);
-    return nullptr;
-  }
+  SIM_FAULT_LAST_ERROR("GetModuleHandleA", nullptr);
   if (!lpModuleName) return sim::ProgramInstance();
   // Every module of the table counts as mapped into the process; no reference is taken.
   for (auto &m : core().modules) {
-    if (simx::Upper(m->name) == simx::Upper(lpModuleName)) return reinterpret_cast<HMODULE>(m.get());
+    if (sim_internal::Upper(m->name) == sim_internal::Upper(lpModuleName)) return reinterpret_cast<HMODULE>(m.get());
   }
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
 }
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
-  DWORD code;
-  if (simx::Fault("LoadLibraryA", &code)) {
-    SetLastError(code);
-    return nullptr;
-  }
-  simx::Log(std::string("LoadLibraryA ") + (lpLibFileName ? lpLibFileName : ""));
+  SIM_FAULT_LAST_ERROR("LoadLibraryA", nullptr);
+  sim_internal::Log(std::string("LoadLibraryA ") + (lpLibFileName ? lpLibFileName : ""));
   for (auto &m : core().modules) {
-    if (lpLibFileName && simx::Upper(m->name) == simx::Upper(lpLibFileName)) {
+    if (lpLibFileName && sim_internal::Upper(m->name) == sim_internal::Upper(lpLibFileName)) {
       core().loadedRefs++;
       return reinterpret_cast<HMODULE>(m.get());
     }
@@ -300,17 +380,13 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-  DWORD code;
-  if (simx::Fault("GetProcAddress", &code)) {
-    SetLastError(code);
-    return nullptr;
-  }
+  SIM_FAULT_LAST_ERROR("GetProcAddress", nullptr);
   Module *m = FindModule(hModule);
   if (!m) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  simx::Log(std::string("GetProcAddress ") + lpProcName);
+  sim_internal::Log(std::string("GetProcAddress ") + lpProcName);
   auto it = m->exports.find(lpProcName);
   if (it == m->exports.end()) {
     SetLastError(ERROR_PROC_NOT_FOUND);
@@ -320,28 +396,20 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
-  DWORD code;
-  if (simx::Fault("FreeLibrary", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("FreeLibrary", FALSE);
   if (!FindModule(hLibModule) || core().loadedRefs == 0) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return FALSE;
   }
-  simx::Log("FreeLibrary");
+  sim_internal::Log("FreeLibrary");
   core().loadedRefs--;
   return TRUE;
 }
 
 // A block of NUL-terminated "NAME=value" entries, ended by an empty entry.
 LPSTR WINAPI GetEnvironmentStringsA(void) {
-  DWORD code;
   Core &c = core();
-  if (simx::Fault("GetEnvironmentStringsA", &code)) {
-    SetLastError(code);
-    return nullptr;
-  }
+  SIM_FAULT_LAST_ERROR("GetEnvironmentStringsA", nullptr);
   c.environmentBlock.clear();
   for (const auto &e : c.environment) {
     c.environmentBlock += e;
@@ -354,13 +422,13 @@ LPSTR WINAPI GetEnvironmentStringsA(void) {
 BOOL WINAPI FreeEnvironmentStringsA(LPSTR) { return TRUE; }
 
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
-  DWORD code;
-  simx::Fault("GetLocalTime", &code);  // cannot fail; counted only
+  SIM_COUNT_CALL("GetLocalTime");
   *lpSystemTime = core().localTime;
 }
 
 // Frees descriptors from ConvertStringSecurityDescriptorToSecurityDescriptorA; NULL on success.
 HLOCAL WINAPI LocalFree(HLOCAL hMem) {
+  sim_internal::CallScope scope;
   auto *d = static_cast<Descriptor *>(hMem);
   if (!hMem) return nullptr;
   if (!core().descriptors.erase(d)) {
@@ -375,11 +443,7 @@ HLOCAL WINAPI LocalFree(HLOCAL hMem) {
 BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(
     LPCSTR StringSecurityDescriptor, DWORD StringSDRevision,
     PSECURITY_DESCRIPTOR *SecurityDescriptor, PULONG SecurityDescriptorSize) {
-  DWORD code;
-  if (simx::Fault("ConvertStringSecurityDescriptorToSecurityDescriptorA", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("ConvertStringSecurityDescriptorToSecurityDescriptorA", FALSE);
   if (!StringSecurityDescriptor || !SecurityDescriptor || StringSDRevision != SDDL_REVISION_1) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -391,70 +455,68 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(
   return TRUE;
 }
 
-// ---- user32: message boxes ---------------------------------------------------------------------
-namespace {
-
-// The buttons of a box type, left to right.
-std::vector<int> BoxButtons(UINT type) {
-  switch (type & MB_TYPEMASK) {
-    case MB_OK:
-      return {IDOK};
-    case MB_OKCANCEL:
-      return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE:
-      return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL:
-      return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO:
-      return {IDYES, IDNO};
-    case MB_RETRYCANCEL:
-      return {IDRETRY, IDCANCEL};
-    default:
-      return {};
+// ---- threads -----------------------------------------------------------------------------------
+// A real thread of the test process runs the start routine; its simulated calls take turns with
+// the other threads' through the simulation's lock.
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
+                           LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
+                           DWORD dwCreationFlags, LPDWORD lpThreadId) {
+  (void)lpThreadAttributes;
+  (void)dwStackSize;
+  SIM_FAULT_LAST_ERROR("CreateThread", nullptr);
+  if (!lpStartAddress || dwCreationFlags != 0) {  // suspended starts are not modelled
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
   }
+  auto thread = std::make_shared<ThreadState>();
+  thread->id = nextThreadId.fetch_add(4);
+  runningThreads++;
+  thread->thread = std::thread([thread, lpStartAddress, lpParameter] {
+    threadId = thread->id;
+    createdThread = true;
+    const DWORD code = lpStartAddress(lpParameter);
+    sim_internal::CallScope scope;
+    thread->exitCode = code;
+    thread->finished = true;
+    runningThreads--;
+  });
+  if (lpThreadId) *lpThreadId = thread->id;
+  return sim_internal::NewHandle(sim_internal::Kind::Thread, new std::shared_ptr<ThreadState>(thread),
+                                 DestroyThreadHandle);
 }
 
-}  // namespace
+// Only thread handles are modelled as objects to wait for.
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+  SIM_FAULT_LAST_ERROR("WaitForSingleObject", WAIT_FAILED);
+  ThreadState *thread = ThreadOf(hHandle);
+  if (!thread) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
+  const auto deadline = dwMilliseconds == INFINITE
+                            ? std::chrono::steady_clock::time_point::max()
+                            : std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
+  return sim_internal::Lock().WaitUntil([thread] { return thread->finished; }, deadline) ? WAIT_OBJECT_0
+                                                                                          : WAIT_TIMEOUT;
+}
 
-// The box takes the scripted user's next queued answer, or else runs its modal loop until the user
-// answers it (window.cpp). A box nobody answered is counted and returns its last button, so that
-// the test can report it rather than hang.
-int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-  DWORD code;
-  Core &c = core();
-  if (simx::Fault("MessageBoxA", &code)) {
-    SetLastError(code);
-    return 0;
+BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
+  SIM_FAULT_LAST_ERROR("GetExitCodeThread", FALSE);
+  ThreadState *thread = ThreadOf(hThread);
+  if (!thread) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
   }
-  if (hWnd && !simx::LiveWindow(hWnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+  if (!lpExitCode) {
+    SetLastError(ERROR_NOACCESS);
+    return FALSE;
   }
-  std::vector<int> buttons = BoxButtons(uType);
-  if (buttons.empty()) {
-    simx::WindowError("message box type " + std::to_string(uType & MB_TYPEMASK) + " is not modelled");
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  simx::Log(std::string("MessageBoxA ") + (lpCaption ? lpCaption : ""));
-  size_t index = c.boxes.size();
-  c.boxes.push_back(sim::MessageBoxRecord{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType, 0});
-  int answer = 0;
-  if (!c.answers.empty()) {
-    answer = c.answers.front();
-    c.answers.erase(c.answers.begin());
-  } else {
-    answer = simx::MessageBoxLoop(hWnd);
-    if (answer == 0) {
-      c.unanswered++;
-      answer = buttons.back();
-    }
-  }
-  if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) {
-    simx::WindowError("the user answered " + std::to_string(answer) + " to a box of type " +
-                      std::to_string(uType & MB_TYPEMASK) + ", which has no such button");
-    answer = buttons.back();
-  }
-  c.boxes[index].answer = answer;
-  return answer;
+  *lpExitCode = thread->exitCode;
+  return TRUE;
+}
+
+DWORD WINAPI GetCurrentThreadId(void) { return sim_internal::CurrentThreadId(); }
+
+void WINAPI Sleep(DWORD dwMilliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
 }

@@ -79,23 +79,10 @@ FileSystem &fs() {
 
 char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// The key under which a folder holds a name: NTFS compares names through its upper-case table,
-// which folds the Windows-1252 letters beyond ASCII as well (\xE4 = \xC4, "\xE4" being ä), except
-// ß and µ, which have no capital in the code page.
+// The key under which a folder holds a name: NTFS compares names through its upper-case table.
 std::string NameKey(const std::string &name) {
   std::string key = name;
-  for (char &c : key) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z') {
-      c = static_cast<char>(u - 'a' + 'A');
-    } else if (u >= 0xE0 && u <= 0xFE && u != 0xF7) {  // à..þ, not ÷
-      c = static_cast<char>(u - 0x20);
-    } else if (u == 0x9A || u == 0x9C || u == 0x9E) {  // š œ ž
-      c = static_cast<char>(u - 0x10);
-    } else if (u == 0xFF) {  // ÿ
-      c = static_cast<char>(0x9F);
-    }
-  }
+  for (char &c : key) c = sim_internal::FoldNameChar(c);
   return key;
 }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -313,7 +300,7 @@ void CloseFind(void *object) { delete static_cast<FindState *>(object); }
 HANDLE NewOpen(const std::shared_ptr<Node> &node, DWORD access, DWORD share) {
   auto *open = new OpenFile{node, access, share, 0};
   node->opens.push_back(open);
-  return simx::NewHandle(simx::Kind::File, open, CloseOpen);
+  return sim_internal::NewHandle(sim_internal::Kind::File, open, CloseOpen);
 }
 
 // ---- search masks ------------------------------------------------------------------------------
@@ -346,15 +333,6 @@ std::string DosMask(const std::string &mask) {
   return out;
 }
 
-// Upper case of the Windows-1252 letters, as NTFS's upcase table folds them for a search.
-char FoldForMask(char ch) {
-  const unsigned char c = static_cast<unsigned char>(ch);
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char>(c - 0x20);
-  if (c == 0x9A || c == 0x9C || c == 0x9E) return static_cast<char>(c - 0x10);
-  if (c == 0xFF) return static_cast<char>(0x9F);
-  return ch;
-}
-
 // '*' any run; DOS_STAR any run that does not pass the name's last dot; DOS_QM one character that
 // is not a dot, or nothing at a dot or at the end; DOS_DOT a dot, or nothing at the end.
 bool MatchFrom(const std::string &mask, size_t m, const std::string &name, size_t n, size_t lastDot) {
@@ -375,7 +353,7 @@ bool MatchFrom(const std::string &mask, size_t m, const std::string &name, size_
     if (n == name.size()) return MatchFrom(mask, m + 1, name, n, lastDot);
     return name[n] == '.' && MatchFrom(mask, m + 1, name, n + 1, lastDot);
   }
-  return n < name.size() && FoldForMask(c) == FoldForMask(name[n]) && MatchFrom(mask, m + 1, name, n + 1, lastDot);
+  return n < name.size() && sim_internal::FoldNameChar(c) == sim_internal::FoldNameChar(name[n]) && MatchFrom(mask, m + 1, name, n + 1, lastDot);
 }
 
 bool MatchMask(const std::string &maskText, const std::string &name) {
@@ -388,7 +366,7 @@ WIN32_FIND_DATAA FindEntry(const std::string &name, DWORD attributes, size_t siz
   data.dwFileAttributes = attributes;
   data.nFileSizeLow = static_cast<DWORD>(size);
   data.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(size) >> 32);
-  strncpy(data.cFileName, simx::AnsiFromName(name).c_str(), MAX_PATH - 1);
+  strncpy(data.cFileName, sim_internal::AnsiFromName(name).c_str(), MAX_PATH - 1);
   return data;
 }
 
@@ -409,7 +387,7 @@ void ResetFiles() {
   state.currentDirectory = "C:\\Users\\admin";
 }
 
-const simx::ResetHook filesReset(ResetFiles);
+const sim_internal::ResetHook filesReset(ResetFiles);
 
 Place LocateForTest(const std::string &path) {
   Place place = Locate(path);
@@ -557,7 +535,7 @@ const std::vector<AttributeRequest> &AttributeRequests() { return fs().attribute
 }  // namespace sim
 
 // ---- hive files for the registry ---------------------------------------------------------------
-namespace simx {
+namespace sim_internal {
 
 DWORD FsCreateNew(const std::string &path, const std::string &bytes) {
   if (path.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
@@ -635,15 +613,11 @@ void FsReleaseSystemHolds() {
   fs().systemHolds.clear();
 }
 
-}  // namespace simx
+}  // namespace sim_internal
 
 // ---- kernel32 ----------------------------------------------------------------------------------
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-  DWORD code;
-  if (simx::Fault("GetFileAttributesA", &code)) {
-    SetLastError(code);
-    return INVALID_FILE_ATTRIBUTES;
-  }
+  SIM_FAULT_LAST_ERROR("GetFileAttributesA", INVALID_FILE_ATTRIBUTES);
   Place place = LocateAnsi(lpFileName);
   if (DWORD error = ExistingLeaf(place)) {
     SetLastError(error);
@@ -655,13 +629,8 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 // Only read-only, hidden, system and archive are kept (FILE_ATTRIBUTE_NORMAL or 0 clears them);
 // a folder stays a folder.
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
-  DWORD code;
-  const bool faulted = simx::Fault("SetFileAttributesA", &code);
   fs().attributeRequests.push_back(sim::AttributeRequest{lpFileName ? lpFileName : "", dwFileAttributes});
-  if (faulted) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("SetFileAttributesA", FALSE);
   Place place = LocateAnsi(lpFileName);
   DWORD error = ExistingLeaf(place);
   if (!error && (place.node->lockedAttributes || WritesDenied(place))) error = ERROR_ACCESS_DENIED;
@@ -676,11 +645,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
 // Lists "." and ".." first in every folder but a drive's root, then the matches in NTFS's order
 // (by upper-cased name). The list is taken at this call, as Windows fills its buffer here.
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
-  DWORD code;
-  if (simx::Fault("FindFirstFileA", &code)) {
-    SetLastError(code);
-    return INVALID_HANDLE_VALUE;
-  }
+  SIM_FAULT_LAST_ERROR("FindFirstFileA", INVALID_HANDLE_VALUE);
   Place place = LocateAnsi(lpFileName, true);
   DWORD error = place.error;
   // A name ending in a backslash (a drive's root among them) leaves nothing to search for.
@@ -710,16 +675,12 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     return INVALID_HANDLE_VALUE;
   }
   *lpFindFileData = search->entries[search->next++];
-  return simx::NewHandle(simx::Kind::Find, search, CloseFind);
+  return sim_internal::NewHandle(sim_internal::Kind::Find, search, CloseFind);
 }
 
 BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
-  DWORD code;
-  if (simx::Fault("FindNextFileA", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  auto *search = static_cast<FindState *>(simx::HandleObject(hFindFile, simx::Kind::Find));
+  SIM_FAULT_LAST_ERROR("FindNextFileA", FALSE);
+  auto *search = static_cast<FindState *>(sim_internal::HandleObject(hFindFile, sim_internal::Kind::Find));
   if (!search) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -733,12 +694,8 @@ BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
 }
 
 BOOL WINAPI FindClose(HANDLE hFindFile) {
-  DWORD code;
-  if (simx::Fault("FindClose", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  if (!simx::DropHandle(hFindFile, simx::Kind::Find)) {
+  SIM_FAULT_LAST_ERROR("FindClose", FALSE);
+  if (!sim_internal::DropHandle(hFindFile, sim_internal::Kind::Find)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
@@ -746,12 +703,8 @@ BOOL WINAPI FindClose(HANDLE hFindFile) {
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-  DWORD code;
-  if (simx::Fault("DeleteFileA", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  simx::Log(std::string("DeleteFileA ") + (lpFileName ? lpFileName : ""));
+  SIM_FAULT_LAST_ERROR("DeleteFileA", FALSE);
+  sim_internal::Log(std::string("DeleteFileA ") + (lpFileName ? lpFileName : ""));
   if (DWORD error = DeleteLeaf(LocateAnsi(lpFileName))) {
     SetLastError(error);
     return FALSE;
@@ -761,12 +714,8 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
 
 // A folder goes only when it is empty; a file is no directory (267), a drive's root cannot go.
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
-  DWORD code;
-  if (simx::Fault("RemoveDirectoryA", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  simx::Log(std::string("RemoveDirectoryA ") + (lpPathName ? lpPathName : ""));
+  SIM_FAULT_LAST_ERROR("RemoveDirectoryA", FALSE);
+  sim_internal::Log(std::string("RemoveDirectoryA ") + (lpPathName ? lpPathName : ""));
   Place place = LocateAnsi(lpPathName);
   DWORD error = ExistingLeaf(place);
   if (!error && !place.node->folder) error = ERROR_DIRECTORY;
@@ -788,12 +737,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
 // write); the copy gets the source's attributes plus archive. A copy onto the source itself is a
 // sharing violation.
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
-  DWORD code;
-  if (simx::Fault("CopyFileA", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  simx::Log(std::string("CopyFileA ") + (lpExistingFileName ? lpExistingFileName : "") + " " +
+  SIM_FAULT_LAST_ERROR("CopyFileA", FALSE);
+  sim_internal::Log(std::string("CopyFileA ") + (lpExistingFileName ? lpExistingFileName : "") + " " +
             (lpNewFileName ? lpNewFileName : ""));
   DWORD error = 0;
   std::shared_ptr<Node> source;
@@ -853,12 +798,8 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
 // moved file keeps its attributes, content and security. Folders and copies across drives
 // (MOVEFILE_COPY_ALLOWED) are not modelled.
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
-  DWORD code;
-  if (simx::Fault("MoveFileExA", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  simx::Log(std::string("MoveFileExA ") + (lpExistingFileName ? lpExistingFileName : "") + " " +
+  SIM_FAULT_LAST_ERROR("MoveFileExA", FALSE);
+  sim_internal::Log(std::string("MoveFileExA ") + (lpExistingFileName ? lpExistingFileName : "") + " " +
             (lpNewFileName ? lpNewFileName : "") + " " + std::to_string(dwFlags));
   const DWORD kReplaceExisting = 1, kWriteThrough = 8;
   DWORD error = 0;
@@ -905,12 +846,8 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 // Synchronous reads only, from the file pointer; at the end of the file 0 bytes and TRUE.
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, void *lpOverlapped) {
-  DWORD code;
-  if (simx::Fault("ReadFile", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  auto *open = static_cast<OpenFile *>(simx::HandleObject(hFile, simx::Kind::File));
+  SIM_FAULT_LAST_ERROR("ReadFile", FALSE);
+  auto *open = static_cast<OpenFile *>(sim_internal::HandleObject(hFile, sim_internal::Kind::File));
   DWORD error = 0;
   if (lpOverlapped) {
     error = kErrorCallNotImplemented;
@@ -942,11 +879,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 // One level only. The ANSI call leaves room for an 8.3 file name: MAX_PATH - 12 characters at most.
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
   (void)lpSecurityAttributes;
-  DWORD code;
-  if (simx::Fault("CreateDirectoryA", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("CreateDirectoryA", FALSE);
   Place place = LocateAnsi(lpPathName);
   DWORD error = place.error;
   if (!error && strlen(lpPathName) > MAX_PATH - 12) error = ERROR_FILENAME_EXCED_RANGE;
@@ -965,11 +898,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
   (void)lpSecurityAttributes;
   (void)hTemplateFile;
-  DWORD code;
-  if (simx::Fault("CreateFileA", &code)) {
-    SetLastError(code);
-    return INVALID_HANDLE_VALUE;
-  }
+  SIM_FAULT_LAST_ERROR("CreateFileA", INVALID_HANDLE_VALUE);
   const DWORD modelledAttributes = kSettableAttributes | FILE_ATTRIBUTE_NORMAL;
   DWORD error = 0;
   if (lpFileName && strlen(lpFileName) >= MAX_PATH) {
@@ -1039,17 +968,13 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 // Synchronous writes only; the bytes go at the file pointer, which moves past them.
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, void *lpOverlapped) {
-  DWORD code;
-  if (simx::Fault("WriteFile", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("WriteFile", FALSE);
   // The process's redirected standard output (a pipe or file of the parent's).
-  if (lpNumberOfBytesWritten && !lpOverlapped && simx::StdStreamWrite(hFile, lpBuffer, nNumberOfBytesToWrite)) {
+  if (lpNumberOfBytesWritten && !lpOverlapped && sim_internal::StdStreamWrite(hFile, lpBuffer, nNumberOfBytesToWrite)) {
     *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
     return TRUE;
   }
-  auto *open = static_cast<OpenFile *>(simx::HandleObject(hFile, simx::Kind::File));
+  auto *open = static_cast<OpenFile *>(sim_internal::HandleObject(hFile, sim_internal::Kind::File));
   DWORD error = 0;
   if (lpOverlapped) {
     error = kErrorCallNotImplemented;
@@ -1082,12 +1007,8 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
                             DWORD dwMoveMethod) {
-  DWORD code;
-  if (simx::Fault("SetFilePointer", &code)) {
-    SetLastError(code);
-    return INVALID_SET_FILE_POINTER;
-  }
-  auto *open = static_cast<OpenFile *>(simx::HandleObject(hFile, simx::Kind::File));
+  SIM_FAULT_LAST_ERROR("SetFilePointer", INVALID_SET_FILE_POINTER);
+  auto *open = static_cast<OpenFile *>(sim_internal::HandleObject(hFile, sim_internal::Kind::File));
   int64_t distance = lDistanceToMove;
   if (lpDistanceToMoveHigh) {
     distance = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
@@ -1121,12 +1042,8 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
 
 // Cuts or extends (with zero bytes) the file at the file pointer.
 BOOL WINAPI SetEndOfFile(HANDLE hFile) {
-  DWORD code;
-  if (simx::Fault("SetEndOfFile", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
-  auto *open = static_cast<OpenFile *>(simx::HandleObject(hFile, simx::Kind::File));
+  SIM_FAULT_LAST_ERROR("SetEndOfFile", FALSE);
+  auto *open = static_cast<OpenFile *>(sim_internal::HandleObject(hFile, sim_internal::Kind::File));
   DWORD error = !open ? ERROR_INVALID_HANDLE : !(open->access & kWrite) ? ERROR_ACCESS_DENIED : 0;
   if (error) {
     SetLastError(error);
@@ -1138,13 +1055,9 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
 
 // The length without the NUL; when the buffer is too small, the size it needs with the NUL.
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
-  DWORD code;
-  if (simx::Fault("GetCurrentDirectoryA", &code)) {
-    SetLastError(code);
-    return 0;
-  }
+  SIM_FAULT_LAST_ERROR("GetCurrentDirectoryA", 0);
   // A character the code page lacks comes out best-fitted, as Windows converts it.
-  const std::string cwd = simx::AnsiFromName(fs().currentDirectory);
+  const std::string cwd = sim_internal::AnsiFromName(fs().currentDirectory);
   const DWORD length = static_cast<DWORD>(cwd.size());
   if (!lpBuffer || nBufferLength < length + 1) return length + 1;
   memcpy(lpBuffer, cwd.c_str(), length + 1);
@@ -1153,12 +1066,8 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
 
 // In WCHARs; as GetCurrentDirectoryA otherwise.
 DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
-  DWORD code;
-  if (simx::Fault("GetCurrentDirectoryW", &code)) {
-    SetLastError(code);
-    return 0;
-  }
-  const std::u16string cwd = simx::WideFromName(fs().currentDirectory);
+  SIM_FAULT_LAST_ERROR("GetCurrentDirectoryW", 0);
+  const std::u16string cwd = sim_internal::WideFromName(fs().currentDirectory);
   const DWORD length = static_cast<DWORD>(cwd.size());
   if (!lpBuffer || nBufferLength < length + 1) return length + 1;
   std::copy(cwd.begin(), cwd.end(), lpBuffer);
@@ -1169,11 +1078,7 @@ DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
 // "c:" gives the drive's device name list, "\Device\HarddiskVolume1\0\0", and the number of
 // characters stored including both NULs.
 DWORD WINAPI QueryDosDeviceA(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax) {
-  DWORD code;
-  if (simx::Fault("QueryDosDeviceA", &code)) {
-    SetLastError(code);
-    return 0;
-  }
+  SIM_FAULT_LAST_ERROR("QueryDosDeviceA", 0);
   if (!lpDeviceName) {  // the list of every device name is not modelled
     SetLastError(kErrorCallNotImplemented);
     return 0;

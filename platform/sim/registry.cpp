@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "internal.h"
 #include "simctl.h"
@@ -16,7 +17,7 @@
 #define ERROR_BADDB 1009L
 #define DELETE_ACCESS 0x00010000L
 
-namespace simx {
+namespace sim_internal {
 void DisableAllPrivileges();  // token.cpp
 }
 
@@ -28,10 +29,39 @@ struct Value {
   std::string data;
 };
 
+struct Key;
+
+// The registry compares names in Unicode upper case; for the Windows-1252 letters that is the
+// simulation's name folding (ß and µ have no upper-case letter in the code page).
+std::string Folded(const std::string &name) {
+  std::string folded = name;
+  for (char &c : folded) c = sim_internal::FoldNameChar(c);
+  return folded;
+}
+
+// A key's sub-keys in creation order, indexed by folded name: HKEY_USERS holds one per loaded
+// user hive, and a lookup must not walk them all.
+class SubKeys {
+ public:
+  using List = std::vector<std::shared_ptr<Key>>;
+  List::const_iterator begin() const { return list_.begin(); }
+  List::const_iterator end() const { return list_.end(); }
+  std::shared_ptr<Key> Find(const std::string &name) const {
+    auto it = index_.find(Folded(name));
+    return it == index_.end() ? nullptr : it->second;
+  }
+  void Add(const std::shared_ptr<Key> &key);     // replaces a sub-key of the same name
+  void Remove(const std::shared_ptr<Key> &key);
+
+ private:
+  List list_;
+  std::unordered_map<std::string, std::shared_ptr<Key>> index_;
+};
+
 struct Key {
   std::string name;
   std::vector<Value> values;  // in creation order, as RegEnumValueA lists them
-  std::vector<std::shared_ptr<Key>> children;
+  SubKeys children;
   std::weak_ptr<Key> parent;
   bool hiveRoot = false;
   bool guarded = false;  // hive root of SAM or SECURITY: only backup semantics open it
@@ -66,45 +96,36 @@ Registry &registry() {
 
 const char *const kHiveListPath = "SYSTEM\\CurrentControlSet\\Control\\hivelist";
 
-// The registry compares names in Unicode upper case; for the Windows-1252 letters that is a-z,
-// the accented letters 0xE0-0xFE but the division sign 0xF7, and š œ ž ÿ (to Š Œ Ž Ÿ). ß and µ
-// have no upper-case letter in the code page and stay themselves.
-unsigned char UpperCp1252(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A:
-    case 0x9C:
-    case 0x9E:
-      return static_cast<unsigned char>(c - 0x10);
-    case 0xFF:
-      return 0x9F;
-    default:
-      return c;
-  }
+void SubKeys::Add(const std::shared_ptr<Key> &key) {
+  if (std::shared_ptr<Key> old = Find(key->name)) Remove(old);
+  list_.push_back(key);
+  index_[Folded(key->name)] = key;
+}
+
+void SubKeys::Remove(const std::shared_ptr<Key> &key) {
+  auto it = std::find(list_.begin(), list_.end(), key);
+  if (it == list_.end()) return;
+  list_.erase(it);
+  index_.erase(Folded(key->name));
 }
 
 // Key and value names compare without regard to case, as the registry compares them. From the
-// end: sibling user hives share long prefixes ("S-1-5-21-...") and differ at their ends.
+// end: sibling names often share long prefixes and differ at their ends.
 bool SameName(const std::string &a, const std::string &b) {
   if (a.size() != b.size()) return false;
   for (size_t i = a.size(); i-- > 0;) {
-    if (UpperCp1252(static_cast<unsigned char>(a[i])) != UpperCp1252(static_cast<unsigned char>(b[i]))) return false;
+    if (sim_internal::FoldNameChar(a[i]) != sim_internal::FoldNameChar(b[i])) return false;
   }
   return true;
 }
 
-KeyPtr Child(const KeyPtr &key, const std::string &name) {
-  for (const auto &child : key->children) {
-    if (SameName(child->name, name)) return child;
-  }
-  return nullptr;
-}
+KeyPtr Child(const KeyPtr &key, const std::string &name) { return key->children.Find(name); }
 
 KeyPtr AddChild(const KeyPtr &key, const std::string &name) {
   auto child = std::make_shared<Key>();
   child->name = name;
   child->parent = key;
-  key->children.push_back(child);
+  key->children.Add(child);
   return child;
 }
 
@@ -273,7 +294,7 @@ void SerializeKey(const Key &key, int depth, std::string &out) {
     if (!child->isVolatile) children.push_back(child.get());
   }
   std::sort(children.begin(), children.end(), [](const Key *a, const Key *b) {
-    std::string ua = simx::Upper(a->name), ub = simx::Upper(b->name);
+    std::string ua = sim_internal::Upper(a->name), ub = sim_internal::Upper(b->name);
     return ua != ub ? ua < ub : a->name < b->name;
   });
   for (const Key *child : children) {
@@ -437,7 +458,6 @@ void ResetRegistry() {
   PutValue(*version, "ProductName", REG_SZ, Sz("Microsoft Windows XP"));
   PutValue(*version, "CurrentVersion", REG_SZ, Sz("5.1"));
   PutValue(*version, "SystemRoot", REG_SZ, Sz("C:\\WINDOWS"));
-  PutValue(*MakePath(version, "Setup\\RecoveryConsole"), "SecurityLevel", REG_DWORD, Dword(0));
   PutValue(*MakePath(software, "Classes\\.txt"), "", REG_SZ, Sz("txtfile"));
 
   KeyPtr system = AddHive(r.machine, "SYSTEM");
@@ -468,7 +488,7 @@ void ResetRegistry() {
   MakePath(r.currentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
 }
 
-const simx::ResetHook registryReset(ResetRegistry);
+const sim_internal::ResetHook registryReset(ResetRegistry);
 
 // ---- handles ------------------------------------------------------------------------------------
 // The predefined handles are 32-bit values sign-extended to the width of a pointer.
@@ -589,7 +609,7 @@ LONG Walk(const KeyPtr &from, const char *subKey, bool create, DWORD options, Ke
 // ---- control-path helpers -----------------------------------------------------------------------
 KeyPtr RootForControl(const std::string &name) {
   Registry &r = registry();
-  std::string upper = simx::Upper(name);
+  std::string upper = sim_internal::Upper(name);
   if (upper == "HKEY_LOCAL_MACHINE" || upper == "HKLM") return r.machine;
   if (upper == "HKEY_USERS" || upper == "HKU") return r.users;
   if (upper == "HKEY_CURRENT_USER" || upper == "HKCU") return r.currentUser;
@@ -640,13 +660,8 @@ void PutInPlace(const Pending &pending) {
   for (auto &kept : keep) {
     size_t slash = kept.first.rfind('\\');
     KeyPtr parent = slash == std::string::npos ? hive : MakePath(hive, kept.first.substr(0, slash));
-    auto &siblings = parent->children;
-    siblings.erase(
-        std::remove_if(siblings.begin(), siblings.end(),
-                       [&](const KeyPtr &k) { return SameName(k->name, kept.second->name); }),
-        siblings.end());
     kept.second->parent = parent;
-    siblings.push_back(kept.second);
+    parent->children.Add(kept.second);
   }
 }
 
@@ -698,8 +713,7 @@ void DeleteRegKey(const std::string &keyPath) {
   KeyPtr key = ControlKey(keyPath, false);
   KeyPtr parent = key ? key->parent.lock() : nullptr;
   if (!parent) return;
-  auto &siblings = parent->children;
-  siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
+  parent->children.Remove(key);
   MarkDeleted(key);
 }
 
@@ -712,12 +726,12 @@ std::string HiveSnapshot(const std::string &keyPath) {
 
 std::string HiveFileSnapshot(const std::string &file) {
   std::string bytes;
-  if (simx::FsRead(file, &bytes) != ERROR_SUCCESS) return "";
+  if (sim_internal::FsRead(file, &bytes) != ERROR_SUCCESS) return "";
   KeyPtr tree = ParseHive(bytes);
   return tree ? Serialize(*tree) : "";
 }
 
-std::string SavedDescriptor(const std::string &file) { return simx::FsDescriptor(file); }
+std::string SavedDescriptor(const std::string &file) { return sim_internal::FsDescriptor(file); }
 
 std::vector<Replacement> Replacements() {
   std::vector<Replacement> records;
@@ -729,8 +743,8 @@ void Restart() {
   Registry &r = registry();
   for (const auto &pending : r.pending) PutInPlace(pending);
   r.pending.clear();
-  simx::FsReleaseSystemHolds();
-  simx::DisableAllPrivileges();
+  sim_internal::FsReleaseSystemHolds();
+  sim_internal::DisableAllPrivileges();
 }
 
 }  // namespace sim
@@ -743,11 +757,9 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
                             LPDWORD lpdwDisposition) {
   (void)lpClass;
   (void)lpSecurityAttributes;
-  DWORD code;
-  bool fault = simx::Fault("RegCreateKeyExA", &code);
   const std::string sub = lpSubKey ? lpSubKey : "";
-  simx::Log("RegCreateKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log("RegCreateKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
+  SIM_FAULT_STATUS("RegCreateKeyExA", LONG);
   if (!phkResult) return ERROR_BADKEY;
   if (Reserved) return ERROR_INVALID_PARAMETER;
   OpenKey parent;
@@ -771,11 +783,9 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
 // A predefined key with no sub-key opens as itself, without any check (advapi32 does the same).
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                           PHKEY phkResult) {
-  DWORD code;
-  bool fault = simx::Fault("RegOpenKeyExA", &code);
   const std::string sub = lpSubKey ? lpSubKey : "";
-  simx::Log("RegOpenKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log("RegOpenKeyExA " + HandlePath(hKey) + (sub.empty() ? "" : "\\" + sub));
+  SIM_FAULT_STATUS("RegOpenKeyExA", LONG);
   if (phkResult && sub.empty() && IsPredefined(hKey)) {
     *phkResult = hKey;
     return ERROR_SUCCESS;
@@ -797,10 +807,8 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
 
 // Closing a predefined key succeeds and does nothing.
 LONG WINAPI RegCloseKey(HKEY hKey) {
-  DWORD code;
-  bool fault = simx::Fault("RegCloseKey", &code);
-  simx::Log("RegCloseKey");
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log("RegCloseKey");
+  SIM_FAULT_STATUS("RegCloseKey", LONG);
   if (!hKey) return ERROR_INVALID_HANDLE;
   if (IsPredefined(hKey)) return ERROR_SUCCESS;
   return registry().handles.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS
@@ -810,10 +818,8 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                            const BYTE *lpData, DWORD cbData) {
   (void)Reserved;  // NtSetValueKey ignores it
-  DWORD code;
-  bool fault = simx::Fault("RegSetValueExA", &code);
-  simx::Log(std::string("RegSetValueExA ") + (lpValueName ? lpValueName : ""));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log(std::string("RegSetValueExA ") + (lpValueName ? lpValueName : ""));
+  SIM_FAULT_STATUS("RegSetValueExA", LONG);
   if (!lpData && cbData) return ERROR_NOACCESS;
   OpenKey open;
   if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
@@ -828,8 +834,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
 // fits with room to spare and lacks its NUL gets one, as Windows adds it.
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData) {
-  DWORD code;
-  if (simx::Fault("RegQueryValueExA", &code)) return static_cast<LONG>(code);
+  SIM_FAULT_STATUS("RegQueryValueExA", LONG);
   if ((lpData && !lpcbData) || lpReserved) return ERROR_INVALID_PARAMETER;
   OpenKey open;
   if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
@@ -858,8 +863,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
 // with its NUL (the count is in characters without the NUL); ERROR_NO_MORE_ITEMS after the last.
 LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                           LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  DWORD code;
-  if (simx::Fault("RegEnumValueA", &code)) return static_cast<LONG>(code);
+  SIM_FAULT_STATUS("RegEnumValueA", LONG);
   if ((lpData && !lpcbData) || lpReserved || !lpValueName || !lpcchValueName) {
     return ERROR_INVALID_PARAMETER;
   }
@@ -908,9 +912,9 @@ LONG SaveKey(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES sa, bool extended, 
   OpenKey open;
   if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
   if (extended && hKey == HKEY_CLASSES_ROOT) return ERROR_INVALID_PARAMETER;  // not supported
-  DWORD status = simx::FsCreateNew(lpFile, "");
+  DWORD status = sim_internal::FsCreateNew(lpFile, "");
   if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
-  simx::FsSetDescriptor(lpFile, simx::DescriptorText(sa ? sa->lpSecurityDescriptor : nullptr));
+  sim_internal::FsSetDescriptor(lpFile, sim_internal::DescriptorText(sa ? sa->lpSecurityDescriptor : nullptr));
   if (!sim::PrivilegeEnabled("SeBackupPrivilege")) return ERROR_PRIVILEGE_NOT_HELD;
   if (open.key->deleted) return ERROR_KEY_DELETED;
   if (open.key->container) return ERROR_INVALID_PARAMETER;  // \REGISTRY\MACHINE is no hive
@@ -921,25 +925,21 @@ LONG SaveKey(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES sa, bool extended, 
     }
     if (flags == REG_NO_COMPRESSION && !open.key->hiveRoot) return ERROR_INVALID_PARAMETER;
   }
-  return static_cast<LONG>(simx::FsWrite(lpFile, Serialize(*open.key)));
+  return static_cast<LONG>(sim_internal::FsWrite(lpFile, Serialize(*open.key)));
 }
 
 }  // namespace
 
 LONG WINAPI RegSaveKeyA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
-  DWORD code;
-  bool fault = simx::Fault("RegSaveKeyA", &code);
-  simx::Log(std::string("RegSaveKeyA ") + (lpFile ? lpFile : ""));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log(std::string("RegSaveKeyA ") + (lpFile ? lpFile : ""));
+  SIM_FAULT_STATUS("RegSaveKeyA", LONG);
   return SaveKey(hKey, lpFile, lpSecurityAttributes, false, 0);
 }
 
 LONG WINAPI RegSaveKeyExA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                           DWORD Flags) {
-  DWORD code;
-  bool fault = simx::Fault("RegSaveKeyExA", &code);
-  simx::Log(std::string("RegSaveKeyExA ") + (lpFile ? lpFile : ""));
-  if (fault) return static_cast<LONG>(code);
+  sim_internal::Log(std::string("RegSaveKeyExA ") + (lpFile ? lpFile : ""));
+  SIM_FAULT_STATUS("RegSaveKeyExA", LONG);
   return SaveKey(hKey, lpFile, lpSecurityAttributes, true, Flags);
 }
 
@@ -948,11 +948,9 @@ LONG WINAPI RegSaveKeyExA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecu
 // the current hive under the old name (which must not exist yet) and puts the new file in place
 // at the next start.
 LONG WINAPI RegReplaceKeyA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpNewFile, LPCSTR lpOldFile) {
-  DWORD code;
-  bool fault = simx::Fault("RegReplaceKeyA", &code);
-  simx::Log(std::string("RegReplaceKeyA ") + (lpSubKey ? lpSubKey : "") + " " +
+  sim_internal::Log(std::string("RegReplaceKeyA ") + (lpSubKey ? lpSubKey : "") + " " +
             (lpNewFile ? lpNewFile : "") + " " + (lpOldFile ? lpOldFile : ""));
-  if (fault) return static_cast<LONG>(code);
+  SIM_FAULT_STATUS("RegReplaceKeyA", LONG);
   OpenKey open;
   if (!Resolve(hKey, &open)) return ERROR_INVALID_HANDLE;
   if (open.key->deleted) return ERROR_KEY_DELETED;
@@ -975,15 +973,15 @@ LONG WINAPI RegReplaceKeyA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpNewFile, LPCSTR 
   KeyPtr hive = HiveRootOf(key);
   if (!hive) return ERROR_INVALID_PARAMETER;  // no hive above the key (HKEY_LOCAL_MACHINE itself)
   std::string bytes;
-  DWORD status = simx::FsRead(lpNewFile, &bytes);
+  DWORD status = sim_internal::FsRead(lpNewFile, &bytes);
   if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
   KeyPtr content = ParseHive(bytes);
   if (!content) return ERROR_BADDB;
-  if (simx::FsExists(lpOldFile)) return ERROR_ALREADY_EXISTS;
-  status = simx::FsCreateNew(lpOldFile, Serialize(*hive));
+  if (sim_internal::FsExists(lpOldFile)) return ERROR_ALREADY_EXISTS;
+  status = sim_internal::FsCreateNew(lpOldFile, Serialize(*hive));
   if (status != ERROR_SUCCESS) return static_cast<LONG>(status);
   // The new file stays open, unshared, until the next start puts it in place.
-  simx::FsHoldBySystem(lpNewFile);
+  sim_internal::FsHoldBySystem(lpNewFile);
   registry().pending.push_back(
       Pending{sim::Replacement{FullPath(hive), lpNewFile, lpOldFile}, hive, content});
   return ERROR_SUCCESS;

@@ -39,7 +39,7 @@ ShellState &state() {
 }
 
 void ResetShell() { state() = ShellState{}; }
-const simx::ResetHook shellReset(ResetShell);
+const sim_internal::ResetHook shellReset(ResetShell);
 
 // What the folder dialog shows as the chosen item's name: the last component, or for a drive
 // root the drive's label.
@@ -59,10 +59,10 @@ void CopyOut(const std::string &text, char *buffer) {
 
 }  // namespace
 
-namespace simx {
+namespace sim_internal {
 bool ProgressClassRegistered() { return state().progressRegistered; }
 int PendingFolderAnswers() { return static_cast<int>(state().answers.size()); }
-}  // namespace simx
+}  // namespace sim_internal
 
 namespace sim {
 
@@ -79,25 +79,20 @@ int LiveItemLists() { return static_cast<int>(state().lists.size()); }
 
 // ---- comctl32 ----------------------------------------------------------------------------------
 void WINAPI InitCommonControls(void) {
-  DWORD code;
-  simx::Fault("InitCommonControls", &code);  // cannot fail; counted only
-  simx::Log("InitCommonControls");
+  SIM_COUNT_CALL("InitCommonControls");
+  sim_internal::Log("InitCommonControls");
   state().inits.push_back(sim::CommonControlsInit{false, 0, 0});
   state().progressRegistered = true;
 }
 
 // Registers the classes of the requested groups; a record of another size is refused.
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
-  DWORD code;
-  if (simx::Fault("InitCommonControlsEx", &code)) {
-    SetLastError(code);
-    return FALSE;
-  }
+  SIM_FAULT_LAST_ERROR("InitCommonControlsEx", FALSE);
   if (!picce) return FALSE;
   char line[64];
   snprintf(line, sizeof line, "InitCommonControlsEx %u 0x%X", static_cast<unsigned>(picce->dwSize),
            static_cast<unsigned>(picce->dwICC));
-  simx::Log(line);
+  sim_internal::Log(line);
   state().inits.push_back(sim::CommonControlsInit{true, picce->dwSize, picce->dwICC});
   if (picce->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
   if (picce->dwICC & ICC_PROGRESS_CLASS) state().progressRegistered = true;
@@ -106,39 +101,35 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
 
 // ---- ole32 -------------------------------------------------------------------------------------
 HRESULT WINAPI CoInitialize(LPVOID pvReserved) {
-  DWORD code;
-  if (simx::Fault("CoInitialize", &code)) return static_cast<HRESULT>(code);
+  SIM_FAULT_STATUS("CoInitialize", HRESULT);
   if (pvReserved) return E_INVALIDARG;
-  simx::Log("CoInitialize");
+  sim_internal::Log("CoInitialize");
   return ++state().comRefs == 1 ? S_OK : S_FALSE;
 }
 
 void WINAPI CoUninitialize(void) {
-  DWORD code;
-  simx::Fault("CoUninitialize", &code);  // cannot fail; counted only
-  simx::Log("CoUninitialize");
+  SIM_COUNT_CALL("CoUninitialize");
+  sim_internal::Log("CoUninitialize");
   if (state().comRefs == 0) {
-    simx::WindowError("CoUninitialize without CoInitialize");
+    sim_internal::WindowError("CoUninitialize without CoInitialize");
     return;
   }
   state().comRefs--;
 }
 
 void WINAPI CoTaskMemFree(LPVOID pv) {
-  DWORD code;
-  simx::Fault("CoTaskMemFree", &code);  // cannot fail; counted only
+  SIM_COUNT_CALL("CoTaskMemFree");
   if (!pv) return;
-  simx::Log("CoTaskMemFree");
-  if (!state().lists.erase(pv)) simx::WindowError("CoTaskMemFree of memory that is not allocated (freed twice?)");
+  sim_internal::Log("CoTaskMemFree");
+  if (!state().lists.erase(pv)) sim_internal::WindowError("CoTaskMemFree of memory that is not allocated (freed twice?)");
 }
 
 // ---- shell32 -----------------------------------------------------------------------------------
 // The scripted user's next folder answer decides; the record the dialog got is kept for the test.
 LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA lpbi) {
-  DWORD code;
-  if (simx::Fault("SHBrowseForFolderA", &code)) return nullptr;
+  SIM_FAULT_RESULT("SHBrowseForFolderA", nullptr);
   if (!lpbi) return nullptr;
-  simx::Log("SHBrowseForFolderA");
+  sim_internal::Log("SHBrowseForFolderA");
   sim::FolderDialogRecord record{};
   record.owner = lpbi->hwndOwner;
   record.root = lpbi->pidlRoot;
@@ -154,12 +145,12 @@ LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA lpbi) {
 
   LPITEMIDLIST result = nullptr;
   if (state().answers.empty()) {
-    simx::WindowError("a folder dialog appeared that the test did not answer");
+    sim_internal::WindowError("a folder dialog appeared that the test did not answer");
   } else {
     FolderAnswer answer = state().answers.front();
     state().answers.pop_front();
     if (!answer.cancel) {
-      record.displayName = simx::AnsiFromName(DisplayName(answer.path));
+      record.displayName = sim_internal::AnsiFromName(DisplayName(answer.path));
       if (lpbi->pszDisplayName) CopyOut(record.displayName, lpbi->pszDisplayName);
       auto list = std::make_unique<ItemList>(ItemList{answer.path});
       result = reinterpret_cast<LPITEMIDLIST>(list.get());
@@ -172,28 +163,26 @@ LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA lpbi) {
 
 // The ANSI form converts the path with the code page's best-fit characters, as Windows does.
 BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath) {
-  DWORD code;
-  if (simx::Fault("SHGetPathFromIDListA", &code)) return FALSE;
+  SIM_FAULT_RESULT("SHGetPathFromIDListA", FALSE);
   if (!pszPath) return FALSE;
   auto it = state().lists.find(pidl);
   if (it == state().lists.end()) {
     pszPath[0] = '\0';
     return FALSE;
   }
-  CopyOut(simx::AnsiFromName(it->second->path), pszPath);
+  CopyOut(sim_internal::AnsiFromName(it->second->path), pszPath);
   return TRUE;
 }
 
 BOOL WINAPI SHGetPathFromIDListW(LPCITEMIDLIST pidl, LPWSTR pszPath) {
-  DWORD code;
-  if (simx::Fault("SHGetPathFromIDListW", &code)) return FALSE;
+  SIM_FAULT_RESULT("SHGetPathFromIDListW", FALSE);
   if (!pszPath) return FALSE;
   auto it = state().lists.find(pidl);
   if (it == state().lists.end()) {
     pszPath[0] = 0;
     return FALSE;
   }
-  std::u16string path = simx::WideFromName(it->second->path);
+  std::u16string path = sim_internal::WideFromName(it->second->path);
   size_t count = std::min(path.size(), static_cast<size_t>(MAX_PATH - 1));
   std::copy(path.begin(), path.begin() + static_cast<long>(count), pszPath);
   pszPath[count] = 0;
@@ -202,19 +191,21 @@ BOOL WINAPI SHGetPathFromIDListW(LPCITEMIDLIST pidl, LPWSTR pszPath) {
 
 // ---- user32: restart ---------------------------------------------------------------------------
 // Asks for the restart only; the simulated machine goes on. Needs SeShutdownPrivilege enabled.
+namespace {
+// Every request is recorded with its result, a failed one too.
+BOOL RecordExit(UINT flags, DWORD reason, BOOL result) {
+  state().exits.push_back(sim::ExitRequest{flags, reason, result});
+  return result;
+}
+}  // namespace
+
 BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason) {
-  DWORD code;
-  if (simx::Fault("ExitWindowsEx", &code)) {
-    SetLastError(code);
-    state().exits.push_back(sim::ExitRequest{uFlags, dwReason, FALSE});
-    return FALSE;
-  }
-  simx::Log("ExitWindowsEx " + std::to_string(uFlags) + " " + std::to_string(dwReason));
+  SIM_FAULT_LAST_ERROR("ExitWindowsEx", RecordExit(uFlags, dwReason, FALSE));
+  sim_internal::Log("ExitWindowsEx " + std::to_string(uFlags) + " " + std::to_string(dwReason));
   BOOL result = TRUE;
   if (!sim::PrivilegeEnabled("SeShutdownPrivilege")) {
     SetLastError(ERROR_PRIVILEGE_NOT_HELD);
     result = FALSE;
   }
-  state().exits.push_back(sim::ExitRequest{uFlags, dwReason, result});
-  return result;
+  return RecordExit(uFlags, dwReason, result);
 }

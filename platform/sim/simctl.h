@@ -9,8 +9,12 @@
 
 namespace sim {
 
-// Puts the whole simulated machine back into its start state (run before every test).
+// Puts the whole simulated machine back into its start state (run before every test), then runs the
+// machine setup, if one is set.
 void Reset();
+// The facts of the program under test that belong to the machine (its resources, the fonts it uses,
+// the registry keys its installation made), applied by every Reset from now on; nullptr for none.
+void SetMachineSetup(void (*setup)());
 
 // ---- faults and the call log --------------------------------------------------------------------
 // The calls of `api` after the first `skip` ones fail with `code`, `times` times (-1: every time).
@@ -48,6 +52,10 @@ int LiveDescriptorCount();  // descriptors converted and not yet freed with Loca
 // box disables its owner's top-level window while it is open and enables it again afterwards (when
 // it was enabled before). An answer that is no button of the box's type (IDYES to an MB_OK box) is
 // a window error; the box then returns its last button, as it does for a box nobody answered.
+// A box of the modal loop is a dialog of class "#32770" with the caption, its text in a static of
+// id 0xFFFF and its type's buttons (the default one focused), gone when MessageBoxA returns. When
+// the script is used up while a thread of CreateThread runs, the loop waits for what that thread
+// sends or posts (a click on a button answers the box), as Windows' loop waits for input.
 struct MessageBoxRecord {
   HWND owner;
   std::string text;     // bytes as passed

@@ -3,8 +3,7 @@
 // The machine after sim::Reset(): an elevated administrator whose token holds SeBackupPrivilege,
 // SeRestorePrivilege, SeTakeOwnershipPrivilege, SeDebugPrivilege and SeShutdownPrivilege, none of
 // them enabled. HKEY_LOCAL_MACHINE holds the hives SOFTWARE, SYSTEM, SECURITY and SAM with a few
-// keys and values each (SOFTWARE\Microsoft\Windows NT\CurrentVersion\Setup\RecoveryConsole exists,
-// without a "SetCommand" value); SAM and SECURITY open only with REG_OPTION_BACKUP_RESTORE and an
+// keys and values each; SAM and SECURITY open only with REG_OPTION_BACKUP_RESTORE and an
 // enabled backup or restore privilege. The loaded-hive list
 // HKLM\SYSTEM\CurrentControlSet\Control\hivelist (a volatile key, as on Windows) names the four
 // machine hives; no user hive is loaded. HKEY_CURRENT_USER holds an empty

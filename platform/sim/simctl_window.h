@@ -47,6 +47,15 @@ struct WindowInfo {
 WindowInfo Inspect(HWND window);
 std::vector<HWND> Children(HWND parent);  // in creation order, destroyed ones included
 
+// ---- what the program brings ---------------------------------------------------------------
+// The machine starts with no program resources and no fonts but the system font; a test (or the
+// machine setup, see sim::SetMachineSetup) adds what the program under test uses.
+// An RT_BITMAP resource of the program (sim::ProgramInstance()) of that size in pixels.
+void AddBitmapResource(int id, int width, int height);
+// A font that dialog templates may name (DS_SETFONT), with its dialog base units at 96 DPI (the
+// average character width and the height); the face compares without case.
+void InstallFont(const std::string &face, int pointSize, int baseUnitX, int baseUnitY);
+
 // ---- the scripted user -----------------------------------------------------------------------
 // Actions run one at a time whenever GetMessageA finds the queue empty. A click goes to a control
 // of MainWindow() (a disabled or hidden one ignores it); a key goes to the control with the focus.

@@ -72,7 +72,7 @@ struct TokenHandle {
 
 int IndexOfName(const std::string &name) {
   for (size_t i = 0; i < kPrivilegeCount; i++) {
-    if (simx::Upper(kPrivileges[i].name) == simx::Upper(name)) return static_cast<int>(i);
+    if (sim_internal::Upper(kPrivileges[i].name) == sim_internal::Upper(name)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -98,16 +98,16 @@ void ResetToken() {
   }
 }
 
-const simx::ResetHook tokenReset(ResetToken);
+const sim_internal::ResetHook tokenReset(ResetToken);
 
 void DestroyTokenHandle(void *object) { delete static_cast<TokenHandle *>(object); }
 
 }  // namespace
 
-namespace simx {
+namespace sim_internal {
 // A restart starts a new process whose token has nothing enabled.
 void DisableAllPrivileges() { token().enabled.assign(kPrivilegeCount, false); }
-}  // namespace simx
+}  // namespace sim_internal
 
 // ---- control -----------------------------------------------------------------------------------
 namespace sim {
@@ -132,13 +132,8 @@ void SetPrivilegeEnabled(const std::string &name, bool enabled) {
 // ---- advapi32 -----------------------------------------------------------------------------------
 // Only the current process's pseudo handle names a process here.
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle) {
-  DWORD code;
-  bool fault = simx::Fault("OpenProcessToken", &code);
-  simx::Log("OpenProcessToken");
-  if (fault) {
-    SetLastError(code);
-    return FALSE;
-  }
+  sim_internal::Log("OpenProcessToken");
+  SIM_FAULT_LAST_ERROR("OpenProcessToken", FALSE);
   if (ProcessHandle != GetCurrentProcess()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -148,19 +143,14 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
     return FALSE;
   }
   *TokenHandle =
-      simx::NewHandle(simx::Kind::Token, new ::TokenHandle{DesiredAccess}, DestroyTokenHandle);
+      sim_internal::NewHandle(sim_internal::Kind::Token, new ::TokenHandle{DesiredAccess}, DestroyTokenHandle);
   return TRUE;
 }
 
 // The local system is NULL or ""; names compare without regard to case, as LSA compares them.
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid) {
-  DWORD code;
-  bool fault = simx::Fault("LookupPrivilegeValueA", &code);
-  simx::Log(std::string("LookupPrivilegeValueA ") + (lpName ? lpName : ""));
-  if (fault) {
-    SetLastError(code);
-    return FALSE;
-  }
+  sim_internal::Log(std::string("LookupPrivilegeValueA ") + (lpName ? lpName : ""));
+  SIM_FAULT_LAST_ERROR("LookupPrivilegeValueA", FALSE);
   if (lpSystemName && *lpSystemName) {
     SetLastError(RPC_S_SERVER_UNAVAILABLE);
     return FALSE;
@@ -183,20 +173,15 @@ BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLu
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
                                   PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
                                   PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength) {
-  DWORD code;
-  bool fault = simx::Fault("AdjustTokenPrivileges", &code);
   std::string line = "AdjustTokenPrivileges";
   if (DisableAllPrivileges) line += " (all)";
   for (DWORD i = 0; !DisableAllPrivileges && NewState && i < NewState->PrivilegeCount; i++) {
     int index = IndexOfLuid(NewState->Privileges[i].Luid);
     line += std::string(" ") + (index < 0 ? "?" : kPrivileges[index].name);
   }
-  simx::Log(line);
-  if (fault) {
-    SetLastError(code);
-    return FALSE;
-  }
-  auto *handle = static_cast<::TokenHandle *>(simx::HandleObject(TokenHandle, simx::Kind::Token));
+  sim_internal::Log(line);
+  SIM_FAULT_LAST_ERROR("AdjustTokenPrivileges", FALSE);
+  auto *handle = static_cast<::TokenHandle *>(sim_internal::HandleObject(TokenHandle, sim_internal::Kind::Token));
   if (!handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -26,6 +26,7 @@ typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef uintptr_t DWORD_PTR;
+typedef size_t SIZE_T;
 typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
@@ -200,6 +201,21 @@ LPSTR WINAPI GetEnvironmentStringsA(void);
 BOOL WINAPI FreeEnvironmentStringsA(LPSTR penv);
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 HLOCAL WINAPI LocalFree(HLOCAL hMem);
+
+// ---- threads -------------------------------------------------------------------------------------
+typedef DWORD (WINAPI *LPTHREAD_START_ROUTINE)(LPVOID lpThreadParameter);
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 0x00000102L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+#define STILL_ACTIVE 0x00000103L
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
+                           LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
+                           DWORD dwCreationFlags, LPDWORD lpThreadId);
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
+DWORD WINAPI GetCurrentThreadId(void);
+void WINAPI Sleep(DWORD dwMilliseconds);
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
@@ -482,6 +498,10 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define MB_ICONQUESTION 0x00000020L
 #define MB_ICONEXCLAMATION 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_DEFMASK 0x00000F00L
 
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
@@ -529,6 +549,23 @@ int WINAPI GetWindowTextLengthA(HWND hWnd);
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 HWND WINAPI GetActiveWindow(void);
+HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
+BOOL WINAPI IsWindowVisible(HWND hWnd);
+HWND WINAPI GetParent(HWND hWnd);
+int WINAPI GetDlgCtrlID(HWND hWnd);
+DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
+typedef struct tagGUITHREADINFO {
+  DWORD cbSize;
+  DWORD flags;
+  HWND hwndActive;
+  HWND hwndFocus;
+  HWND hwndCapture;
+  HWND hwndMenuOwner;
+  HWND hwndMoveSize;
+  HWND hwndCaret;
+  RECT rcCaret;
+} GUITHREADINFO, *PGUITHREADINFO, *LPGUITHREADINFO;
+BOOL WINAPI GetGUIThreadInfo(DWORD idThread, PGUITHREADINFO pgui);
 BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason);
 void WINAPI InitCommonControls(void);
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce);

@@ -1,12 +1,15 @@
 // Simulated user32 windows: dialogs built from in-memory templates, the STATIC, BUTTON, EDIT and
 // progress controls, messages with the default dialog processing and the dialog keyboard
-// interface, the message queue driven by the scripted user, and the program's bitmap resource.
+// interface, the message queue driven by the scripted user, message boxes, and the program's
+// bitmap resource.
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "internal.h"
 #include "simctl.h"
@@ -43,6 +46,24 @@ struct Window {
   int pointSize = 0;
   std::string faceName;
   int baseX = 0, baseY = 0;
+  DWORD thread = 0;  // the thread that created it, whose loop its messages need
+  // Message boxes: the buttons, and the one that ended the box (0 while it is open).
+  bool messageBox = false;
+  std::vector<int> boxButtons;
+  int defaultButton = 0;
+  int boxResult = 0;
+};
+
+// A message sent to a window of another thread: the sender waits until the window's thread,
+// looking for messages, has run it.
+struct CrossThreadSend {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD thread;
+  LRESULT result = 0;
+  bool done = false;
 };
 
 struct UserAction {
@@ -53,6 +74,10 @@ struct UserAction {
 
 struct Bitmap {
   int width, height;
+};
+
+struct FontUnits {
+  int x, y;  // dialog base units
 };
 
 struct WindowState {
@@ -66,8 +91,14 @@ struct WindowState {
   std::deque<UserAction> actions;
   std::vector<std::string> errors;
   std::map<HANDLE, Bitmap> bitmaps;
+  std::map<int, Bitmap> bitmapResources;  // the program's RT_BITMAP resources by id
+  std::map<std::pair<std::string, int>, FontUnits> fonts;  // by lower-case face and point size
   std::vector<sim::ImageLoad> imageLoads;
   int openBoxes = 0;  // message boxes whose modal loop runs
+  std::deque<std::shared_ptr<CrossThreadSend>> crossThreadSends;
+  std::vector<int> boxAnswers;  // queued with sim::AnswerMessageBox
+  std::vector<sim::MessageBoxRecord> boxes;
+  int unansweredBoxes = 0;
 };
 
 WindowState &state() {
@@ -76,11 +107,9 @@ WindowState &state() {
 }
 
 void ResetWindows() { state() = WindowState{}; }
-const simx::ResetHook windowReset(ResetWindows);
+const sim_internal::ResetHook windowReset(ResetWindows);
 
-constexpr int kBannerId = 102;
-constexpr int kBannerWidth = 464;
-constexpr int kBannerHeight = 71;
+constexpr DWORD kProcessId = 0x2A0;  // the test process, as GetWindowThreadProcessId names it
 constexpr DWORD kStaticTypeMask = 0x1F;
 constexpr DWORD kStaticRealSizeControl = 0x40;
 constexpr DWORD kStaticCenterImage = 0x200;
@@ -219,6 +248,14 @@ LRESULT DefWindow(Window &w, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// A button of a message box ends it with its id. Escape and the close command (IDCANCEL) end it
+// only through a Cancel button, or as OK in a box with the OK button alone.
+void EndMessageBox(Window &box, int id) {
+  const std::vector<int> &buttons = box.boxButtons;
+  if (id == IDCANCEL && buttons.size() == 1 && buttons[0] == IDOK) id = IDOK;
+  if (std::find(buttons.begin(), buttons.end(), id) != buttons.end() && box.boxResult == 0) box.boxResult = id;
+}
+
 // DefDlgProc for the messages the dialog procedure left alone.
 LRESULT DefDialog(Window &dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -244,7 +281,11 @@ LRESULT DefDialog(Window &dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       SetDefaultButton(dialog, target);
       return 0;
     }
+    case WM_COMMAND:
+      if (dialog.messageBox) EndMessageBox(dialog, LOWORD(wParam));
+      return 0;
     case DM_GETDEFID:
+      if (dialog.messageBox) return MAKELONG(dialog.defaultButton, DC_HASDEFID);
       return MAKELONG(IDOK, DC_HASDEFID);  // no button was made the default with DM_SETDEFID
     default:
       return DefWindow(dialog, message, wParam, lParam);
@@ -434,16 +475,16 @@ void UserClickNow(int id) {
   Window *dialog = Live(state().lastDialog);
   Window *control = MainControl(id);
   if (!dialog || !control || !control->alive) {
-    simx::WindowError("the user clicked control " + std::to_string(id) + ", which is not there");
+    sim_internal::WindowError("the user clicked control " + std::to_string(id) + ", which is not there");
     return;
   }
   if (!(dialog->style & WS_VISIBLE)) {
-    simx::WindowError("the user clicked control " + std::to_string(id) + " of a hidden window");
+    sim_internal::WindowError("the user clicked control " + std::to_string(id) + " of a hidden window");
     return;
   }
   // A disabled or hidden control (or one in a disabled window) gets no mouse input.
   if (!(control->style & WS_VISIBLE) || (control->style & WS_DISABLED) || (dialog->style & WS_DISABLED)) {
-    simx::Log("UserClick " + std::to_string(id) + " ignored");
+    sim_internal::Log("UserClick " + std::to_string(id) + " ignored");
     return;
   }
   Post(control->handle, WM_LBUTTONDOWN, 1, 0);
@@ -455,7 +496,7 @@ void UserKeyNow(int key) {
   HWND focus = Live(state().focus) ? state().focus : nullptr;
   HWND target = focus ? focus : (Live(state().active) ? state().active : nullptr);
   if (!target) {
-    simx::WindowError("the user pressed a key with no window active");
+    sim_internal::WindowError("the user pressed a key with no window active");
     return;
   }
   Post(target, focus ? WM_KEYDOWN : WM_SYSKEYDOWN, static_cast<WPARAM>(key), 1);
@@ -474,7 +515,7 @@ bool RunNextUserAction(int *answer = nullptr) {
       break;
     case UserAction::Key:
       if (s.openBoxes > 0) {
-        simx::WindowError("keys while a message box is open are not modelled");
+        sim_internal::WindowError("keys while a message box is open are not modelled");
       } else {
         UserKeyNow(next.value);
       }
@@ -483,9 +524,9 @@ bool RunNextUserAction(int *answer = nullptr) {
       // Alt+F4 needs the window active, which a disabled window cannot be.
       Window *dialog = Live(s.lastDialog);
       if (!dialog) {
-        simx::WindowError("the user asked to close a window that is not there");
+        sim_internal::WindowError("the user asked to close a window that is not there");
       } else if (dialog->style & WS_DISABLED) {
-        simx::Log("UserSysClose ignored");
+        sim_internal::Log("UserSysClose ignored");
       } else {
         Post(s.lastDialog, WM_SYSCOMMAND, SC_CLOSE, 0);
       }
@@ -498,7 +539,7 @@ bool RunNextUserAction(int *answer = nullptr) {
       if (answer) {
         *answer = next.value;
       } else {
-        simx::WindowError("the user answered a message box that is not open");
+        sim_internal::WindowError("the user answered a message box that is not open");
       }
       break;
   }
@@ -541,20 +582,18 @@ struct TemplateReader {
 };
 
 // Dialog base units of the template's font at 96 DPI (the average character width and the height
-// of the font); only the fonts Brovink uses are modelled.
+// of the font): the system font's, or those of a font the test installed (sim::InstallFont).
 bool BaseUnits(bool setFont, int pointSize, const std::string &face, int *x, int *y) {
   if (!setFont) {  // the system font
     *x = 8;
     *y = 16;
     return true;
   }
-  std::string name = Lower(face);
-  if (pointSize == 8 && (name == "ms sans serif" || name == "ms shell dlg")) {
-    *x = 6;
-    *y = 13;
-    return true;
-  }
-  return false;
+  auto it = state().fonts.find({Lower(face), pointSize});
+  if (it == state().fonts.end()) return false;
+  *x = it->second.x;
+  *y = it->second.y;
+  return true;
 }
 
 HANDLE NewObject() {
@@ -562,7 +601,7 @@ HANDLE NewObject() {
   return reinterpret_cast<HANDLE>(state().nextObject);
 }
 
-// LoadImageA's resource lookup: the program has exactly one bitmap, 102.
+// LoadImageA's resource lookup in the program's bitmaps (sim::AddBitmapResource).
 HANDLE LoadProgramBitmap(HINSTANCE instance, LPCSTR name, int cx, int cy, DWORD *error) {
   if (instance != sim::ProgramInstance()) {
     *error = ERROR_RESOURCE_TYPE_NOT_FOUND;
@@ -574,12 +613,14 @@ HANDLE LoadProgramBitmap(HINSTANCE instance, LPCSTR name, int cx, int cy, DWORD 
   } else if (name[0] == '#') {
     id = atoi(name + 1);
   }
-  if (id != kBannerId) {
+  auto resource = state().bitmapResources.find(id);
+  if (resource == state().bitmapResources.end()) {
     *error = ERROR_RESOURCE_NAME_NOT_FOUND;
     return nullptr;
   }
   HANDLE bitmap = NewObject();
-  state().bitmaps[bitmap] = Bitmap{cx > 0 ? cx : kBannerWidth, cy > 0 ? cy : kBannerHeight};
+  const Bitmap size = resource->second;
+  state().bitmaps[bitmap] = Bitmap{cx > 0 ? cx : size.width, cy > 0 ? cy : size.height};
   return bitmap;
 }
 
@@ -593,6 +634,7 @@ HWND NewWindow(Window w) {
   s.nextHandle += 4;
   HWND handle = reinterpret_cast<HWND>(s.nextHandle);
   w.handle = handle;
+  w.thread = sim_internal::CurrentThreadId();
   s.windows[handle] = std::move(w);
   return handle;
 }
@@ -616,61 +658,55 @@ void DestroyTree(HWND hwnd) {
   s.queue = kept;
 }
 
-bool FaultBool(const char *api) {
-  DWORD code;
-  if (!simx::Fault(api, &code)) return false;
-  SetLastError(code);
-  return true;
+// ---- messages between threads -----------------------------------------------------------------
+constexpr auto kCrossThreadPatience = std::chrono::seconds(30);
+
+bool HasSendsFor(DWORD thread) {
+  for (const auto &send : state().crossThreadSends) {
+    if (send->thread == thread) return true;
+  }
+  return false;
+}
+
+// Runs the messages other threads sent to this thread's windows, as a thread does whenever it looks
+// for messages; true when it ran any.
+bool RunSentMessages() {
+  const DWORD me = sim_internal::CurrentThreadId();
+  bool ran = false;
+  for (;;) {
+    auto &sends = state().crossThreadSends;
+    auto it = std::find_if(sends.begin(), sends.end(), [me](const auto &send) { return send->thread == me; });
+    if (it == sends.end()) return ran;
+    std::shared_ptr<CrossThreadSend> send = *it;
+    sends.erase(it);
+    send->result = Send(send->hwnd, send->message, send->wParam, send->lParam);
+    send->done = true;
+    ran = true;
+  }
+}
+
+// SendMessage to a window of another thread: queued for that thread, and waited for until it ran.
+LRESULT SendToThread(DWORD thread, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto send = std::make_shared<CrossThreadSend>(CrossThreadSend{hwnd, message, wParam, lParam, thread});
+  state().crossThreadSends.push_back(send);
+  const auto deadline = std::chrono::steady_clock::now() + kCrossThreadPatience;
+  if (!sim_internal::Lock().WaitUntil([&] { return send->done; }, deadline)) {
+    auto &sends = state().crossThreadSends;
+    sends.erase(std::remove(sends.begin(), sends.end(), send), sends.end());
+    sim_internal::WindowError("a message sent to another thread's window was not handled within 30 s");
+    return 0;
+  }
+  return send->result;
 }
 
 }  // namespace
 
 // ---- shared with shell.cpp ---------------------------------------------------------------------
-namespace simx {
+namespace sim_internal {
 void WindowError(const std::string &problem) { state().errors.push_back(problem); }
 
-bool LiveWindow(HWND window) { return Live(window) != nullptr; }
 
-// The box's own loop, as the dialog manager runs it: every message of the thread is dispatched
-// (the box has no keyboard interface here, keys are not modelled), and the owner stays disabled
-// until the box ends. The box is active and has the focus meanwhile; the owner gets both back.
-int MessageBoxLoop(HWND owner) {
-  WindowState &s = state();
-  HWND top = owner;
-  while (Window *w = Live(top)) {
-    if (w->kind == ::Kind::Dialog || !w->parent) break;
-    top = w->parent;
-  }
-  Window *ownerWindow = owner ? Live(top) : nullptr;
-  bool disabled = ownerWindow && !(ownerWindow->style & WS_DISABLED);
-  if (disabled) ownerWindow->style |= WS_DISABLED;
-  HWND savedActive = s.active, savedFocus = s.focus;
-  s.active = nullptr;
-  s.focus = nullptr;
-  s.openBoxes++;
-  int answer = 0;
-  while (answer == 0) {
-    if (!s.queue.empty()) {
-      MSG msg = s.queue.front();
-      s.queue.pop_front();
-      if (msg.message == WM_QUIT) {
-        WindowError("WM_QUIT while a message box is open is not modelled");
-        break;
-      }
-      Send(msg.hwnd, msg.message, msg.wParam, msg.lParam);
-      continue;
-    }
-    if (!RunNextUserAction(&answer)) break;
-  }
-  s.openBoxes--;
-  if (Window *w = disabled ? Live(top) : nullptr) w->style &= ~static_cast<DWORD>(WS_DISABLED);
-  if (Live(savedActive)) s.active = savedActive;
-  if (Window *f = Live(savedFocus)) {
-    if (CanTakeFocus(*f)) s.focus = savedFocus;
-  }
-  return answer;
-}
-}  // namespace simx
+}  // namespace sim_internal
 
 // ---- control -----------------------------------------------------------------------------------
 namespace sim {
@@ -709,7 +745,7 @@ std::vector<int> ProgressHistory(int id) {
 
 int FocusedControl() {
   Window *w = Live(state().focus);
-  return w && w->kind != Kind::Dialog ? w->id : 0;
+  return w && w->kind != Kind::Dialog && w->parent == state().lastDialog ? w->id : 0;
 }
 
 WindowInfo Inspect(HWND window) {
@@ -750,7 +786,7 @@ void UserDo(std::function<void()> action) {
 }
 void UserAnswer(int answer) { state().actions.push_back(UserAction{UserAction::Answer, answer, nullptr}); }
 
-int PendingUserActions() { return static_cast<int>(state().actions.size()) + simx::PendingFolderAnswers(); }
+int PendingUserActions() { return static_cast<int>(state().actions.size()) + sim_internal::PendingFolderAnswers(); }
 
 const std::vector<std::string> &WindowErrors() { return state().errors; }
 void ClearWindowErrors() { state().errors.clear(); }
@@ -763,13 +799,27 @@ BitmapSize ImageSize(HANDLE image) {
   return BitmapSize{it->second.width, it->second.height};
 }
 
+void AddBitmapResource(int id, int width, int height) { state().bitmapResources[id] = Bitmap{width, height}; }
+
+void InstallFont(const std::string &face, int pointSize, int baseUnitX, int baseUnitY) {
+  state().fonts[{Lower(face), pointSize}] = FontUnits{baseUnitX, baseUnitY};
+}
+
+void AnswerMessageBox(int answer, int times) {
+  for (int i = 0; i < times; i++) state().boxAnswers.push_back(answer);
+}
+
+const std::vector<MessageBoxRecord> &MessageBoxes() { return state().boxes; }
+int UnansweredMessageBoxes() { return state().unansweredBoxes; }
+int PendingMessageBoxAnswers() { return static_cast<int>(state().boxAnswers.size()); }
+
 }  // namespace sim
 
 // ---- user32 ------------------------------------------------------------------------------------
 HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTemplate, HWND hWndParent,
                                        DLGPROC lpDialogFunc, LPARAM dwInitParam) {
   (void)hInstance;
-  if (FaultBool("CreateDialogIndirectParamA")) return nullptr;
+  SIM_FAULT_LAST_ERROR("CreateDialogIndirectParamA", nullptr);
   if (!lpTemplate) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -782,7 +832,7 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
   WORD first = reader.Word();
   WORD second = reader.Word();
   if (first == 1 && second == 0xFFFF) {
-    simx::WindowError("DLGTEMPLATEEX is not modelled");
+    sim_internal::WindowError("DLGTEMPLATEEX is not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -799,7 +849,7 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
   }
   int baseX = 0, baseY = 0;
   if (menu || windowClass || lpTemplate->cdit != 0 || !BaseUnits(setFont, pointSize, face, &baseX, &baseY)) {
-    simx::WindowError("dialog template with a menu, a class, items or font \"" + face + "\" " +
+    sim_internal::WindowError("dialog template with a menu, a class, items or font \"" + face + "\" " +
                       std::to_string(pointSize) + " is not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -828,7 +878,7 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
   if (setFont) dialog.font = static_cast<HFONT>(NewObject());
   HWND handle = NewWindow(dialog);
   state().lastDialog = handle;
-  simx::Log("CreateDialogIndirectParamA");
+  sim_internal::Log("CreateDialogIndirectParamA");
 
   if (setFont) Send(handle, WM_SETFONT, reinterpret_cast<WPARAM>(Find(handle)->font), 0);
   if (!Live(handle)) return nullptr;
@@ -847,7 +897,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
   (void)lpParam;
-  if (FaultBool("CreateWindowExA")) return nullptr;
+  SIM_FAULT_LAST_ERROR("CreateWindowExA", nullptr);
   std::string className = lpClassName && reinterpret_cast<uintptr_t>(lpClassName) > 0xFFFF ? Lower(lpClassName) : "";
   Kind kind;
   if (className == "static") {
@@ -856,14 +906,14 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     kind = Kind::Button;
   } else if (className == "edit") {
     kind = Kind::Edit;
-  } else if (className == "msctls_progress32" && simx::ProgressClassRegistered()) {
+  } else if (className == "msctls_progress32" && sim_internal::ProgressClassRegistered()) {
     kind = Kind::Progress;
   } else {
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
     return nullptr;
   }
   if (!(dwStyle & WS_CHILD)) {
-    simx::WindowError("top-level windows of class " + className + " are not modelled");
+    sim_internal::WindowError("top-level windows of class " + className + " are not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -900,7 +950,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 }
 
 BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect) {
-  if (FaultBool("MapDialogRect")) return FALSE;
+  SIM_FAULT_LAST_ERROR("MapDialogRect", FALSE);
   Window *dialog = Live(hDlg);
   if (!dialog) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -915,7 +965,7 @@ BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect) {
 }
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
-  if (FaultBool("GetClientRect")) return FALSE;
+  SIM_FAULT_LAST_ERROR("GetClientRect", FALSE);
   Window *w = Live(hWnd);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -934,14 +984,14 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
 }
 
 HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad) {
-  if (FaultBool("LoadImageA")) return nullptr;
+  SIM_FAULT_LAST_ERROR("LoadImageA", nullptr);
   if (!name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   HANDLE image = nullptr;
   if (type != IMAGE_BITMAP || (fuLoad & LR_LOADFROMFILE)) {
-    simx::WindowError("LoadImageA of anything but a bitmap resource is not modelled");
+    sim_internal::WindowError("LoadImageA of anything but a bitmap resource is not modelled");
     SetLastError(ERROR_INVALID_PARAMETER);
   } else {
     DWORD error = 0;
@@ -953,16 +1003,18 @@ HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy
 }
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  if (FaultBool("SendMessageA")) return 0;
+  SIM_FAULT_LAST_ERROR("SendMessageA", 0);
   if (!Live(hWnd)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
+  const DWORD target = Find(hWnd)->thread;
+  if (target != sim_internal::CurrentThreadId()) return SendToThread(target, hWnd, Msg, wParam, lParam);
   return Send(hWnd, Msg, wParam, lParam);
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  if (FaultBool("PostMessageA")) return FALSE;
+  SIM_FAULT_LAST_ERROR("PostMessageA", FALSE);
   if (hWnd && !Live(hWnd)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
@@ -975,11 +1027,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 // the next action. When the script is used up, that is an error of the test: GetMessageA returns
 // 0 (as for WM_QUIT) so that the loop ends instead of waiting for ever.
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-  DWORD code;
-  if (simx::Fault("GetMessageA", &code)) {
-    SetLastError(code);
-    return -1;
-  }
+  SIM_FAULT_LAST_ERROR("GetMessageA", -1);
   if (!lpMsg) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return -1;
@@ -990,6 +1038,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
   }
   WindowState &s = state();
   for (;;) {
+    RunSentMessages();  // messages other threads sent are handled inside GetMessage, never returned
     for (auto it = s.queue.begin(); it != s.queue.end(); ++it) {
       if (!MatchesFilter(*it, hWnd, wMsgFilterMin, wMsgFilterMax)) continue;
       *lpMsg = *it;
@@ -997,7 +1046,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
       return lpMsg->message != WM_QUIT;
     }
     if (!RunNextUserAction()) {
-      simx::WindowError("GetMessageA waited with nothing left for the user to do");
+      sim_internal::WindowError("GetMessageA waited with nothing left for the user to do");
       *lpMsg = MSG{};
       lpMsg->message = WM_QUIT;
       return 0;
@@ -1013,8 +1062,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 }
 
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
-  DWORD code;
-  if (simx::Fault("IsDialogMessageA", &code)) return FALSE;
+  SIM_FAULT_RESULT("IsDialogMessageA", FALSE);
   Window *dialog = Live(hDlg);
   if (!dialog || !lpMsg) return FALSE;
   if (lpMsg->hwnd != hDlg && !IsDescendant(lpMsg->hwnd, hDlg)) return FALSE;
@@ -1059,8 +1107,7 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
 }
 
 BOOL WINAPI TranslateMessage(const MSG *lpMsg) {
-  DWORD code;
-  if (simx::Fault("TranslateMessage", &code)) return FALSE;
+  SIM_FAULT_RESULT("TranslateMessage", FALSE);
   if (!lpMsg) return FALSE;
   UINT message = lpMsg->message;
   if (message != WM_KEYDOWN && message != WM_KEYUP && message != WM_SYSKEYDOWN && message != WM_SYSKEYUP) return FALSE;
@@ -1075,7 +1122,7 @@ BOOL WINAPI TranslateMessage(const MSG *lpMsg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG *lpMsg) {
-  if (FaultBool("DispatchMessageA")) return 0;
+  SIM_FAULT_LAST_ERROR("DispatchMessageA", 0);
   if (!lpMsg || !Live(lpMsg->hwnd)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -1084,25 +1131,24 @@ LRESULT WINAPI DispatchMessageA(const MSG *lpMsg) {
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
-  if (FaultBool("DestroyWindow")) return FALSE;
+  SIM_FAULT_LAST_ERROR("DestroyWindow", FALSE);
   Window *w = Live(hWnd);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  simx::Log("DestroyWindow " + std::to_string(w->id));
+  sim_internal::Log("DestroyWindow " + std::to_string(w->id));
   DestroyTree(hWnd);
   return TRUE;
 }
 
 BOOL WINAPI IsWindow(HWND hWnd) {
-  DWORD code;
-  simx::Fault("IsWindow", &code);  // cannot fail; counted only
+  SIM_COUNT_CALL("IsWindow");
   return Live(hWnd) ? TRUE : FALSE;
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-  if (FaultBool("ShowWindow")) return FALSE;
+  SIM_FAULT_LAST_ERROR("ShowWindow", FALSE);
   Window *w = Live(hWnd);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -1110,16 +1156,16 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
   }
   BOOL wasVisible = (w->style & WS_VISIBLE) ? TRUE : FALSE;
   if (nCmdShow != SW_HIDE && nCmdShow != SW_SHOW && nCmdShow != SW_SHOWNORMAL) {
-    simx::WindowError("ShowWindow " + std::to_string(nCmdShow) + " is not modelled");
+    sim_internal::WindowError("ShowWindow " + std::to_string(nCmdShow) + " is not modelled");
     return wasVisible;
   }
-  simx::Log("ShowWindow " + std::to_string(w->id) + " " + std::to_string(nCmdShow));
+  sim_internal::Log("ShowWindow " + std::to_string(w->id) + " " + std::to_string(nCmdShow));
   Show(*w, nCmdShow != SW_HIDE);
   return wasVisible;
 }
 
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
-  if (FaultBool("GetDlgItem")) return nullptr;
+  SIM_FAULT_LAST_ERROR("GetDlgItem", nullptr);
   if (!Live(hDlg)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
@@ -1131,13 +1177,13 @@ HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
 
 // Returns whether the window was disabled before. Disabling takes the focus from it.
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
-  if (FaultBool("EnableWindow")) return FALSE;
+  SIM_FAULT_LAST_ERROR("EnableWindow", FALSE);
   Window *w = Live(hWnd);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  simx::Log("EnableWindow " + std::to_string(w->id) + (bEnable ? " 1" : " 0"));
+  sim_internal::Log("EnableWindow " + std::to_string(w->id) + (bEnable ? " 1" : " 0"));
   BOOL wasDisabled = (w->style & WS_DISABLED) ? TRUE : FALSE;
   if (bEnable) {
     w->style &= ~static_cast<DWORD>(WS_DISABLED);
@@ -1149,7 +1195,7 @@ BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
 }
 
 BOOL WINAPI IsWindowEnabled(HWND hWnd) {
-  if (FaultBool("IsWindowEnabled")) return FALSE;
+  SIM_FAULT_LAST_ERROR("IsWindowEnabled", FALSE);
   Window *w = Live(hWnd);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -1159,7 +1205,7 @@ BOOL WINAPI IsWindowEnabled(HWND hWnd) {
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-  if (FaultBool("SetWindowTextA")) return FALSE;
+  SIM_FAULT_LAST_ERROR("SetWindowTextA", FALSE);
   if (!Live(hWnd)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
@@ -1168,7 +1214,7 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
 }
 
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
-  if (FaultBool("GetWindowTextA")) return 0;
+  SIM_FAULT_LAST_ERROR("GetWindowTextA", 0);
   if (!Live(hWnd)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -1178,7 +1224,7 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
 }
 
 int WINAPI GetWindowTextLengthA(HWND hWnd) {
-  if (FaultBool("GetWindowTextLengthA")) return 0;
+  SIM_FAULT_LAST_ERROR("GetWindowTextLengthA", 0);
   if (!Live(hWnd)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -1188,7 +1234,7 @@ int WINAPI GetWindowTextLengthA(HWND hWnd) {
 
 // The window's style, extended style or control id; other indexes are not modelled.
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
-  if (FaultBool("GetWindowLongA")) return 0;
+  SIM_FAULT_LAST_ERROR("GetWindowLongA", 0);
   Window *w = Live(hWnd);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -1202,14 +1248,278 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
     case GWL_ID:
       return w->id;
     default:
-      simx::WindowError("GetWindowLongA index " + std::to_string(nIndex) + " is not modelled");
+      sim_internal::WindowError("GetWindowLongA index " + std::to_string(nIndex) + " is not modelled");
       SetLastError(ERROR_INVALID_INDEX);
       return 0;
   }
 }
 
 HWND WINAPI GetActiveWindow(void) {
-  DWORD code;
-  simx::Fault("GetActiveWindow", &code);  // cannot fail; counted only
+  SIM_COUNT_CALL("GetActiveWindow");
   return Live(state().active) ? state().active : nullptr;
+}
+
+// Top-level windows (dialogs), the most recent first; names compare exactly, classes without case.
+HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
+  SIM_FAULT_LAST_ERROR("FindWindowA", nullptr);
+  const bool classByName = lpClassName && reinterpret_cast<uintptr_t>(lpClassName) > 0xFFFF;
+  if (lpClassName && !classByName) {  // class atoms are not modelled
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto &windows = state().windows;
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    const Window &w = it->second;
+    if (!w.alive || w.kind != Kind::Dialog) continue;
+    if (classByName && Lower(w.className) != Lower(lpClassName)) continue;
+    if (lpWindowName && w.text != lpWindowName) continue;
+    return w.handle;
+  }
+  return nullptr;
+}
+
+// Visible when it and every parent up to its top-level window have WS_VISIBLE.
+BOOL WINAPI IsWindowVisible(HWND hWnd) {
+  SIM_COUNT_CALL("IsWindowVisible");
+  for (Window *w = Live(hWnd); w; w = w->kind == Kind::Dialog ? nullptr : Live(w->parent)) {
+    if (!(w->style & WS_VISIBLE)) return FALSE;
+    if (w->kind == Kind::Dialog) return TRUE;
+  }
+  return FALSE;
+}
+
+// A child's parent; for a top-level window its owner.
+HWND WINAPI GetParent(HWND hWnd) {
+  SIM_FAULT_LAST_ERROR("GetParent", nullptr);
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  return w->parent;
+}
+
+int WINAPI GetDlgCtrlID(HWND hWnd) {
+  SIM_FAULT_LAST_ERROR("GetDlgCtrlID", 0);
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return w->kind == Kind::Dialog ? 0 : w->id;
+}
+
+DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
+  SIM_FAULT_LAST_ERROR("GetWindowThreadProcessId", 0);
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  if (lpdwProcessId) *lpdwProcessId = kProcessId;
+  return w->thread;
+}
+
+// The active and the focus window of a thread (0: the foreground thread); the other members are
+// not modelled and stay 0.
+BOOL WINAPI GetGUIThreadInfo(DWORD idThread, PGUITHREADINFO pgui) {
+  SIM_FAULT_LAST_ERROR("GetGUIThreadInfo", FALSE);
+  if (!pgui || pgui->cbSize != sizeof(GUITHREADINFO)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const DWORD size = pgui->cbSize;
+  memset(pgui, 0, sizeof *pgui);
+  pgui->cbSize = size;
+  Window *active = Live(state().active);
+  if (active && (idThread == 0 || active->thread == idThread)) {
+    pgui->hwndActive = active->handle;
+    if (Window *focus = Live(state().focus)) pgui->hwndFocus = focus->handle;
+  }
+  return TRUE;
+}
+
+// ---- user32: message boxes ---------------------------------------------------------------------
+namespace {
+
+using sim_internal::WindowError;
+
+// The buttons of a box type, left to right.
+std::vector<int> BoxButtons(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OK:
+      return {IDOK};
+    case MB_OKCANCEL:
+      return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+      return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+      return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+      return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+      return {IDRETRY, IDCANCEL};
+    default:
+      return {};
+  }
+}
+
+
+const char *ButtonText(int id) {
+  switch (id) {
+    case IDOK:
+      return "OK";
+    case IDCANCEL:
+      return "Cancel";
+    case IDABORT:
+      return "&Abort";
+    case IDRETRY:
+      return "&Retry";
+    case IDIGNORE:
+      return "&Ignore";
+    case IDYES:
+      return "&Yes";
+    default:
+      return "&No";
+  }
+}
+
+// The box's dialog: class "#32770", the caption, the text in a static with id 0xFFFF and the type's
+// buttons, the default one (MB_DEFBUTTON1 to 3, the first when there is no such button) a
+// BS_DEFPUSHBUTTON. It is shown at once.
+HWND NewMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT type,
+                   const std::vector<int> &buttons) {
+  Window box;
+  box.kind = Kind::Dialog;
+  box.className = "#32770";
+  box.text = caption;
+  box.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE;
+  box.parent = owner;
+  box.messageBox = true;
+  box.boxButtons = buttons;
+  const size_t defaultIndex = (type & MB_DEFMASK) >> 8;
+  box.defaultButton = buttons[defaultIndex < buttons.size() ? defaultIndex : 0];
+  HWND handle = NewWindow(box);
+  Window label;
+  label.kind = Kind::Static;
+  label.className = "Static";
+  label.text = text;
+  label.style = WS_CHILD | WS_VISIBLE | SS_LEFT;
+  label.id = 0xFFFF;
+  label.parent = handle;
+  std::vector<HWND> children = {NewWindow(label)};
+  for (int id : buttons) {
+    Window button;
+    button.kind = Kind::Button;
+    button.className = "Button";
+    button.text = ButtonText(id);
+    button.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | (id == Find(handle)->defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    button.id = id;
+    button.parent = handle;
+    children.push_back(NewWindow(button));
+  }
+  Find(handle)->children = children;
+  return handle;
+}
+
+// The box's own loop, as the dialog manager runs it: every message of the thread is dispatched
+// (the box has no keyboard interface here, keys are not modelled), and the owner stays disabled
+// until the box ends. The box is active and its default button has the focus meanwhile; the owner
+// gets both back. With the script used up, the loop waits for other threads that may still act
+// (a message they send or post), as the real loop waits for input; with none left the box is
+// unanswered.
+int MessageBoxLoop(HWND owner, HWND box) {
+  WindowState &s = state();
+  HWND top = owner;
+  while (Window *w = Live(top)) {
+    if (w->kind == ::Kind::Dialog || !w->parent) break;
+    top = w->parent;
+  }
+  Window *ownerWindow = owner ? Live(top) : nullptr;
+  bool disabled = ownerWindow && !(ownerWindow->style & WS_DISABLED);
+  if (disabled) ownerWindow->style |= WS_DISABLED;
+  HWND savedActive = s.active, savedFocus = s.focus;
+  s.active = box;
+  s.focus = nullptr;
+  SetFocusTo(FindChild(box, Find(box)->defaultButton));
+  s.openBoxes++;
+  const DWORD me = sim_internal::CurrentThreadId();
+  int answer = 0;
+  while (answer == 0) {
+    Window *b = Live(box);
+    if (b && b->boxResult) {
+      answer = b->boxResult;
+      break;
+    }
+    if (RunSentMessages()) continue;
+    if (!s.queue.empty()) {
+      MSG msg = s.queue.front();
+      s.queue.pop_front();
+      if (msg.message == WM_QUIT) {
+        sim_internal::WindowError("WM_QUIT while a message box is open is not modelled");
+        break;
+      }
+      Send(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+      continue;
+    }
+    if (RunNextUserAction(&answer)) continue;
+    if (!sim_internal::AnotherThreadMayAct()) break;
+    const auto deadline = std::chrono::steady_clock::now() + kCrossThreadPatience;
+    const bool woken = sim_internal::Lock().WaitUntil(
+        [&] { return HasSendsFor(me) || !s.queue.empty() || !sim_internal::AnotherThreadMayAct(); }, deadline);
+    if (!woken) {
+      sim_internal::WindowError("a message box waited 30 s for another thread to answer it");
+      break;
+    }
+  }
+  s.openBoxes--;
+  DestroyTree(box);
+  if (Window *w = disabled ? Live(top) : nullptr) w->style &= ~static_cast<DWORD>(WS_DISABLED);
+  if (Live(savedActive)) s.active = savedActive;
+  s.focus = nullptr;
+  if (Window *f = Live(savedFocus)) {
+    if (CanTakeFocus(*f)) s.focus = savedFocus;
+  }
+  return answer;
+}
+}  // namespace
+
+// The box takes the scripted user's next queued answer, or else shows its dialog and runs its
+// modal loop until the user (or another thread) answers it. A box nobody answered is counted and returns its last button, so that
+// the test can report it rather than hang.
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  WindowState &c = state();
+  SIM_FAULT_LAST_ERROR("MessageBoxA", 0);
+  if (hWnd && !Live(hWnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  std::vector<int> buttons = BoxButtons(uType);
+  if (buttons.empty()) {
+    WindowError("message box type " + std::to_string(uType & MB_TYPEMASK) + " is not modelled");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  sim_internal::Log(std::string("MessageBoxA ") + (lpCaption ? lpCaption : ""));
+  size_t index = c.boxes.size();
+  c.boxes.push_back(sim::MessageBoxRecord{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType, 0});
+  int answer = 0;
+  if (!c.boxAnswers.empty()) {
+    answer = c.boxAnswers.front();
+    c.boxAnswers.erase(c.boxAnswers.begin());
+  } else {
+    HWND box = NewMessageBox(hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType, buttons);
+    answer = MessageBoxLoop(hWnd, box);
+    if (answer == 0) {
+      c.unansweredBoxes++;
+      answer = buttons.back();
+    }
+  }
+  if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) {
+    WindowError("the user answered " + std::to_string(answer) + " to a box of type " +
+                      std::to_string(uType & MB_TYPEMASK) + ", which has no such button");
+    answer = buttons.back();
+  }
+  c.boxes[index].answer = answer;
+  return answer;
 }

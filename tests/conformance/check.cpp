@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <initializer_list>
 
 namespace conf {
 namespace {
@@ -48,12 +49,8 @@ struct Awaiting {
 };
 // Checks that the simulation does not pass yet, because the change that makes it behave like
 // Windows here is made elsewhere. Each line goes once that change is in.
-const Awaiting kAwaitingSimFix[] = {
-    {AwaitingSimFix::TrailingDotsAndBlanks, "a path's last name loses its trailing dots and blanks"},
-    {AwaitingSimFix::NonAsciiFileCase, "file names compare without case for Windows-1252 letters (Ä = ä)"},
-    {AwaitingSimFix::ReplaceNeedsBothPrivileges, "RegReplaceKeyA needs the backup and the restore privilege"},
-    {AwaitingSimFix::SaveWritesRegf, "RegSaveKeyA writes a file that begins with a regf base block"},
-};
+// Empty while the simulation passes every check.
+const std::initializer_list<Awaiting> kAwaitingSimFix = {};
 
 }  // namespace
 

@@ -25,12 +25,7 @@ enum class WineDifference {
 
 // Checks that the simulation fails until another change to it lands (list in check.cpp): skipped
 // against the simulation, run under Wine.
-enum class AwaitingSimFix {
-  TrailingDotsAndBlanks,
-  NonAsciiFileCase,
-  ReplaceNeedsBothPrivileges,
-  SaveWritesRegf,
-};
+enum class AwaitingSimFix {};
 
 void Report(bool pass, const char *file, int line, const char *format, ...)
     __attribute__((format(printf, 4, 5)));

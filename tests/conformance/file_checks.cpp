@@ -211,19 +211,15 @@ void CheckNameRules(const std::string &root) {
   const std::string file = root + "\\name.txt";
   PutFile(file, "x");
   DWORD error = 0;
-  if (!skip_until_fixed(TrailingDotsAndBlanks)) {
-    for (const char *suffix : {".", "..", " ", ". .", " . "}) {
-      DWORD attributes = Attributes(file + suffix, &error);
-      ok(attributes == FILE_ATTRIBUTE_ARCHIVE, "\"name.txt%s\" is name.txt: %lx, %lu", suffix,
-         (unsigned long)attributes, (unsigned long)error);
-    }
-  }
-  if (!skip_until_fixed(NonAsciiFileCase)) {
-    PutFile(root + "\\\xC4rger.txt", "x");
-    DWORD attributes = Attributes(root + "\\\xE4RGER.TXT", &error);
-    ok(attributes == FILE_ATTRIBUTE_ARCHIVE, "\"\xE4RGER.TXT\" is \"\xC4rger.txt\": %lx, %lu",
+  for (const char *suffix : {".", "..", " ", ". .", " . "}) {
+    DWORD attributes = Attributes(file + suffix, &error);
+    ok(attributes == FILE_ATTRIBUTE_ARCHIVE, "\"name.txt%s\" is name.txt: %lx, %lu", suffix,
        (unsigned long)attributes, (unsigned long)error);
   }
+  PutFile(root + "\\\xC4rger.txt", "x");
+  DWORD attributes = Attributes(root + "\\\xE4RGER.TXT", &error);
+  ok(attributes == FILE_ATTRIBUTE_ARCHIVE, "\"\xE4RGER.TXT\" is \"\xC4rger.txt\": %lx, %lu",
+     (unsigned long)attributes, (unsigned long)error);
 }
 
 }  // namespace

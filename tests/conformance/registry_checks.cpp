@@ -162,7 +162,7 @@ void CheckSave() {
   status = RegSaveKeyA(key, saved.c_str(), nullptr);
   ok(status == ERROR_SUCCESS, "save: %ld", (long)status);
   ok(GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES, "the saved file exists");
-  if (!skip_on_wine(SaveWritesTextFormat) && !skip_until_fixed(SaveWritesRegf)) {
+  if (!skip_on_wine(SaveWritesTextFormat)) {
     char head[4] = {};
     DWORD read = 0;
     HANDLE file = CreateFileA(saved.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -205,7 +205,7 @@ void CheckSave() {
 }
 
 void CheckReplace() {
-  if (skip_on_wine(ReplaceRegistersNothing) || skip_until_fixed(ReplaceNeedsBothPrivileges)) return;
+  if (skip_on_wine(ReplaceRegistersNothing)) return;
   const std::string folder = ScratchFolder("conformance_replace");
   const std::string newFile = folder + "\\new", oldFile = folder + "\\old";
   // Only the restore privilege: NtReplaceKey checks it first; the backup one is needed too.

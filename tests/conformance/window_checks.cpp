@@ -1,5 +1,5 @@
 // The dialog from an in-memory template and its controls: texts, styles, enable states, BM_CLICK,
-// the check box and the progress bar.
+// the check box and the progress bar; message boxes answered from a second thread.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -62,6 +62,91 @@ std::string Text(HWND window) {
 HWND Child(HWND dialog, const char *className, const char *text, DWORD style, int id) {
   return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 10, 10 + id * 2, 80, 20, dialog,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+}
+
+// What a second thread saw of a message box it found and answered.
+struct BoxWatch {
+  HWND owner = nullptr;
+  const char *caption = "";
+  int answer = 0;       // the button to press
+  bool byClick = true;  // BM_CLICK sent to the button; else WM_COMMAND posted to the box
+  HWND box = nullptr;
+  DWORD boxThread = 0;
+  bool ownerDisabled = false;
+  std::vector<int> buttons;  // visible buttons, by id
+  int focused = 0;           // the control with the focus: the default button
+  bool answered = false;
+};
+
+// Waits for the box to be shown, as a user would, then reads it and presses one of its buttons.
+DWORD WINAPI AnswerBox(LPVOID parameter) {
+  BoxWatch &watch = *static_cast<BoxWatch *>(parameter);
+  HWND box = nullptr;
+  for (int tries = 0; tries < 2000 && !(box && IsWindowVisible(box)); tries++) {
+    box = FindWindowA("#32770", watch.caption);
+    if (!(box && IsWindowVisible(box))) Sleep(5);
+  }
+  if (!box) return 1;
+  watch.box = box;
+  watch.boxThread = GetWindowThreadProcessId(box, nullptr);
+  watch.ownerDisabled = watch.owner && !IsWindowEnabled(watch.owner);
+  for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
+    HWND button = GetDlgItem(box, id);
+    if (button && IsWindowVisible(button)) watch.buttons.push_back(id);
+  }
+  GUITHREADINFO info;
+  memset(&info, 0, sizeof info);
+  info.cbSize = sizeof info;
+  if (GetGUIThreadInfo(watch.boxThread, &info) && info.hwndFocus && GetParent(info.hwndFocus) == box) {
+    watch.focused = GetDlgCtrlID(info.hwndFocus);
+  }
+  HWND button = GetDlgItem(box, watch.answer);
+  if (watch.byClick) {
+    SendMessageA(button, BM_CLICK, 0, 0);  // returns once the box's thread has handled it
+    watch.answered = true;
+  } else {
+    watch.answered =
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(watch.answer, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
+  }
+  return 0;
+}
+
+// MessageBoxA while a second thread finds the box and answers it; the answer is MessageBoxA's.
+int BoxAnsweredBy(BoxWatch &watch, const char *text, UINT type) {
+  DWORD threadId = 0;
+  HANDLE thread = CreateThread(nullptr, 0, AnswerBox, &watch, 0, &threadId);
+  ok(thread != nullptr && threadId != 0, "CreateThread: error %lu", (unsigned long)GetLastError());
+  if (!thread) return 0;
+  int answer = MessageBoxA(watch.owner, text, watch.caption, type);
+  ok(WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0, "the answering thread ends");
+  CloseHandle(thread);
+  ok(watch.box != nullptr && watch.answered, "\"%s\": another thread finds the box and answers it", watch.caption);
+  ok(watch.boxThread == GetCurrentThreadId(), "the box belongs to the thread that called MessageBoxA");
+  ok(!IsWindow(watch.box), "the box is gone once MessageBoxA returned");
+  return answer;
+}
+
+void CheckMessageBoxes(HWND owner) {
+  ok(IsWindowEnabled(owner), "the owner is enabled before its box");
+  BoxWatch owned;
+  owned.owner = owner;
+  owned.caption = "Brovink conformance question";
+  owned.answer = IDNO;
+  int answer = BoxAnsweredBy(owned, "Wiederherstellen?", MB_YESNO | MB_ICONQUESTION);
+  ok(answer == IDNO, "MessageBoxA returns the button clicked: %d", answer);
+  ok(owned.buttons == std::vector<int>({IDYES, IDNO}), "an MB_YESNO box offers Yes and No alone (%u buttons)",
+     (unsigned)owned.buttons.size());
+  ok(owned.focused == IDYES, "the first button is the default one: %d", owned.focused);
+  ok(owned.ownerDisabled, "the owner is disabled while its box is open");
+  ok(IsWindowEnabled(owner), "the owner is enabled again after its box");
+
+  BoxWatch unowned;
+  unowned.caption = "Brovink conformance second";
+  unowned.answer = IDYES;
+  unowned.byClick = false;
+  answer = BoxAnsweredBy(unowned, "Neu starten?", MB_YESNO | MB_DEFBUTTON2);
+  ok(answer == IDYES, "a posted WM_COMMAND answers the box: %d", answer);
+  ok(unowned.focused == IDNO, "MB_DEFBUTTON2 makes No the default: %d", unowned.focused);
 }
 
 }  // namespace
@@ -153,6 +238,8 @@ void CheckWindows() {
   ok(SendMessageA(progress, PBM_GETPOS, 0, 0) == 40, "PBM_GETPOS");
   ok(SendMessageA(progress, PBM_SETPOS, 150, 0) == 40 && SendMessageA(progress, PBM_GETPOS, 0, 0) == 100,
      "a position above the range is held at 100");
+
+  CheckMessageBoxes(dialog);
 
   ok(DestroyWindow(dialog), "DestroyWindow");
   ok(!IsWindow(dialog) && !IsWindow(button), "dialog and controls are gone");

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "../brovink_machine.h"
 #include "services/text_ops.h"
 #include "simctl.h"
 
@@ -17,6 +18,9 @@
       std::abort();                                                                         \
     }                                                                                       \
   } while (0)
+
+// Every reset of a target gives Brovink's machine, as in the unit tests.
+inline const bool kBrovinkMachine = (UseBrovinkMachine(), true);
 
 // The machine of the unit tests' start state, with the environment read anew.
 inline void FreshMachine() {

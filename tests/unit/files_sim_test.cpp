@@ -204,26 +204,26 @@ TEST_F(FilesSimTest, CreateDirectoryAndWriteDenial) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_FALSE(DeleteFileA("C:\\Temp\\a.txt"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(simx::FsCreateNew("C:\\Temp\\SAM", "hive"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(sim_internal::FsCreateNew("C:\\Temp\\SAM", "hive"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   HANDLE h = CreateFileA("C:\\Temp\\a.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(h, INVALID_HANDLE_VALUE) << "reading stays allowed";
   CloseHandle(h);
 }
 
 TEST_F(FilesSimTest, HiveFileEntryPoints) {
-  EXPECT_EQ(simx::FsCreateNew("D:\\x", "h"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(simx::FsCreateNew("C:\\Temp\\SAM", "hive"), 0u);
-  EXPECT_EQ(simx::FsCreateNew("C:\\Temp\\sam", "again"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(sim_internal::FsCreateNew("D:\\x", "h"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(sim_internal::FsCreateNew("C:\\Temp\\SAM", "hive"), 0u);
+  EXPECT_EQ(sim_internal::FsCreateNew("C:\\Temp\\sam", "again"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   std::string bytes;
-  EXPECT_EQ(simx::FsRead("C:\\TEMP\\sam", &bytes), 0u);
+  EXPECT_EQ(sim_internal::FsRead("C:\\TEMP\\sam", &bytes), 0u);
   EXPECT_EQ(bytes, "hive");
-  EXPECT_EQ(simx::FsWrite("C:\\Temp\\SAM", "new"), 0u);
+  EXPECT_EQ(sim_internal::FsWrite("C:\\Temp\\SAM", "new"), 0u);
   EXPECT_EQ(sim::FileBytes("C:\\Temp\\SAM"), "new");
-  EXPECT_EQ(simx::FsWrite("C:\\Temp\\B", "x"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(simx::FsDelete("C:\\Temp\\SAM"), 0u);
-  EXPECT_FALSE(simx::FsExists("C:\\Temp\\SAM"));
-  EXPECT_TRUE(simx::FsExists("C:\\Temp\\sub"));
-  EXPECT_EQ(simx::FsRead("C:\\Temp\\SAM", &bytes), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(sim_internal::FsWrite("C:\\Temp\\B", "x"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(sim_internal::FsDelete("C:\\Temp\\SAM"), 0u);
+  EXPECT_FALSE(sim_internal::FsExists("C:\\Temp\\SAM"));
+  EXPECT_TRUE(sim_internal::FsExists("C:\\Temp\\sub"));
+  EXPECT_EQ(sim_internal::FsRead("C:\\Temp\\SAM", &bytes), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 // A name written with a trailing dot or blank, or in another case, creates and finds the same file.

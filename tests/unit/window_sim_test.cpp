@@ -255,6 +255,30 @@ TEST_F(WindowSimTest, LoadImageFindsOnlyTheProgramsBitmap) {
   }
 }
 
+// The bare machine knows nothing of the program: no bitmap, no dialog font, no key of its own.
+TEST_F(WindowSimTest, ProgramFactsComeOnlyFromTheMachineSetup) {
+  sim::SetMachineSetup(nullptr);
+  sim::Reset();
+  SetLastError(0);
+  EXPECT_EQ(LoadImageA(sim::ProgramInstance(), "#102", IMAGE_BITMAP, 0, 0, 0), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+  EXPECT_FALSE(sim::RegKeyExists("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Setup\\RecoveryConsole"));
+
+  sim::AddBitmapResource(7, 30, 40);
+  HANDLE image = LoadImageA(sim::ProgramInstance(), MAKEINTRESOURCEA(7), IMAGE_BITMAP, 0, 0, 0);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(sim::ImageSize(image).width, 30);
+  EXPECT_EQ(sim::ImageSize(image).height, 40);
+
+  EXPECT_EQ(MakeDialog(WS_POPUP | WS_CAPTION, u"MS Sans Serif", 8), nullptr);
+  sim::ClearWindowErrors();  // the refused template is reported; that is the point here
+  sim::InstallFont("ms sans serif", 8, 7, 15);
+  HWND dialog = MakeDialog(WS_POPUP | WS_CAPTION, u"MS Sans Serif", 8);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(sim::Inspect(dialog).baseUnitX, 7);
+  EXPECT_EQ(sim::Inspect(dialog).baseUnitY, 15);
+}
+
 TEST_F(WindowSimTest, LoopWithNothingLeftToDoEndsAndReportsIt) {
   MSG msg{};
   EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
