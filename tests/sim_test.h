@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "services/file_ops.h"
 #include "services/text_ops.h"
 #include "simctl.h"
 

@@ -27,7 +27,7 @@ class BackupTest : public RunTest {
   void Run(const std::string &folder) {
     SetFolder(folder);
     MarkHistories();
-    RunBackup(window);
+    BackupIn(window);
   }
 
   static std::string MachineLine(const std::string &folder, const std::string &hive) {
