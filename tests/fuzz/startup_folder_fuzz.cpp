@@ -41,10 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sim::MakeFolders(folder);
   } catch (const std::invalid_argument &) {
   }
-  TextFile script;
-  CleanupScript::Open(script, folder);
-  CleanupScript::AddHive(script, "C:\\WINDOWS\\System32\\config", "SOFTWARE");
-  CleanupScript::Finish(script, folder);
+  {
+    TextFile cleanup;
+    CleanupScript::Open(cleanup, folder);
+    CleanupScript::AddHive(cleanup, "C:\\WINDOWS\\System32\\config", "SOFTWARE");
+    CleanupScript::Finish(cleanup, folder);
+  }
 
   const std::string script = sim::FileBytes(folder + "\\dellog.bat");
   if (!script.empty()) {
