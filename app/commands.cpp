@@ -7,7 +7,7 @@
 #include "app/folder_picker.h"
 #include "app/main_window.h"
 #include "services/privileges.h"
-#include "services/file_ops.h"
+#include "services/file_helpers.h"
 #include "services/text_ops.h"
 #include "workflows/backup.h"
 #include "workflows/restore.h"

@@ -11,7 +11,6 @@
 
 #include "app/control_ids.h"
 #include "app/main_window.h"
-#include "services/file_ops.h"
 #include "services/text_ops.h"
 #include "simctl.h"
 #include "workflows/backup.h"

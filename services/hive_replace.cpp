@@ -1,7 +1,7 @@
 // Registering a staged hive file to replace a loaded hive at the next start.
 #include "services/hive_replace.h"
 
-#include "services/file_ops.h"
+#include "services/file_helpers.h"
 #include "services/hive_save.h"
 #include "services/key_path.h"
 #include "services/privileges.h"

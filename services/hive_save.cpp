@@ -1,7 +1,7 @@
 // Writing one registry key, with everything below it, into a hive file.
 #include "services/hive_save.h"
 
-#include "services/file_ops.h"
+#include "services/file_helpers.h"
 #include "services/key_path.h"
 #include "services/privileges.h"
 #include "services/report.h"

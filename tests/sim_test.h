@@ -9,7 +9,6 @@
 
 #include <string>
 
-#include "services/file_ops.h"
 #include "services/text_ops.h"
 #include "simctl.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "services/file_ops.h"
+#include "services/file_helpers.h"
 #include "services/handles.h"
 #include "services/hive_save.h"
 #include "services/report.h"

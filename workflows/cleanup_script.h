@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "services/file_ops.h"
+#include "services/file_helpers.h"
 
 std::string FindStartupFolder();
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform.h"
-#include "services/file_ops.h"
+#include "services/file_helpers.h"
 #include "services/handles.h"
 #include "services/key_path.h"
 #include "services/text_ops.h"

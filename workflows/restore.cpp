@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "services/file_ops.h"
+#include "services/file_helpers.h"
 #include "services/hive_replace.h"
 #include "services/report.h"
 #include "services/text_ops.h"

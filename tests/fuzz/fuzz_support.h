@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "services/file_ops.h"
 #include "services/text_ops.h"
 #include "simctl.h"
 

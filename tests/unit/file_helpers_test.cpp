@@ -1,7 +1,7 @@
 // PathExists and ForceDelete against the simulated file system.
 #include <string>
 
-#include "services/file_ops.h"
+#include "services/file_helpers.h"
 #include "sim_test.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // File operations: existence test, forced delete, delete by pattern, copy, folder creation,
 // attribute change, the line-by-line text file, the current folder, and plain file names.
-#include "services/file_ops.h"
+#include "services/file_helpers.h"
 
 #include <cstring>
 
