@@ -7,10 +7,10 @@
 #include "app/folder_picker.h"
 #include "app/main_window.h"
 #include "services/privileges.h"
+#include "services/file_helpers.h"
 #include "services/text_ops.h"
 #include "workflows/backup.h"
 #include "workflows/restore.h"
-#include "workflows/run_window.h"
 
 namespace {
 
@@ -94,16 +94,18 @@ bool FolderChosen(HWND window) {
 
 void Backup(HWND window) {
   if (!FolderChosen(window)) return;
-  RunBackup(window);
-  SetStatus(window, kBackupDone);
+  MainWindowView view(window);
+  RunBackup(view);
+  view.SetStatus(kBackupDone);
 }
 
 // The two questions are owned by the main window, so that it takes no clicks while they are open.
 void Restore(HWND window) {
   if (!FolderChosen(window)) return;
   if (MessageBoxA(window, kRestoreQuestion, kRestoreCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  if (RunRestore(window) != 0) return;  // a damaged set: nothing done, no restart to offer
-  SetStatus(window, kRestoreDone);
+  MainWindowView view(window);
+  if (RunRestore(view).setRefused) return;  // a damaged set: nothing done, no restart to offer
+  view.SetStatus(kRestoreDone);
   if (MessageBoxA(window, kRestartQuestion, kRestartCaption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
   EnablePrivilege("SeShutdownPrivilege");
   ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0);

@@ -3,6 +3,7 @@
 #include "platform.h"
 
 #include "app/main_window.h"
+#include "services/handles.h"
 #include "services/text_ops.h"
 
 namespace {
@@ -12,9 +13,9 @@ typedef BOOL(WINAPI *InitCommonControlsExProc)(const INITCOMMONCONTROLSEX *);
 // InitCommonControlsEx is looked up at run time (older comctl32 lacks it); InitCommonControls is
 // imported directly, which also keeps comctl32 and its window classes loaded after FreeLibrary.
 void InitControls() {
-  HMODULE comctl = LoadLibraryA("COMCTL32.DLL");
+  ModuleOwner comctl(LoadLibraryA("COMCTL32.DLL"));
   if (!comctl) return;
-  FARPROC proc = GetProcAddress(comctl, "InitCommonControlsEx");
+  FARPROC proc = GetProcAddress(comctl.Get(), "InitCommonControlsEx");
   if (proc) {
     INITCOMMONCONTROLSEX init{};
     init.dwSize = sizeof init;
@@ -24,17 +25,15 @@ void InitControls() {
   } else {
     InitCommonControls();
   }
-  FreeLibrary(comctl);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   ReadEnvironmentBlock();  // the environment is read once, at start
-  HRESULT com = CoInitialize(nullptr);
+  ComInit com;
   SetMainInstance(GetModuleHandleA(nullptr));
   InitControls();
   ShowMainWindow(nullptr);
-  if (SUCCEEDED(com)) CoUninitialize();  // only a successful CoInitialize is to be balanced
   return 0;
 }

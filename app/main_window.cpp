@@ -179,3 +179,25 @@ void ApplyRestoreAvailability(HWND mainWindow, const std::string &folder) {
   int16_t sam = PathExists(folder + "\\SAM");
   EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), (software & system & sam) == 1 ? TRUE : FALSE);
 }
+
+std::string ReadFolderField(HWND mainWindow) {
+  HWND field = GetDlgItem(mainWindow, IDC_FOLDER);
+  int length = GetWindowTextLengthA(field);
+  if (length <= 0) return "";
+  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+  int copied = GetWindowTextA(field, buffer.data(), length + 1);
+  return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+}
+
+void MainWindowView::SetStatus(const std::string &text) {
+  SetWindowTextA(GetDlgItem(window_, IDC_STATUS), text.c_str());
+}
+
+void MainWindowView::SetProgress(int position) { ::SetProgress(window_, IDC_PROGRESS, position); }
+
+void MainWindowView::EnableRunButtons(bool enable) {
+  static const int kButtons[] = {IDC_BACKUP, IDC_RESTORE, IDC_QUIT, IDC_BROWSE};
+  for (int id : kButtons) EnableWindow(GetDlgItem(window_, id), enable ? TRUE : FALSE);
+}
+
+std::string MainWindowView::FolderText() { return ReadFolderField(window_); }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform.h"
+#include "workflows/run_view.h"
 
 // The instance the window and its banner come from; without it GetModuleHandleA(NULL) is used.
 void SetMainInstance(HINSTANCE instance);
@@ -16,6 +17,22 @@ HWND CreateMainWindow(HWND owner);
 int ShowMainWindow(HWND owner);
 
 void SetProgress(HWND mainWindow, int controlId, int position);
+
+// The folder field's text ("" when empty).
+std::string ReadFolderField(HWND mainWindow);
+
+// The runs' view of the main window: status line, progress bar, the four buttons, folder field.
+class MainWindowView : public RunView {
+ public:
+  explicit MainWindowView(HWND mainWindow) : window_(mainWindow) {}
+  void SetStatus(const std::string &text) override;
+  void SetProgress(int position) override;
+  void EnableRunButtons(bool enable) override;
+  std::string FolderText() override;
+
+ private:
+  HWND window_;
+};
 
 // Enables "Wiederherstellen" exactly when folder holds SOFTWARE, SYSTEM and SAM; an empty folder
 // text disables it.

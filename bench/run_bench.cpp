@@ -71,9 +71,9 @@ void BM_Backup(benchmark::State &state) {
   const int users = static_cast<int>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
-    HWND window = PrepareMachine(users);
+    MainWindowView view(PrepareMachine(users));
     state.ResumeTiming();
-    RunBackup(window);
+    RunBackup(view);
     state.PauseTiming();
     if (!RunWentWell(state, users, false)) break;
     state.ResumeTiming();
@@ -84,10 +84,10 @@ void BM_Restore(benchmark::State &state) {
   const int users = static_cast<int>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
-    HWND window = PrepareMachine(users);
-    RunBackup(window);
+    MainWindowView view(PrepareMachine(users));
+    RunBackup(view);
     state.ResumeTiming();
-    RunRestore(window);
+    RunRestore(view);
     state.PauseTiming();
     if (!RunWentWell(state, users, true)) break;
     state.ResumeTiming();

@@ -1,14 +1,41 @@
-// Existence test and forced delete of one file.
+// File operations. They return an error number (0 on success) that only ForceDelete looks at;
+// every other caller ignores it and goes on.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "platform.h"
+
+// The error number for an operating-system code (53 not found, 76 path not found, 70 denied, ...).
+int ErrorNumber(DWORD osCode);
 
 // 1 when the file or folder exists, else 0.
 int16_t PathExists(const std::string &path);
 
 // 0 when the delete ran, 53 when the path did not exist, else the error number of the failed step.
 int16_t ForceDelete(const std::string &path);
+
+int DeleteFiles(const std::string &name);  // wildcards allowed; "dir\" means every file in it
+int CopyFileOver(const std::string &source, const std::string &target);
+int CreateFolder(const std::string &folder);
+int SetAttributes(const std::string &name, DWORD attributes);
+
+// A text file written line by line with CR LF, opened without sharing for one run. One still open
+// when it goes out of scope is closed (without the cut of TextFileClose).
+struct TextFile {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+
+  TextFile() = default;
+  ~TextFile();
+  TextFile(const TextFile &) = delete;
+  TextFile &operator=(const TextFile &) = delete;
+};
+int TextFileOpen(TextFile &file, const std::string &name);  // creates or empties
+int TextFileWriteLine(TextFile &file, const std::string &text);
+int TextFileClose(TextFile &file);
+
+std::string CurrentFolder();
 
 // True when name is one plain file name that stands for no other file: not empty, none of
 // \ / : * ? " < > | or control characters, not "." or "..", no trailing dot or blank (Windows drops

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "services/handles.h"
 #include "services/hive_save.h"
 #include "services/text_ops.h"
 
@@ -31,20 +32,19 @@ bool HasValidBaseBlock(const unsigned char *block, DWORD size) {
 // Reads up to the base block's size from the start of the file.
 DWORD ReadHead(const std::string &file, unsigned char *buffer, DWORD *size) {
   *size = 0;
-  HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+  HandleOwner handle(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return GetLastError();
   DWORD error = 0;
   while (*size < kBaseBlockSize) {
     DWORD read = 0;
-    if (!ReadFile(handle, buffer + *size, kBaseBlockSize - *size, &read, nullptr)) {
+    if (!ReadFile(handle.Get(), buffer + *size, kBaseBlockSize - *size, &read, nullptr)) {
       error = GetLastError();
       break;
     }
     if (read == 0) break;
     *size += read;
   }
-  CloseHandle(handle);
   return error;
 }
 

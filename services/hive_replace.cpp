@@ -5,6 +5,7 @@
 #include "services/hive_save.h"
 #include "services/key_path.h"
 #include "services/privileges.h"
+#include "services/report.h"
 #include "services/text_ops.h"
 
 namespace {
@@ -23,18 +24,22 @@ const char *const kRestoreHint =
 // place at the next start. RegReplaceKeyA gets the sub-key again: a sub-key that is no hive root
 // stands for the hive that holds it, which is the hive opened here.
 LONG ReplaceHive(const std::string &keyPath, const std::string &newName,
-                 const std::string &oldName) {
+                 const std::string &oldName, bool *registered) {
+  bool unused = false;
+  if (!registered) registered = &unused;
+  *registered = false;
   const std::string configFolder = EnvironmentValue("systemroot") + "\\System32\\config";
-  // A rejected key path (its own box was shown) must neither delete a file nor reach the registry
-  // with the root of an earlier parse.
-  std::string subKey = keyPath;
-  if (!ParseKeyPath(subKey, g_parsedRoot)) return -99999;
+  // A rejected key path (it has been reported) neither deletes a file nor reaches the registry.
+  const std::optional<KeyPath> path = ParseKeyPath(keyPath);
+  if (!path) return -99999;
+  const std::string &subKey = path->subKey;
   const std::string newPath = configFolder + "\\" + newName;
   const std::string oldPath = configFolder + "\\" + oldName;
 
   // A cut field would name another key or file: nothing is deleted, nothing registered.
   if (!FitsBuffer(subKey, kField) || !FitsBuffer(newPath, kField) || !FitsBuffer(oldPath, kField)) {
-    ShowRegistryError(ERROR_FILENAME_EXCED_RANGE, newPath, "RegReplaceKey", kRestoreHint);
+    ReportRegistryError(ReportKind::HiveRestore, ERROR_FILENAME_EXCED_RANGE, newPath, "RegReplaceKey",
+                        kRestoreHint);
     return -1;
   }
 
@@ -43,15 +48,18 @@ LONG ReplaceHive(const std::string &keyPath, const std::string &newName,
   EnablePrivilege("SeRestorePrivilege");
   EnablePrivilege("SeTakeOwnershipPrivilege");
   EnablePrivilege("SeDebugPrivilege");
-  if (!g_parsedRoot) return -99999;
+  if (!path->root) return -99999;
 
-  HKEY key = nullptr;
-  LONG status = OpenForBackupRestore(g_parsedRoot, subKey, &key);
+  KeyOwner key;
+  LONG status = OpenForBackupRestore(path->root, subKey, key.Receive());
   if (status != ERROR_SUCCESS) {
-    ShowRegistryError(status, newName, "RegCreateKeyEx");
+    ReportRegistryError(ReportKind::HiveRestore, status, newName, "RegCreateKeyEx");
     return -1;
   }
-  status = RegReplaceKeyA(key, subKey.c_str(), newPath.c_str(), oldPath.c_str());
-  if (status != ERROR_SUCCESS) ShowRegistryError(status, newPath, "RegReplaceKey", kRestoreHint);
-  return RegCloseKey(key);
+  status = RegReplaceKeyA(key.Get(), subKey.c_str(), newPath.c_str(), oldPath.c_str());
+  *registered = status == ERROR_SUCCESS;
+  if (status != ERROR_SUCCESS) {
+    ReportRegistryError(ReportKind::HiveRestore, status, newPath, "RegReplaceKey", kRestoreHint);
+  }
+  return key.Close();
 }

@@ -6,4 +6,7 @@
 #include "platform.h"
 
 // -99999 for an unknown root, -1 when the key cannot be opened, else RegCloseKey's result.
-LONG ReplaceHive(const std::string &keyPath, const std::string &newName, const std::string &oldName);
+// *registered (when given) tells whether the replacement was registered. Failures are reported
+// (kind HiveRestore).
+LONG ReplaceHive(const std::string &keyPath, const std::string &newName, const std::string &oldName,
+                 bool *registered = nullptr);

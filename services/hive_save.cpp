@@ -4,6 +4,7 @@
 #include "services/file_helpers.h"
 #include "services/key_path.h"
 #include "services/privileges.h"
+#include "services/report.h"
 #include "services/text_ops.h"
 
 namespace {
@@ -29,25 +30,25 @@ void DeletePartialFile(const std::string &targetFile) {
 
 // RegSaveKeyExA where the system has it (looked up on every call), else the plain save only. A
 // failed attempt may leave a partial file: it is removed before the next attempt and at the end.
-LONG SaveOpenKey(HKEY key, const std::string &targetFile, LPSECURITY_ATTRIBUTES attributes) {
-  HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
-  FARPROC proc = advapi ? GetProcAddress(advapi, "RegSaveKeyExA") : nullptr;
+// The key is closed here, before the module is freed.
+LONG SaveOpenKey(KeyOwner &key, const std::string &targetFile, LPSECURITY_ATTRIBUTES attributes) {
+  ModuleOwner advapi(LoadLibraryA("ADVAPI32.DLL"));
+  FARPROC proc = advapi ? GetProcAddress(advapi.Get(), "RegSaveKeyExA") : nullptr;
   auto saveEx = reinterpret_cast<RegSaveKeyExFunction>(reinterpret_cast<void *>(proc));
   LONG status = ERROR_SUCCESS;
   if (saveEx) {
-    status = saveEx(key, targetFile.c_str(), attributes, REG_NO_COMPRESSION);
+    status = saveEx(key.Get(), targetFile.c_str(), attributes, REG_NO_COMPRESSION);
     if (status != ERROR_SUCCESS) {
       DeletePartialFile(targetFile);
-      status = RegSaveKeyA(key, targetFile.c_str(), attributes);
+      status = RegSaveKeyA(key.Get(), targetFile.c_str(), attributes);
       if (status != ERROR_SUCCESS) DeletePartialFile(targetFile);
     }
-    RegCloseKey(key);
+    key.Close();
   } else {
-    status = RegSaveKeyA(key, targetFile.c_str(), attributes);
-    RegCloseKey(key);
+    status = RegSaveKeyA(key.Get(), targetFile.c_str(), attributes);
+    key.Close();
     if (status != ERROR_SUCCESS) DeletePartialFile(targetFile);
   }
-  if (advapi) FreeLibrary(advapi);
   return status;
 }
 
@@ -58,11 +59,17 @@ bool RunningOnWine() {
   return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-void ShowRegistryError(LONG code, const std::string &file, const std::string &operation,
-                       const std::string &tail) {
-  const std::string text = "Fehlernummer: " + NumberText(code) + " in Datei " + file + tail;
-  MessageBoxA(nullptr, text.c_str(), ("Fehler in " + operation).c_str(),
-              MB_OK | MB_ICONEXCLAMATION);
+PSECURITY_DESCRIPTOR HiveFileAccess::Descriptor(LONG *error) {
+  if (!descriptor_) {
+    PSECURITY_DESCRIPTOR built = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kHiveFileAccess, SDDL_REVISION_1,
+                                                              &built, nullptr)) {
+      *error = static_cast<LONG>(GetLastError());
+      return nullptr;
+    }
+    *descriptor_.Receive() = built;
+  }
+  return descriptor_.Get();
 }
 
 LONG OpenForBackupRestore(HKEY root, const std::string &subKey, HKEY *key) {
@@ -72,65 +79,65 @@ LONG OpenForBackupRestore(HKEY root, const std::string &subKey, HKEY *key) {
                          KEY_ALL_ACCESS, nullptr, key, &disposition);
 }
 
-LONG SaveHive(const std::string &keyPath, const std::string &targetFile) {
-  return SaveHiveAs(keyPath, targetFile, targetFile);
+LONG SaveHive(const std::string &keyPath, const std::string &targetFile,
+              HiveFileAccess *access) {
+  return SaveHiveAs(keyPath, targetFile, targetFile, access);
 }
 
 LONG SaveHiveAs(const std::string &keyPath, const std::string &targetFile,
-                const std::string &shownFile) {
-  // A rejected key path (its own box was shown) must not reach the registry with the root of an
-  // earlier parse.
-  std::string subKey = keyPath;
-  if (!ParseKeyPath(subKey, g_parsedRoot)) return 0;
+                const std::string &shownFile, HiveFileAccess *access) {
+  // A rejected key path (it has been reported) reaches no registry call.
+  const std::optional<KeyPath> path = ParseKeyPath(keyPath);
+  if (!path) return 0;
   EnablePrivilege("SeBackupPrivilege");
   EnablePrivilege("SeTakeOwnershipPrivilege");
   EnablePrivilege("SeDebugPrivilege");
-  if (!g_parsedRoot) return 0;
+  if (!path->root) return 0;
 
   // A cut sub-key or path would name another key or file: neither is used.
-  if (!FitsBuffer(subKey, kNameBuffer) || !FitsBuffer(targetFile, kNameBuffer)) {
-    ShowRegistryError(ERROR_FILENAME_EXCED_RANGE, shownFile, "RegSaveKey");
+  if (!FitsBuffer(path->subKey, kNameBuffer) || !FitsBuffer(targetFile, kNameBuffer)) {
+    ReportRegistryError(ReportKind::HiveSave, ERROR_FILENAME_EXCED_RANGE, shownFile, "RegSaveKey");
     return ERROR_FILENAME_EXCED_RANGE;
   }
 
-  HKEY key = nullptr;
-  LONG status = OpenForBackupRestore(g_parsedRoot, subKey, &key);
+  KeyOwner key;
+  LONG status = OpenForBackupRestore(path->root, path->subKey, key.Receive());
   if (status != ERROR_SUCCESS) {
-    ShowRegistryError(status, shownFile, "RegCreateKeyEx");
+    ReportRegistryError(ReportKind::HiveSave, status, shownFile, "RegCreateKeyEx");
     return -1;
   }
 
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kHiveFileAccess, SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
+  HiveFileAccess ownAccess;
+  HiveFileAccess &use = access ? *access : ownAccess;
+  PSECURITY_DESCRIPTOR descriptor = use.Descriptor(&status);
+  if (!descriptor) {
     // Without the descriptor the file would be readable by whoever the folder lets in.
-    status = static_cast<LONG>(GetLastError());
-    RegCloseKey(key);
-    ShowRegistryError(status, shownFile, "RegSaveKey");
+    key.Close();
+    ReportRegistryError(ReportKind::HiveSave, status, shownFile, "RegSaveKey");
     return status;
   }
   // Wine's RegSaveKey refuses every security descriptor (ERROR_UNKNOWN_REVISION, 1305), and Wine
   // applies no file ACLs of its own: there the hive files are saved without one.
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
   status = SaveOpenKey(key, targetFile, RunningOnWine() ? nullptr : &attributes);
-  LocalFree(descriptor);
-  if (status != ERROR_SUCCESS) ShowRegistryError(status, shownFile, "RegSaveKey");
+  ownAccess.Release();  // a save's own descriptor goes before its report
+  if (status != ERROR_SUCCESS) ReportRegistryError(ReportKind::HiveSave, status, shownFile, "RegSaveKey");
   return status;
 }
 
 LONG SaveHiveInPlace(const std::string &keyPath, const std::string &file,
-                     const std::string &tempFile) {
+                     const std::string &tempFile, HiveFileAccess *access) {
   // A folder in the file's place holds no earlier hive and no rename replaces it: the save into
   // it fails and reports that, as ever.
   const DWORD attributes = FitsBuffer(file, MAX_PATH + 1) ? GetFileAttributesA(file.c_str())
                                                           : INVALID_FILE_ATTRIBUTES;
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     ForceDelete(file);
-    return SaveHive(keyPath, file);
+    return SaveHive(keyPath, file, access);
   }
   // A temporary file left by an interrupted run would make the save calls refuse.
   if (PathExists(tempFile) == 1) ForceDelete(tempFile);
-  LONG status = SaveHiveAs(keyPath, tempFile, file);
+  LONG status = SaveHiveAs(keyPath, tempFile, file, access);
   if (status != ERROR_SUCCESS) {
     if (PathExists(tempFile) == 1) ForceDelete(tempFile);
     return status;
@@ -140,7 +147,7 @@ LONG SaveHiveInPlace(const std::string &keyPath, const std::string &file,
   if (!MoveFileExA(tempFile.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     status = static_cast<LONG>(GetLastError());
     ForceDelete(tempFile);
-    ShowRegistryError(status, file, "RegSaveKey");
+    ReportRegistryError(ReportKind::HiveSave, status, file, "RegSaveKey");
   }
   return status;
 }

@@ -4,28 +4,39 @@
 #include <string>
 
 #include "platform.h"
-
-// The error box of failed registry saves and replacements: "Fehlernummer: " number " in Datei "
-// file, caption "Fehler in " operation, plus an optional tail after the file.
-void ShowRegistryError(LONG code, const std::string &file, const std::string &operation,
-                       const std::string &tail = "");
+#include "services/handles.h"
 
 // Opens (or creates) a key with backup-restore semantics, as both hive operations do.
 LONG OpenForBackupRestore(HKEY root, const std::string &subKey, HKEY *key);
 
-// 0 when written (or the root is unknown), -1 when the key cannot be opened, else a failure code.
-LONG SaveHive(const std::string &keyPath, const std::string &targetFile);
+// The security descriptor the hive files are written with, built at the first save that needs
+// it and kept for all saves of a run. A descriptor that could not be built is tried again at the
+// next save.
+class HiveFileAccess {
+ public:
+  // The descriptor; nullptr with *error set when it cannot be built.
+  PSECURITY_DESCRIPTOR Descriptor(LONG *error);
+  void Release() { descriptor_.Close(); }
 
-// SaveHive into targetFile, whose failure boxes name shownFile instead.
+ private:
+  LocalOwner descriptor_;
+};
+
+// 0 when written (or the root is unknown), -1 when the key cannot be opened, else a failure code.
+// Failures are reported (kind HiveSave). Without access, the save builds a descriptor of its own.
+LONG SaveHive(const std::string &keyPath, const std::string &targetFile,
+              HiveFileAccess *access = nullptr);
+
+// SaveHive into targetFile, whose failure reports name shownFile instead.
 LONG SaveHiveAs(const std::string &keyPath, const std::string &targetFile,
-                const std::string &shownFile);
+                const std::string &shownFile, HiveFileAccess *access = nullptr);
 
 // Saves into tempFile (a file name of its own in the same folder) and only then puts the new file
 // in place of file, clearing the old file's read-only, hidden and system attributes: a failed
-// save leaves the earlier file as it was and removes the temporary one. Boxes name file.
+// save leaves the earlier file as it was and removes the temporary one. Reports name file.
 // 0 when file holds the new hive.
 LONG SaveHiveInPlace(const std::string &keyPath, const std::string &file,
-                     const std::string &tempFile);
+                     const std::string &tempFile, HiveFileAccess *access = nullptr);
 
 // Wine marks its ntdll with wine_get_version.
 bool RunningOnWine();

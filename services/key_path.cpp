@@ -1,7 +1,7 @@
 // Splitting a textual key path into its predefined root and the sub-key below it.
 #include "services/key_path.h"
 
-HKEY g_parsedRoot = nullptr;
+#include "services/report.h"
 
 HKEY RootKeyFromName(const std::string &name) {
   static const struct {
@@ -23,18 +23,23 @@ HKEY RootKeyFromName(const std::string &name) {
 }
 
 // Only the first backslash splits; a root name outside the table gives a null root, not an error.
-bool ParseKeyPath(std::string &keyPath, HKEY &root) {
+std::optional<KeyPath> ParseKeyPath(const std::string &keyPath) {
   if (keyPath.compare(0, 5, "HKEY_") != 0 || keyPath.back() == '\\') {
-    MessageBoxA(nullptr, ("Falsches Format:\n\n" + keyPath).c_str(), "Schlüssel-Parser", MB_OK);
-    return false;
+    ReportEntry entry;
+    entry.kind = ReportKind::KeyPathFormat;
+    entry.caption = "Schlüssel-Parser";
+    entry.text = "Falsches Format:\n\n" + keyPath;
+    entry.style = MB_OK;
+    Report(entry);
+    return std::nullopt;
   }
+  KeyPath parsed;
   const size_t slash = keyPath.find('\\');
   if (slash == std::string::npos) {
-    root = RootKeyFromName(keyPath);
-    keyPath.clear();
+    parsed.root = RootKeyFromName(keyPath);
   } else {
-    root = RootKeyFromName(keyPath.substr(0, slash));
-    keyPath = keyPath.substr(slash + 1);
+    parsed.root = RootKeyFromName(keyPath.substr(0, slash));
+    parsed.subKey = keyPath.substr(slash + 1);
   }
-  return true;
+  return parsed;
 }

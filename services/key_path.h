@@ -1,6 +1,7 @@
 // Splitting a textual key path ("HKEY_LOCAL_MACHINE\SOFTWARE") into predefined root and sub-key.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform.h"
@@ -8,9 +9,11 @@
 // The predefined key for a root name, compared byte for byte; nullptr for any other text.
 HKEY RootKeyFromName(const std::string &name);
 
-// On success replaces keyPath by its sub-key, stores the root and returns true. A malformed path
-// shows the "Falsches Format:" box, leaves both unchanged and returns false.
-bool ParseKeyPath(std::string &keyPath, HKEY &root);
+struct KeyPath {
+  HKEY root = nullptr;  // nullptr for a root name that is no predefined key
+  std::string subKey;
+};
 
-// The root of the last successful parse, shared by all callers (nullptr before the first).
-extern HKEY g_parsedRoot;
+// The root and sub-key of keyPath. A malformed path is reported ("Falsches Format:", kind
+// KeyPathFormat) and gives nothing.
+std::optional<KeyPath> ParseKeyPath(const std::string &keyPath);

@@ -8,6 +8,18 @@
 #include "app/control_ids.h"
 #include "app/main_window.h"
 #include "sim_test.h"
+#include "workflows/backup.h"
+#include "workflows/restore.h"
+
+// The runs as the window's commands start them.
+inline RunResult BackupIn(HWND window) {
+  MainWindowView view(window);
+  return RunBackup(view);
+}
+inline RunResult RestoreIn(HWND window) {
+  MainWindowView view(window);
+  return RunRestore(view);
+}
 
 class RunTest : public SimTest {
  protected:

@@ -1,6 +1,8 @@
 // The backup run behind "Sichern".
 #pragma once
 
-#include "platform.h"
+#include "workflows/run_view.h"
 
-int RunBackup(HWND mainWindow);
+// The four machine hives and every loaded user hive into view's folder; failedHives counts the
+// hives that were reported as not saved.
+RunResult RunBackup(RunView &view);

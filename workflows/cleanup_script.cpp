@@ -5,57 +5,62 @@
 #include <cstring>
 
 #include "platform.h"
+#include "services/file_helpers.h"
+#include "services/handles.h"
 #include "services/text_ops.h"
 
 namespace {
-TextFile g_script;  // open for exactly one restore run
-}
+// The reference to the profile folder that the "Startup" value may hold.
+const char kProfileReference[] = "%userprofile%";
+const size_t kProfileReferenceLength = sizeof kProfileReference - 1;
+}  // namespace
 
 std::string FindStartupFolder() {
   char buffer[256] = {0};
-  HKEY key = nullptr;
+  KeyOwner key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER,
                     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
-                    KEY_READ, &key) == ERROR_SUCCESS) {
+                    KEY_READ, key.Receive()) == ERROR_SUCCESS) {
     DWORD size = sizeof buffer;
     DWORD type = REG_SZ;
     // A failed read (a value longer than the buffer) may leave part of it behind: use none of it.
-    if (RegQueryValueExA(key, "Startup", nullptr, &type, reinterpret_cast<BYTE *>(buffer),
+    if (RegQueryValueExA(key.Get(), "Startup", nullptr, &type, reinterpret_cast<BYTE *>(buffer),
                          &size) != ERROR_SUCCESS) {
       memset(buffer, 0, sizeof buffer);
     }
-    RegCloseKey(key);
+    key.Close();
   }
   const std::string text(buffer, strnlen(buffer, sizeof buffer));
   if (text.empty()) return EnvironmentValue("userprofile") + "\\Startmenü\\Programme\\Autostart";
   // The reference is replaced where it stands (lower-casing keeps every byte's position).
-  const int position = SearchText(1, LowerCase(text), "%userprofile%");
+  const int position = SearchText(1, LowerCase(text), kProfileReference);
   if (position != 0) {
     const size_t at = static_cast<size_t>(position) - 1;
-    return text.substr(0, at) + EnvironmentValue("userprofile") + text.substr(at + 13);
+    return text.substr(0, at) + EnvironmentValue("userprofile") +
+           text.substr(at + kProfileReferenceLength);
   }
   return text;
 }
 
 namespace CleanupScript {
 
-void Open(const std::string &startupFolder) {
-  TextFileOpen(g_script, startupFolder + "\\dellog.bat");
+void Open(TextFile &script, const std::string &startupFolder) {
+  TextFileOpen(script, startupFolder + "\\dellog.bat");
 }
 
-void AddHive(const std::string &configFolder, const std::string &hive) {
+void AddHive(TextFile &script, const std::string &configFolder, const std::string &hive) {
   const std::string log = "\"" + configFolder + "\\" + hive + ".tmp.log\"";
-  TextFileWriteLine(g_script, "attrib -r -s -h " + log);
-  TextFileWriteLine(g_script, "del " + log);
+  TextFileWriteLine(script, "attrib -r -s -h " + log);
+  TextFileWriteLine(script, "del " + log);
 }
 
 // The console runs the batch file in its OEM code page: lower-casing folds the code page 437
 // capitals, and "ü" (0xFC in Windows-1252) becomes 0x81, its OEM byte.
-void Finish(const std::string &startupFolder) {
+void Finish(TextFile &script, const std::string &startupFolder) {
   const std::string converted = ReplaceText("\xFC", "\x81", LowerCase(startupFolder));
-  TextFileWriteLine(g_script, "cd /d \"" + converted + "\"");
-  TextFileWriteLine(g_script, "del /f dellog.bat");
-  TextFileClose(g_script);
+  TextFileWriteLine(script, "cd /d \"" + converted + "\"");
+  TextFileWriteLine(script, "del /f dellog.bat");
+  TextFileClose(script);
 }
 
 }  // namespace CleanupScript

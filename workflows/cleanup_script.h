@@ -3,10 +3,13 @@
 
 #include <string>
 
+#include "services/file_helpers.h"
+
 std::string FindStartupFolder();
 
 namespace CleanupScript {
-void Open(const std::string &startupFolder);
-void AddHive(const std::string &configFolder, const std::string &hive);
-void Finish(const std::string &startupFolder);
+// The script is the caller's, open from Open to Finish for one restore run.
+void Open(TextFile &script, const std::string &startupFolder);
+void AddHive(TextFile &script, const std::string &configFolder, const std::string &hive);
+void Finish(TextFile &script, const std::string &startupFolder);
 }  // namespace CleanupScript

@@ -1,6 +1,8 @@
 // "ConsoleBackup.bat": one copy command per saved hive, for the Recovery Console.
 #include "workflows/console_script.h"
 
+#include "services/text_ops.h"
+
 void ConsoleScriptOpen(TextFile &script, const std::string &backupFolder) {
   TextFileOpen(script, backupFolder + "\\ConsoleBackup.bat");
   TextFileWriteLine(script, "Set allowallpaths = true");

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "services/text_ops.h"
+#include "services/file_helpers.h"
 
 void ConsoleScriptOpen(TextFile &script, const std::string &backupFolder);
 void ConsoleScriptAddMachineHive(TextFile &script, const std::string &backupFolder,

@@ -1,15 +1,15 @@
 // The restore run behind "Wiederherstellen".
 #pragma once
 
-#include "platform.h"
-
 #include <string>
 #include <vector>
 
 #include "services/hive_file_check.h"
+#include "workflows/run_view.h"
 
-// 0 when the set was restored; 1 when a file of it failed the check and nothing was done.
-int RunRestore(HWND mainWindow);
+// setRefused when a file of the set failed the check and nothing was done; failedHives counts
+// the hives reported as not staged or not registered.
+RunResult RunRestore(RunView &view);
 
 // Every file of the backup set in folder that a restore would use, in the restore's order (the
 // machine hives, then the loaded user hives), each with the result of its check.

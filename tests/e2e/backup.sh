@@ -5,11 +5,10 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
-work="$E2E_TMP/work"
-mkdir -p "$work"
-systemroot=$(client_value "getenv systemroot")
+e2e_work
+systemroot=$(wine_systemroot)
 # Wine has no Recovery Console policy key: the program only opens it and must not create it.
-policy='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Setup\RecoveryConsole'
+policy=$POLICY_KEY
 client "nokey \"$policy\"" >/dev/null
 
 start_program "$work"

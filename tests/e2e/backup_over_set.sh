@@ -8,15 +8,14 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
-work="$E2E_TMP/work"
-mkdir -p "$work"
+e2e_work
 printf 'earlier SOFTWARE' >"$work/SOFTWARE"
 printf 'earlier hive of 1001' >"$work/s-1-5-21-0-0-0-1001"
 printf 'notes of the user' >"$work/notes.txt"
 printf 'outside the folder' >"$E2E_TMP/victim.txt"
 chmod 444 "$E2E_TMP/victim.txt"   # read-only for Wine
 folder=$(winpath "$work")
-device=$(client_value "device c:")
+device=$(wine_device_c)
 list='HKLM\SYSTEM\CurrentControlSet\Control\hivelist'
 # Added in the order in which Wine lists them (sorted by name).
 client - <<SCRIPT >/dev/null

@@ -6,12 +6,11 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
-work="$E2E_TMP/work"
-mkdir -p "$work"
-systemroot=$(client_value "getenv systemroot")
-device=$(client_value "device c:")
-sid=S-1-5-21-0-0-0-1000   # Wine's current user under HKEY_USERS
-policy='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Setup\RecoveryConsole'
+e2e_work
+systemroot=$(wine_systemroot)
+device=$(wine_device_c)
+sid=$WINE_USER_SID
+policy=$POLICY_KEY
 client - <<SCRIPT
 regset HKU\\$sid\\Environment BrovinkE2E "saved with the user hive"
 regset HKLM\SYSTEM\CurrentControlSet\Control\hivelist \REGISTRY\USER\\$sid "$device\users\Benutzer\NTUSER.DAT"

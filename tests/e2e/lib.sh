@@ -159,6 +159,23 @@ client_value() {
   cat "$file"
 }
 
+# The scenarios' common opening: their working folder, work="$E2E_TMP/work".
+e2e_work() {
+  work="$E2E_TMP/work"
+  mkdir -p "$work"
+}
+
+# What the scenarios compare against in the prefix: Wine's current user under HKEY_USERS, the
+# Recovery Console policy key, and (each asked from this test's Wine) the system root, the device
+# of drive c: and the Startup folder that the registry names.
+WINE_USER_SID=S-1-5-21-0-0-0-1000
+POLICY_KEY='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Setup\RecoveryConsole'
+wine_systemroot() { client_value "getenv systemroot"; }
+wine_device_c() { client_value "device c:"; }
+wine_startup() {
+  client_value 'regget "HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders" Startup'
+}
+
 # Starts Brovink.exe with FOLDER as its current directory and ARGS as its command line; the client
 # then finds its window.
 start_program() {

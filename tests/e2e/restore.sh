@@ -6,16 +6,15 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
-work="$E2E_TMP/work"
-mkdir -p "$work"
-systemroot=$(client_value "getenv systemroot")
-device=$(client_value "device c:")
-sid=S-1-5-21-0-0-0-1000   # Wine's current user under HKEY_USERS
+e2e_work
+systemroot=$(wine_systemroot)
+device=$(wine_device_c)
+sid=$WINE_USER_SID
 hive=${sid,,}
 client - <<SCRIPT >/dev/null
 regset HKLM\SYSTEM\CurrentControlSet\Control\hivelist \REGISTRY\USER\\$sid "$device\users\u1\NTUSER.DAT"
 SCRIPT
-startup=$(client_value 'regget "HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders" Startup')
+startup=$(wine_startup)
 
 e2e_log "making the backup set"
 start_program "$work"

@@ -4,14 +4,13 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
-work="$E2E_TMP/work"
-mkdir -p "$work"
+e2e_work
 : >"$work/SOFTWARE"
 head -c 8192 /dev/urandom >"$work/SYSTEM"
 printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\\\\SAM\n' >"$work/SAM"
 folder=$(winpath "$work")
-systemroot=$(client_value "getenv systemroot")
-startup=$(client_value 'regget "HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders" Startup')
+systemroot=$(wine_systemroot)
+startup=$(wine_startup)
 config=$(unixpath "$systemroot\\System32\\config")
 listing() { if [ -d "$config" ]; then ls -1 "$config" | tr '\n' ' '; else echo "no folder"; fi; }
 before=$(listing)

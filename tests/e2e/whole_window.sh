@@ -6,10 +6,9 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
-work="$E2E_TMP/work"
-mkdir -p "$work"
-systemroot=$(client_value "getenv systemroot")
-startup=$(client_value 'regget "HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders" Startup')
+e2e_work
+systemroot=$(wine_systemroot)
+startup=$(wine_startup)
 # Wine's clock is the machine's: the date folder is named month-day-year.
 # A run that crosses midnight would see two dates: close to it, wait for the new day first.
 until_midnight=$(( $(date -d 'tomorrow 00:00' +%s) - $(date +%s) ))

@@ -65,7 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   HWND window = CreateMainWindow(nullptr);
   FUZZ_CHECK(window != nullptr);
   SetWindowTextA(GetDlgItem(window, IDC_FOLDER), "D:\\Sicherung");
-  RunBackup(window);
+  {
+    MainWindowView view(window);
+    RunBackup(view);
+  }
   const std::string script = sim::FileBytes("D:\\Sicherung\\ConsoleBackup.bat");
   FUZZ_CHECK(script.rfind("Set allowallpaths = true\r\n", 0) == 0);
   // Whatever the user hives are called, the machine hives' files of the set hold the machine hives.
@@ -75,7 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   // Nothing is written beside the backup folder, whatever a hive name holds ("..\\x", "").
   FUZZ_CHECK(sim::ListFolder("D:\\") == std::vector<std::string>{"Sicherung"});
-  RunRestore(window);
+  {
+    MainWindowView view(window);
+    RunRestore(view);
+  }
   for (const sim::Replacement &replacement : sim::Replacements()) {
     const size_t slash = replacement.hive.find('\\');
     FUZZ_CHECK(replacement.hive.compare(0, slash, "HKEY_USERS") != 0 ||

@@ -41,9 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sim::MakeFolders(folder);
   } catch (const std::invalid_argument &) {
   }
-  CleanupScript::Open(folder);
-  CleanupScript::AddHive("C:\\WINDOWS\\System32\\config", "SOFTWARE");
-  CleanupScript::Finish(folder);
+  {
+    TextFile cleanup;
+    CleanupScript::Open(cleanup, folder);
+    CleanupScript::AddHive(cleanup, "C:\\WINDOWS\\System32\\config", "SOFTWARE");
+    CleanupScript::Finish(cleanup, folder);
+  }
 
   const std::string script = sim::FileBytes(folder + "\\dellog.bat");
   if (!script.empty()) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "run_fixture.h"
+#include "services/report.h"
 #include "workflows/backup.h"
 
 namespace {
@@ -27,11 +28,19 @@ class BackupTest : public RunTest {
   void Run(const std::string &folder) {
     SetFolder(folder);
     MarkHistories();
-    RunBackup(window);
+    BackupIn(window);
   }
 
   static std::string MachineLine(const std::string &folder, const std::string &hive) {
     return "copy \"" + folder + "\\" + hive + "\" C:\\WINDOWS\\System32\\config\\";
+  }
+
+  // The script of a backup into D:\Backup of the machine hives and kUser's hive.
+  static std::string ScriptWithUser() {
+    return Lines({"Set allowallpaths = true", MachineLine("D:\\Backup", "SOFTWARE"),
+                  MachineLine("D:\\Backup", "SYSTEM"), MachineLine("D:\\Backup", "SECURITY"),
+                  MachineLine("D:\\Backup", "SAM"),
+                  "copy \"D:\\Backup\\s-1-5-21-1-2-3-1000\" \"c:\\Users\\u1\\NTUSER.DAT\""});
   }
 };
 
@@ -54,11 +63,7 @@ TEST_F(BackupTest, FreshFolderHoldsACompleteSetThatReadsBackAsTheRegistry) {
     EXPECT_EQ(sim::HiveFileSnapshot(file), sim::HiveSnapshot(hive.second));
     EXPECT_EQ(sim::SavedDescriptor(file), "D:P(A;;FA;;;SY)(A;;FA;;;BA)");
   }
-  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"),
-            Lines({"Set allowallpaths = true", MachineLine("D:\\Backup", "SOFTWARE"),
-                   MachineLine("D:\\Backup", "SYSTEM"), MachineLine("D:\\Backup", "SECURITY"),
-                   MachineLine("D:\\Backup", "SAM"),
-                   "copy \"D:\\Backup\\s-1-5-21-1-2-3-1000\" \"c:\\Users\\u1\\NTUSER.DAT\""}));
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"), ScriptWithUser());
 
   DWORD type = 0;
   std::string data;
@@ -89,11 +94,7 @@ TEST_F(BackupTest, SecondBackupReplacesFilesAndScriptButKeepsFilesOfUnloadedHive
             sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SOFTWARE"));
   EXPECT_NE(sim::HiveFileSnapshot("D:\\Backup\\SOFTWARE").find("zwei"), std::string::npos);
   EXPECT_EQ(sim::FileBytes("D:\\Backup\\s-1-5-21-9-9-9-1001"), "an unloaded user's hive");
-  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"),
-            Lines({"Set allowallpaths = true", MachineLine("D:\\Backup", "SOFTWARE"),
-                   MachineLine("D:\\Backup", "SYSTEM"), MachineLine("D:\\Backup", "SECURITY"),
-                   MachineLine("D:\\Backup", "SAM"),
-                   "copy \"D:\\Backup\\s-1-5-21-1-2-3-1000\" \"c:\\Users\\u1\\NTUSER.DAT\""}));
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"), ScriptWithUser());
   EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
@@ -232,16 +233,62 @@ TEST_F(BackupTest, NoUserHiveGivesFiveScriptLinesAndMachineProgressOnly) {
   EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 0}));
 }
 
-TEST_F(BackupTest, SevenUserHivesPassProgressAbove100) {
-  for (int i = 0; i < 7; i++) {
+// The drive letters' devices are read once per run and the hive files' descriptor is built once,
+// however many hives there are; every user hive still gets its script line.
+TEST_F(BackupTest, DriveTableAndDescriptorServeTheWholeRun) {
+  for (int i = 0; i < 3; i++) {
     LoadUser("S-1-5-21-1-2-3-100" + std::to_string(i),
-             "\\Device\\HarddiskVolume1\\Users\\u" + std::to_string(i) + "\\NTUSER.DAT");
+             "\\Device\\HarddiskVolume" + std::to_string(i == 2 ? 2 : 1) + "\\u" +
+                 std::to_string(i) + "\\NTUSER.DAT");
   }
   Run("D:\\Backup");
-  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 0}));
-  for (int i = 0; i < 7; i++) {
-    EXPECT_TRUE(sim::FileExists("D:\\Backup\\s-1-5-21-1-2-3-100" + std::to_string(i))) << i;
+  EXPECT_EQ(sim::CallCount("QueryDosDeviceA"), 26);
+  EXPECT_EQ(sim::CallCount("ConvertStringSecurityDescriptorToSecurityDescriptorA"), 1);
+  const std::string script = sim::FileBytes("D:\\Backup\\ConsoleBackup.bat");
+  for (const char *line : {"copy \"D:\\Backup\\s-1-5-21-1-2-3-1000\" \"c:\\u0\\NTUSER.DAT\"",
+                           "copy \"D:\\Backup\\s-1-5-21-1-2-3-1001\" \"c:\\u1\\NTUSER.DAT\"",
+                           "copy \"D:\\Backup\\s-1-5-21-1-2-3-1002\" \"d:\\u2\\NTUSER.DAT\""}) {
+    EXPECT_NE(script.find(std::string(line) + "\r\n"), std::string::npos) << line;
   }
+  for (int i = 0; i < 3; i++) {
+    const std::string file = "D:\\Backup\\s-1-5-21-1-2-3-100" + std::to_string(i);
+    EXPECT_EQ(sim::SavedDescriptor(file), "D:P(A;;FA;;;SY)(A;;FA;;;BA)") << file;
+  }
+}
+
+// A front end without a window takes the reports instead of the boxes, and the result counts the
+// hives that were not saved: a machine hive that cannot be opened and a user hive with a name
+// that is no file of its own.
+TEST_F(BackupTest, ReportsReachTheInstalledReceiverAndTheResultCountsFailedHives) {
+  LoadUser("S-1-5-21-1-2-3-1000", kUserFile);
+  LoadUser("nul", kUserFile);
+  sim::FailCall("RegCreateKeyExA", ERROR_ACCESS_DENIED, 1);  // the second hive, SYSTEM
+  std::vector<ReportEntry> reports;
+  RunResult result;
+  {
+    ScopedReportReceiver receiver([&reports](const ReportEntry &entry) { reports.push_back(entry); });
+    SetFolder("D:\\Backup");
+    result = BackupIn(window);
+  }
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+  EXPECT_EQ(result.failedHives, 2);
+  EXPECT_FALSE(result.setRefused);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].kind, ReportKind::HiveSave);
+  EXPECT_EQ(reports[0].caption, "Fehler in RegCreateKeyEx");
+  EXPECT_EQ(reports[0].text, "Fehlernummer:  5 in Datei D:\\Backup\\SYSTEM");
+  EXPECT_EQ(reports[0].file, "D:\\Backup\\SYSTEM");
+  EXPECT_EQ(reports[0].code, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(reports[1].kind, ReportKind::HiveSave);
+  EXPECT_EQ(reports[1].caption, "Fehler in RegSaveKey");
+  EXPECT_EQ(reports[1].file, "D:\\Backup\\nul");
+  EXPECT_EQ(reports[1].code, ERROR_ALREADY_EXISTS);
+
+  // Once the receiver is gone, the boxes are back.
+  sim::AnswerMessageBox(IDOK);
+  Run("D:\\Backup");
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  183 in Datei D:\\Backup\\nul");
 }
 
 TEST_F(BackupTest, MissingPolicyKeyIsNotCreated) {

@@ -50,10 +50,11 @@ TEST_F(CleanupScriptTest, ValueLongerThanTheBufferIsNotUsedInPart) {
 TEST_F(CleanupScriptTest, ScriptLinesAndTheConvertedFolder) {
   const std::string startup = "C:\\Dokumente und Einstellungen\\Jürgen Ä ö ß\\Startmenü\\Autostart";
   sim::MakeFolders(startup);
-  CleanupScript::Open(startup);
-  CleanupScript::AddHive("C:\\WINDOWS\\System32\\config", "SOFTWARE");
-  CleanupScript::AddHive("C:\\WINDOWS\\System32\\config", "s-1-5-21-1-2-3-1000");
-  CleanupScript::Finish(startup);
+  TextFile script;
+  CleanupScript::Open(script, startup);
+  CleanupScript::AddHive(script, "C:\\WINDOWS\\System32\\config", "SOFTWARE");
+  CleanupScript::AddHive(script, "C:\\WINDOWS\\System32\\config", "s-1-5-21-1-2-3-1000");
+  CleanupScript::Finish(script, startup);
 
   EXPECT_EQ(sim::FileBytes(startup + "\\dellog.bat"),
             Lines({"attrib -r -s -h \"C:\\WINDOWS\\System32\\config\\SOFTWARE.tmp.log\"",
@@ -67,8 +68,9 @@ TEST_F(CleanupScriptTest, ScriptLinesAndTheConvertedFolder) {
 
 TEST_F(CleanupScriptTest, EarlierScriptIsReplaced) {
   sim::PutFile("C:\\S\\dellog.bat", "a much longer script from an earlier restore\r\n");
-  CleanupScript::Open("C:\\S");
-  CleanupScript::Finish("C:\\S");
+  TextFile script;
+  CleanupScript::Open(script, "C:\\S");
+  CleanupScript::Finish(script, "C:\\S");
   EXPECT_EQ(sim::FileBytes("C:\\S\\dellog.bat"), Lines({"cd /d \"c:\\s\"", "del /f dellog.bat"}));
 }
 

@@ -52,7 +52,6 @@ TEST_F(CommandsTest, BrowsePutsTheChosenFolderIntoTheFieldWithOrWithoutTheDate) 
   const Row rows[] = {
       {"folder", false, "D:\\Data", "D:\\Data", false},
       {"folder with the date", true, "D:\\Data", std::string("D:\\Data\\") + kToday, false},
-      {"drive root", false, "D:\\", "D:\\", false},
       {"drive root with the date: one backslash", true, "D:\\", std::string("D:\\") + kToday, false},
       // The button follows the chosen folder, not its date sub-folder.
       {"backup set with the date", true, "D:\\Sicherung", std::string("D:\\Sicherung\\") + kToday, true},

@@ -104,13 +104,13 @@ class FaultSweepTest : public RunTest {
     sim::LoadUserHive(kUser, "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
     for (const auto &hive : kHives) sim::SetRegString(hive + "\\Brovink", "Stand", "gesichert");
     SetFolder(kBackup);
-    RunBackup(window);
+    BackupIn(window);
     for (const auto &hive : kHives) sim::SetRegString(hive + "\\Brovink", "Stand", "geändert");
     sim::PutFile(kConfig + "\\SYSTEM.tmp", sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SOFTWARE"));
     sim::ClearCallLog();
   }
 
-  std::map<std::string, int> CleanCallCounts(int (*run)(HWND)) {
+  std::map<std::string, int> CleanCallCounts(RunResult (*run)(HWND)) {
     Prepare();
     std::map<std::string, int> before, counts;
     for (const auto &call : kFaults) before[call.api] = sim::CallCount(call.api);
@@ -168,7 +168,7 @@ class FaultSweepTest : public RunTest {
   }
 
   // Runs `run` once for every call index of every listed call and every code.
-  void Sweep(int (*run)(HWND), const std::string &backupFile(const std::string &)) {
+  void Sweep(RunResult (*run)(HWND), const std::string &backupFile(const std::string &)) {
     const auto counts = CleanCallCounts(run);
     int cases = 0;
     for (const auto &call : kFaults) {
@@ -211,8 +211,8 @@ const std::string &BackupFileOf(const std::string &hive) {
   return file;
 }
 
-TEST_F(FaultSweepTest, BackupRun) { Sweep(RunBackup, BackupFileOf); }
+TEST_F(FaultSweepTest, BackupRun) { Sweep(BackupIn, BackupFileOf); }
 
-TEST_F(FaultSweepTest, RestoreRun) { Sweep(RunRestore, BackupFileOf); }
+TEST_F(FaultSweepTest, RestoreRun) { Sweep(RestoreIn, BackupFileOf); }
 
 }  // namespace

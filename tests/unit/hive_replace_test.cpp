@@ -208,8 +208,7 @@ TEST_F(HiveReplaceTest, TextThatDoesNotFitItsFieldIsNotCut) {
 // After its format box a malformed path must neither delete a file nor reach the registry with
 // the root of an earlier parse.
 TEST_F(HiveReplaceTest, MalformedKeyPathTouchesNothing) {
-  std::string earlier = "HKEY_LOCAL_MACHINE\\SYSTEM";
-  ASSERT_TRUE(ParseKeyPath(earlier, g_parsedRoot));
+  ASSERT_TRUE(ParseKeyPath("HKEY_LOCAL_MACHINE\\SYSTEM"));
   sim::PutFile(kConfig + "\\SYSTEM.bak", "earlier");
   sim::ClearCallLog();
   sim::AnswerMessageBox(IDOK);

@@ -6,6 +6,7 @@
 
 #include "call_log.h"
 #include "services/key_path.h"
+#include "services/report.h"
 #include "sim_test.h"
 
 namespace {
@@ -188,8 +189,7 @@ TEST_F(HiveSaveTest, UnknownRootDoesNothingAfterThePrivileges) {
 
 // After its format box a malformed path must not be saved under the root of an earlier parse.
 TEST_F(HiveSaveTest, MalformedKeyPathReachesNoRegistryCall) {
-  std::string earlier = "HKEY_LOCAL_MACHINE\\SYSTEM";
-  ASSERT_TRUE(ParseKeyPath(earlier, g_parsedRoot));
+  ASSERT_TRUE(ParseKeyPath("HKEY_LOCAL_MACHINE\\SYSTEM"));
   sim::ClearCallLog();
   sim::AnswerMessageBox(IDOK);
 
@@ -268,7 +268,7 @@ TEST_F(HiveSaveTest, ErrorBoxNumberAndTail) {
     SCOPED_TRACE(row.text);
     ResetForNextRow();
     sim::AnswerMessageBox(IDOK);
-    ShowRegistryError(row.code, "D:\\Backup\\SAM", "RegSaveKey", row.tail);
+    ReportRegistryError(ReportKind::HiveSave, row.code, "D:\\Backup\\SAM", "RegSaveKey", row.tail);
     ExpectErrorBox("Fehler in RegSaveKey", row.text);
   }
 }

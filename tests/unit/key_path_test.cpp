@@ -37,15 +37,14 @@ TEST_F(KeyPathTest, RootNamesMatchByteForByte) {
 }
 
 TEST_F(KeyPathTest, Split) {
-  const HKEY before = HKEY_CURRENT_CONFIG;  // what the caller's root held before the parse
   struct Row {
     const char *name;
     std::string path;
     bool ok;
     HKEY root;
-    std::string rest;  // the key path afterwards
+    std::string subKey;
   } rows[] = {
-      // name, key path, parsed, root afterwards, key path afterwards
+      // name, key path, parsed, root, sub-key
       {"machine hive", "HKEY_LOCAL_MACHINE\\SOFTWARE", true, HKEY_LOCAL_MACHINE, "SOFTWARE"},
       {"later backslashes stay", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\hivelist",
        true, HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\hivelist"},
@@ -55,22 +54,20 @@ TEST_F(KeyPathTest, Split) {
       {"prefix alone", "HKEY_", true, nullptr, ""},
       {"case of a later letter", "HKEY_Users\\s-1-5-18", true, nullptr, "s-1-5-18"},
       {"made-up root", "HKEY_NOWHERE\\Sub\\Key", true, nullptr, "Sub\\Key"},
-      {"trailing backslash", "HKEY_USERS\\", false, before, "HKEY_USERS\\"},
-      {"lower-case prefix", "hkey_local_machine\\SOFTWARE", false, before,
-       "hkey_local_machine\\SOFTWARE"},
-      {"shorter than the prefix", "HKEY", false, before, "HKEY"},
-      {"empty", "", false, before, ""},
+      {"trailing backslash", "HKEY_USERS\\", false, nullptr, ""},
+      {"lower-case prefix", "hkey_local_machine\\SOFTWARE", false, nullptr, ""},
+      {"shorter than the prefix", "HKEY", false, nullptr, ""},
+      {"empty", "", false, nullptr, ""},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
     ResetForNextRow();
     if (!row.ok) sim::AnswerMessageBox(IDOK);
-    std::string path = row.path;
-    HKEY root = before;
-    EXPECT_EQ(ParseKeyPath(path, root), row.ok);
-    EXPECT_EQ(root, row.root);
-    EXPECT_EQ(path, row.rest);
+    const std::optional<KeyPath> parsed = ParseKeyPath(row.path);
+    ASSERT_EQ(parsed.has_value(), row.ok);
     if (row.ok) {
+      EXPECT_EQ(parsed->root, row.root);
+      EXPECT_EQ(parsed->subKey, row.subKey);
       EXPECT_TRUE(sim::MessageBoxes().empty());
       continue;
     }
@@ -81,15 +78,6 @@ TEST_F(KeyPathTest, Split) {
     EXPECT_EQ(box.style, 0u);
     EXPECT_EQ(box.owner, nullptr);
   }
-}
-
-TEST_F(KeyPathTest, SharedRootKeepsThePreviousParseAfterAFormatError) {
-  std::string first = "HKEY_USERS\\s-1-5-18";
-  ASSERT_TRUE(ParseKeyPath(first, g_parsedRoot));
-  std::string malformed = "HKEY_LOCAL_MACHINE\\";
-  sim::AnswerMessageBox(IDOK);
-  EXPECT_FALSE(ParseKeyPath(malformed, g_parsedRoot));
-  EXPECT_EQ(g_parsedRoot, HKEY_USERS);
 }
 
 }  // namespace

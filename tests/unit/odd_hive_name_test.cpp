@@ -76,7 +76,7 @@ TEST_F(OddHiveNameTest, NamesThatAreNoPlainFileOfTheSetGetTheSaveBoxAndNoFile) {
     // A loaded hive of that key name, so that nothing but the name stops its save.
     sim::LoadUserHive(row.entry, "\\Device\\HarddiskVolume1\\Users\\x\\NTUSER.DAT");
     sim::AnswerMessageBox(IDOK);
-    RunBackup(window);
+    BackupIn(window);
 
     ASSERT_EQ(sim::MessageBoxes().size(), 1u);
     EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegSaveKey");
@@ -91,7 +91,7 @@ TEST_F(OddHiveNameTest, NamesThatAreNoPlainFileOfTheSetGetTheSaveBoxAndNoFile) {
 
     // The restore stages and registers the machine hives only, all inside the configuration folder.
     const auto system32 = sim::ListFolder("C:\\WINDOWS\\System32");
-    RunRestore(window);
+    RestoreIn(window);
     EXPECT_EQ(sim::MessageBoxes().size(), 1u);
     ASSERT_EQ(sim::Replacements().size(), 4u);
     for (const auto &replacement : sim::Replacements()) {
@@ -108,7 +108,7 @@ TEST_F(OddHiveNameTest, ListedHiveWithoutAKeyIsNeitherCreatedNorSaved) {
   sim::PutFile("D:\\Backup\\s-1-5-21-9", "aus der letzten Sicherung");
   sim::AddHiveListValue("\\REGISTRY\\USER\\S-1-5-21-9", "\\Device\\HarddiskVolume1\\u9\\NTUSER.DAT");
   sim::AnswerMessageBox(IDOK);
-  RunBackup(window);
+  BackupIn(window);
 
   ASSERT_EQ(sim::MessageBoxes().size(), 1u);
   EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegCreateKeyEx");

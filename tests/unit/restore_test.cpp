@@ -23,10 +23,10 @@ class RestoreTest : public RunTest {
     sim::MakeFolders(kStartup);
   }
 
-  void Restore(const std::string &folder) {
+  RunResult Restore(const std::string &folder) {
     SetFolder(folder);
     MarkHistories();
-    RunRestore(window);
+    return RestoreIn(window);
   }
 
   static std::string CleanupLines(const std::string &hive) {
@@ -49,7 +49,7 @@ TEST_F(RestoreTest, RoundTripRestoresEveryHiveFromItsOwnFile) {
                     "\\Device\\HarddiskVolume1\\Users\\u1\\UsrClass.dat");
   for (const auto &hive : hives) sim::SetRegString(hive + "\\Brovink", "Stand", "gesichert " + hive);
   SetFolder("D:\\Backup");
-  RunBackup(window);
+  BackupIn(window);
   std::map<std::string, std::string> saved;
   for (const auto &hive : hives) saved[hive] = sim::HiveSnapshot(hive);
 
@@ -90,7 +90,7 @@ TEST_F(RestoreTest, RoundTripRestoresEveryHiveFromItsOwnFile) {
 
 TEST_F(RestoreTest, PartialSetRestoresWhatIsThere) {
   SetFolder("D:\\Teil");
-  RunBackup(window);
+  BackupIn(window);
   for (const char *extra : {"SECURITY", "SAM"}) {
     ASSERT_TRUE(DeleteFileA((std::string("D:\\Teil\\") + extra).c_str())) << extra;
   }
@@ -122,7 +122,7 @@ TEST_F(RestoreTest, EmptyFolderStillWritesTheClosingLines) {
 // place: the failure is reported and that hive is left alone.
 TEST_F(RestoreTest, FailedCopyRegistersNothingForThatHive) {
   SetFolder("D:\\Backup");
-  RunBackup(window);
+  BackupIn(window);
   sim::PutFile(kConfig + "\\SYSTEM.tmp", "stale copy of an earlier restore");
   sim::FailCall("CopyFileA", ERROR_DISK_FULL, 1);  // SYSTEM's copy
   sim::AnswerMessageBox(IDOK);
@@ -147,12 +147,12 @@ TEST_F(RestoreTest, FailedCopyRegistersNothingForThatHive) {
 // it cannot copy over the staged file, says so, and registers nothing more for that hive.
 TEST_F(RestoreTest, SecondRestoreBeforeTheRestartMeetsTheHeldStagedCopy) {
   SetFolder("D:\\Backup");
-  RunBackup(window);
+  BackupIn(window);
   Restore("D:\\Backup");
   ASSERT_EQ(sim::Replacements().size(), 4u);
   const std::string staged = sim::FileBytes(kConfig + "\\SOFTWARE.TMP");
   sim::SetRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Brovink", "Stand", "zweite Sicherung");
-  RunBackup(window);
+  BackupIn(window);
   for (int i = 0; i < 4; i++) sim::AnswerMessageBox(IDOK);
 
   Restore("D:\\Backup");
@@ -219,14 +219,14 @@ TEST_F(RestoreTest, DamagedSetIsRefusedBeforeAnythingIsWritten) {
     sim::AddDrive('d', "\\Device\\HarddiskVolume2");
     sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
     SetFolder("D:\\Backup");
-    RunBackup(window);
+    BackupIn(window);
     sim::PutFile(kStartup + "\\dellog.bat", "from the restore before");
     const std::string path = "D:\\Backup\\" + row.file;
     row.spoil(path, sim::FileBytes(path));
     const auto config = sim::ListFolder(kConfig);
     sim::AnswerMessageBox(IDOK);
 
-    Restore("D:\\Backup");
+    EXPECT_TRUE(Restore("D:\\Backup").setRefused);
 
     ASSERT_EQ(sim::MessageBoxes().size(), 1u);
     EXPECT_EQ(sim::MessageBoxes()[0].caption, "Wiederherstellung abgebrochen");
@@ -247,7 +247,7 @@ TEST_F(RestoreTest, DamagedSetIsRefusedBeforeAnythingIsWritten) {
 // results are there for every file, good ones included.
 TEST_F(RestoreTest, CheckOfTheSetGivesOneResultPerFile) {
   SetFolder("D:\\Backup");
-  RunBackup(window);
+  BackupIn(window);
   sim::PutFile("D:\\Backup\\SOFTWARE", "");
   sim::PutFile("D:\\Backup\\SAM", "regf");
   const auto checks = CheckBackupSet("D:\\Backup");
@@ -280,29 +280,40 @@ TEST_F(RestoreTest, WineTextHivesAreGoodOnWine) {
 TEST_F(RestoreTest, FailedReplacementIsReportedAndTheRunGoesOn) {
   sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
   SetFolder("D:\\Backup");
-  RunBackup(window);
+  BackupIn(window);
   sim::FailCall("RegReplaceKeyA", ERROR_ACCESS_DENIED, 1);  // SYSTEM
   sim::AnswerMessageBox(IDOK);
 
-  Restore("D:\\Backup");
+  const RunResult result = Restore("D:\\Backup");
 
+  EXPECT_EQ(result.failedHives, 1);
+  EXPECT_FALSE(result.setRefused);
   ASSERT_EQ(sim::MessageBoxes().size(), 1u);
   EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegReplaceKey");
   EXPECT_EQ(sim::Replacements().size(), 4u) << "SOFTWARE, SECURITY, SAM and the user hive";
   EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 0}));
 }
 
+// Both runs move the bar 10 further per user hive, past 100 with seven of them. The restore row
+// restores the set the backup row wrote.
 TEST_F(RestoreTest, SevenUserHivesPassProgressAbove100) {
-  sim::MakeFolders("D:\\Backup");
+  struct Row {
+    const char *name;
+    RunResult (*run)(HWND);
+  } rows[] = {{"backup", BackupIn}, {"restore", RestoreIn}};
   for (int i = 0; i < 7; i++) {
     const std::string name = "S-1-5-21-1-2-3-100" + std::to_string(i);
     sim::LoadUserHive(name, "\\Device\\HarddiskVolume1\\Users\\u" + std::to_string(i) + "\\NTUSER.DAT");
   }
   SetFolder("D:\\Backup");
-  RunBackup(window);
-  Restore("D:\\Backup");
-  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 0}));
-  EXPECT_TRUE(sim::MessageBoxes().empty());
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    MarkHistories();
+    row.run(window);
+    EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 0}));
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+  }
+  EXPECT_EQ(sim::Replacements().size(), 11u) << "four machine hives and seven user hives";
 }
 
 TEST_F(RestoreTest, MissingConfigurationFolderIsCreated) {

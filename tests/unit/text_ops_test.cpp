@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "services/file_helpers.h"
 #include "services/text_ops.h"
 #include "sim_test.h"
 

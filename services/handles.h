@@ -1,0 +1,113 @@
+// Owners of the system's handles: each releases what it holds when it goes out of scope, so that
+// an early return cannot leak it. Where the moment of the release matters (a close before a box),
+// Close() releases it there and returns the close call's result.
+#pragma once
+
+#include "platform.h"
+
+namespace handles {
+
+// Traits: the empty value and the release call of one kind of handle.
+struct KeyTraits {
+  using Type = HKEY;
+  static Type Empty() { return nullptr; }
+  static bool Close(Type key, LONG *result) {
+    *result = RegCloseKey(key);
+    return *result == ERROR_SUCCESS;
+  }
+};
+
+// Files and tokens: CreateFileA's failure is INVALID_HANDLE_VALUE, OpenProcessToken's null.
+struct HandleTraits {
+  using Type = HANDLE;
+  static Type Empty() { return INVALID_HANDLE_VALUE; }
+  static bool Close(Type handle, LONG *result) {
+    BOOL closed = CloseHandle(handle);
+    *result = closed ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
+    return closed != FALSE;
+  }
+};
+
+// Searches of FindFirstFileA.
+struct SearchTraits {
+  using Type = HANDLE;
+  static Type Empty() { return INVALID_HANDLE_VALUE; }
+  static bool Close(Type search, LONG *result) {
+    BOOL closed = FindClose(search);
+    *result = closed ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
+    return closed != FALSE;
+  }
+};
+
+struct ModuleTraits {
+  using Type = HMODULE;
+  static Type Empty() { return nullptr; }
+  static bool Close(Type module, LONG *result) {
+    BOOL freed = FreeLibrary(module);
+    *result = freed ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
+    return freed != FALSE;
+  }
+};
+
+struct LocalTraits {
+  using Type = HLOCAL;
+  static Type Empty() { return nullptr; }
+  static bool Close(Type memory, LONG *result) {
+    *result = LocalFree(memory) == nullptr ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
+    return *result == ERROR_SUCCESS;
+  }
+};
+
+template <typename Traits>
+class Owner {
+ public:
+  using Type = typename Traits::Type;
+
+  Owner() = default;
+  explicit Owner(Type value) : value_(value) {}
+  ~Owner() { Close(); }
+  Owner(const Owner &) = delete;
+  Owner &operator=(const Owner &) = delete;
+
+  Type Get() const { return value_; }
+  explicit operator bool() const { return value_ != Traits::Empty() && value_ != nullptr; }
+
+  // For the calls that return the handle through a pointer; releases what was held before.
+  Type *Receive() {
+    Close();
+    return &value_;
+  }
+
+  // Releases the handle now; ERROR_SUCCESS when there was none. The owner is empty afterwards.
+  LONG Close() {
+    LONG result = ERROR_SUCCESS;
+    if (*this) Traits::Close(value_, &result);
+    value_ = Traits::Empty();
+    return result;
+  }
+
+ private:
+  Type value_ = Traits::Empty();
+};
+
+}  // namespace handles
+
+using KeyOwner = handles::Owner<handles::KeyTraits>;
+using HandleOwner = handles::Owner<handles::HandleTraits>;
+using SearchOwner = handles::Owner<handles::SearchTraits>;
+using ModuleOwner = handles::Owner<handles::ModuleTraits>;
+using LocalOwner = handles::Owner<handles::LocalTraits>;
+
+// COM for this thread; only a successful CoInitialize is balanced by CoUninitialize.
+class ComInit {
+ public:
+  ComInit() : result_(CoInitialize(nullptr)) {}
+  ~ComInit() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  ComInit(const ComInit &) = delete;
+  ComInit &operator=(const ComInit &) = delete;
+
+ private:
+  HRESULT result_;
+};
