@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/control_ids.h"
+#include "app/date_folder.h"
 #include "app/folder_picker.h"
 #include "app/main_window.h"
 #include "services/privileges.h"
@@ -42,19 +43,6 @@ bool DateBoxChecked(HWND window) {
 
 void SetFolderField(HWND window, const std::string &text) {
   SetWindowTextA(GetDlgItem(window, IDC_FOLDER), text.c_str());
-}
-
-// folder + "\" + today's date folder, with each pair of backslashes folded into one, so that a
-// drive root ("C:\") gets a single backslash before the date. The leading pair of a network path
-// (\\server\share) is kept: folding it would turn the path into one on the current drive.
-std::string WithDateFolder(const std::string &folder) {
-  std::string joined = folder + "\\" + DateText();
-  std::string prefix;
-  if (joined.compare(0, 2, "\\\\") == 0) {
-    prefix = "\\\\";
-    joined.erase(0, 2);
-  }
-  return prefix + ReplaceText("\\\\", "\\", joined);
 }
 
 // Cuts the text before the backslash that precedes the first occurrence of today's date folder;

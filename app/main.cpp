@@ -1,8 +1,11 @@
-// The process entry: COM and the common controls for the one user-interface thread, then the main
-// window until it is gone. Arguments and the show state are ignored; the exit code is always 0.
+// The process entry: a command line of the unattended mode runs without a window and gives its exit
+// code; otherwise COM and the common controls for the one user-interface thread, then the main
+// window until it is gone, other arguments and the show state ignored and the exit code 0.
 #include "platform.h"
 
+#include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/unattended.h"
 #include "services/handles.h"
 #include "services/text_ops.h"
 
@@ -29,8 +32,12 @@ void InitControls() {
 
 }  // namespace
 
+// The command line is read in its wide form: the ANSI one that WinMain gets is already
+// best-fitted, and a folder the code page cannot spell would arrive as another folder's name.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   ReadEnvironmentBlock();  // the environment is read once, at start
+  const Command command = ParseCommandLine(GetCommandLineW());
+  if (command.mode != CommandMode::Window) return RunCommandLine(command);
   ComInit com;
   SetMainInstance(GetModuleHandleA(nullptr));
   InitControls();

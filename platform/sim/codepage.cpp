@@ -174,3 +174,33 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
   if (lpUsedDefaultChar) *lpUsedDefaultChar = usedDefault ? TRUE : FALSE;
   return static_cast<int>(out.size());
 }
+
+// The ANSI code page only (CP_ACP or 1252) and the flags 0; every byte has its character, so no
+// input is invalid. A count of -1 includes the terminating NUL; an output size of 0 asks for the
+// size needed.
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar) {
+  SIM_FAULT_LAST_ERROR("MultiByteToWideChar", 0);
+  if (CodePage != CP_ACP && CodePage != 1252) {
+    sim_internal::WindowError("MultiByteToWideChar with code page " + std::to_string(CodePage) + " is not modelled");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (dwFlags != 0) {
+    SetLastError(ERROR_INVALID_FLAGS);
+    return 0;
+  }
+  if (!lpMultiByteStr || cbMultiByte == 0 || cchWideChar < 0 || (cchWideChar > 0 && !lpWideCharStr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const size_t count = cbMultiByte < 0 ? strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
+  if (cchWideChar > 0) {
+    if (count > static_cast<size_t>(cchWideChar)) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return 0;
+    }
+    for (size_t i = 0; i < count; i++) lpWideCharStr[i] = WideOfByte(static_cast<unsigned char>(lpMultiByteStr[i]));
+  }
+  return static_cast<int>(count);
+}

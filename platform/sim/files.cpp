@@ -712,6 +712,27 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   return TRUE;
 }
 
+// A folder goes only when it is empty; a file is no directory (267), a drive's root cannot go.
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+  SIM_FAULT_LAST_ERROR("RemoveDirectoryA", FALSE);
+  sim_internal::Log(std::string("RemoveDirectoryA ") + (lpPathName ? lpPathName : ""));
+  Place place = LocateAnsi(lpPathName);
+  DWORD error = ExistingLeaf(place);
+  if (!error && !place.node->folder) error = ERROR_DIRECTORY;
+  if (!error && !place.parent) error = ERROR_ACCESS_DENIED;
+  if (!error && !place.node->children.empty()) error = ERROR_DIR_NOT_EMPTY;
+  if (!error && (WritesDenied(place) || place.node->denyWrites ||
+                 (place.node->attributes & FILE_ATTRIBUTE_READONLY))) {
+    error = ERROR_ACCESS_DENIED;
+  }
+  if (error) {
+    SetLastError(error);
+    return FALSE;
+  }
+  place.parent->children.erase(NameKey(place.leaf));
+  return TRUE;
+}
+
 // Opens the source for reading (sharing everything) and the target for writing (sharing read and
 // write); the copy gets the source's attributes plus archive. A copy onto the source itself is a
 // sharing violation.
@@ -948,6 +969,11 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, void *lpOverlapped) {
   SIM_FAULT_LAST_ERROR("WriteFile", FALSE);
+  // The process's redirected standard output (a pipe or file of the parent's).
+  if (lpNumberOfBytesWritten && !lpOverlapped && sim_internal::StdStreamWrite(hFile, lpBuffer, nNumberOfBytesToWrite)) {
+    *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    return TRUE;
+  }
   auto *open = static_cast<OpenFile *>(sim_internal::HandleObject(hFile, sim_internal::Kind::File));
   DWORD error = 0;
   if (lpOverlapped) {

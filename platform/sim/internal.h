@@ -63,11 +63,15 @@ struct ResetHook {
   explicit ResetHook(void (*fn)());
 };
 
-// Kernel object handles shared by CloseHandle (tokens, files) and FindClose (searches).
-enum class Kind { Token, File, Find, Thread };
+// Kernel object handles shared by CloseHandle (tokens, files) and FindClose (searches); event
+// sources are closed by DeregisterEventSource only.
+enum class Kind { Token, File, Find, Thread, EventSource };
 HANDLE NewHandle(Kind kind, void *object, void (*destroy)(void *));
 void *HandleObject(HANDLE handle, Kind kind);  // nullptr when not a live handle of that kind
 bool DropHandle(HANDLE handle, Kind kind);     // runs destroy; false when not a live handle of that kind
+
+// True when handle is the redirected standard output (console.cpp), which then takes the bytes.
+bool StdStreamWrite(HANDLE handle, const void *bytes, DWORD count);
 
 // Case-insensitive ASCII upper-casing, as module names, privilege names and root key names compare.
 std::string Upper(const std::string &text);

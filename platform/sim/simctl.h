@@ -80,3 +80,4 @@ std::string FsName(const std::u16string &text);
 #include "simctl_registry.h"
 #include "simctl_files.h"
 #include "simctl_window.h"
+#include "simctl_console.h"

@@ -43,6 +43,7 @@ void CheckRegistry();
 void CheckFiles();
 void CheckSystem();
 void CheckWindows();
+void CheckProcess();
 
 // Enables or disables one privilege of the process token; false when that did not work.
 bool SwitchPrivilege(const char *name, bool enable);

@@ -10,5 +10,6 @@ int main() {
   conf::CheckFiles();
   conf::CheckSystem();
   conf::CheckWindows();
+  conf::CheckProcess();
   return conf::Summary();
 }

@@ -354,6 +354,29 @@ void StepStays(Target &target, const std::vector<std::string> &words) {
   if (!IsWindow(target.main)) Fail("the main window is gone");
 }
 
+// nowindow MS: for MS ms, no visible top-level window of the program's caption and no visible
+// dialog or message box (class #32770) of any process appears; for a run without a window.
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM param) {
+  if (IsWindowVisible(window) && ClassOf(window) == "#32770") {
+    *reinterpret_cast<HWND *>(param) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void StepNoWindow(Target &, const std::vector<std::string> &words) {
+  NeedWords(words, 2, 2, "nowindow MS");
+  DWORD wait = static_cast<DWORD>(Number(words[1])), start = GetTickCount();
+  do {
+    HWND main = FindWindowA(nullptr, "Brovink: Registry Sicherung");
+    if (main && IsWindowVisible(main)) Fail("the program's window appeared");
+    HWND dialog = nullptr;
+    EnumWindows(FindVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog) Fail("a dialog or message box appeared: \"" + TextOf(dialog) + "\"");
+    Sleep(10);
+  } while (GetTickCount() - start < wait);
+}
+
 // save ID FILE: the control's text bytes into FILE.
 void StepSave(Target &target, const std::vector<std::string> &words) {
   NeedWords(words, 3, 3, "save ID FILE");
@@ -466,7 +489,7 @@ void RunStep(Target &target, const std::vector<std::string> &words) {
       {"regget", StepRegGet}, {"regset", StepRegSet}, {"device", StepDevice},
       {"nokey", StepNoKey},   {"key", StepKey},       {"sysclose", StepSysClose},
       {"focus", StepFocus},   {"stays", StepStays},   {"hold", StepHold},
-      {"rect", StepRect},
+      {"rect", StepRect},     {"nowindow", StepNoWindow},
   };
   for (const Step &step : kSteps)
     if (words[0] == step.name) return step.run(target, words);

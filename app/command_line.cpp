@@ -1,0 +1,152 @@
+// The command line of the unattended mode: Windows' argument rules, then the switches.
+#include "app/command_line.h"
+
+#include "services/ansi_path.h"
+
+namespace {
+
+bool IsBlank(WCHAR c) { return c == ' ' || c == '\t'; }
+
+// Index past the program name (up to its closing quote, or to the first blank) and the blanks
+// after it.
+const WCHAR *SkipProgramName(const WCHAR *at) {
+  if (*at == '"') {
+    at++;
+    while (*at && *at != '"') at++;
+    if (*at) at++;
+  } else {
+    while (*at && !IsBlank(*at)) at++;
+  }
+  while (IsBlank(*at)) at++;
+  return at;
+}
+
+// True when argument is "/" or "-" followed by name, without regard to the case of A to Z.
+bool IsSwitch(const std::string &argument, const char *name) {
+  if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return false;
+  size_t i = 1;
+  for (; i < argument.size() && name[i - 1]; i++) {
+    char c = argument[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != name[i - 1]) return false;
+  }
+  return i == argument.size() && !name[i - 1];
+}
+
+bool IsAnySwitch(const std::string &argument) { return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-'); }
+
+bool IsModeSwitch(const std::string &argument) {
+  return IsSwitch(argument, "backup") || IsSwitch(argument, "verify") || IsSwitch(argument, "?");
+}
+
+// 1 to 9999 in plain decimal digits, else 0.
+int KeepCount(const std::string &text) {
+  if (text.empty() || text.size() > 4) return 0;
+  int n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+Command Invalid(const std::string &error) {
+  Command command;
+  command.mode = CommandMode::Invalid;
+  command.error = error;
+  return command;
+}
+
+}  // namespace
+
+std::vector<Argument> SplitCommandLine(const WCHAR *commandLine) {
+  std::vector<Argument> arguments;
+  if (!commandLine) return arguments;
+  const WCHAR *at = SkipProgramName(commandLine);
+  std::vector<WCHAR> argument;
+  while (*at) {
+    argument.clear();
+    bool quoted = false;
+    while (*at && (quoted || !IsBlank(*at))) {
+      if (*at == '\\') {
+        size_t slashes = 0;
+        while (*at == '\\') {
+          slashes++;
+          at++;
+        }
+        // Before a quote, each pair is one backslash and an odd one makes the quote literal.
+        const bool beforeQuote = *at == '"';
+        argument.insert(argument.end(), beforeQuote ? slashes / 2 : slashes, '\\');
+        if (beforeQuote && slashes % 2 == 1) {
+          argument.push_back('"');
+          at++;
+        }
+      } else if (*at == '"') {
+        if (quoted && at[1] == '"') {
+          argument.push_back('"');  // "" inside quotes: one literal quote, still quoted
+          at++;
+        } else {
+          quoted = !quoted;
+        }
+        at++;
+      } else {
+        argument.push_back(*at++);
+      }
+    }
+    argument.push_back(0);
+    Argument converted;
+    converted.exact = ExactAnsiText(argument.data(), &converted.text);
+    arguments.push_back(converted);
+    while (IsBlank(*at)) at++;
+  }
+  return arguments;
+}
+
+Command ParseCommandLine(const WCHAR *commandLine) {
+  const std::vector<Argument> arguments = SplitCommandLine(commandLine);
+
+  // Only a mode switch leaves the window: other arguments are ignored as they always were.
+  bool anyMode = false;
+  for (const Argument &argument : arguments) {
+    if (IsSwitch(argument.text, "?")) {
+      Command help;
+      help.mode = CommandMode::Help;
+      return help;
+    }
+    anyMode = anyMode || IsModeSwitch(argument.text);
+  }
+  if (!anyMode) return Command{};
+
+  Command command;
+  for (size_t i = 0; i < arguments.size(); i++) {
+    const std::string &text = arguments[i].text;
+    if (IsSwitch(text, "backup") || IsSwitch(text, "verify")) {
+      if (command.mode != CommandMode::Window) return Invalid("Nur eines von /backup und /verify ist möglich.");
+      command.mode = IsSwitch(text, "backup") ? CommandMode::Backup : CommandMode::Verify;
+      if (i + 1 >= arguments.size() || arguments[i + 1].text.empty() || IsAnySwitch(arguments[i + 1].text)) {
+        return Invalid("Nach " + text + " fehlt der Ordner.");
+      }
+      i++;
+      if (!arguments[i].exact) {
+        return Invalid("Der Ordner " + arguments[i].text +
+                       " lässt sich in der ANSI-Codepage nicht genau schreiben und wird nicht verwendet.");
+      }
+      command.folder = arguments[i].text;
+    } else if (IsSwitch(text, "date")) {
+      if (command.dateFolder) return Invalid("/date ist doppelt angegeben.");
+      command.dateFolder = true;
+    } else if (IsSwitch(text, "keep")) {
+      if (command.keep != 0) return Invalid("/keep ist doppelt angegeben.");
+      command.keep = i + 1 < arguments.size() ? KeepCount(arguments[i + 1].text) : 0;
+      if (command.keep == 0) return Invalid("Nach /keep fehlt eine Anzahl von 1 bis 9999.");
+      i++;
+    } else {
+      return Invalid("Unbekanntes Argument: " + text);
+    }
+  }
+  if (command.mode == CommandMode::Verify && (command.dateFolder || command.keep != 0)) {
+    return Invalid("/date und /keep gehören zu /backup.");
+  }
+  if (command.keep != 0 && !command.dateFolder) return Invalid("/keep gilt nur zusammen mit /date.");
+  return command;
+}

@@ -1,0 +1,15 @@
+// Entries in the Windows Application event log under the source "Brovink".
+#pragma once
+
+#include <string>
+
+#include "platform.h"
+
+// Event ids: a run's summary, and a hive that was not saved.
+const DWORD kEventRunSummary = 1;
+const DWORD kEventHiveFailed = 2;
+
+// One entry of type EVENTLOG_INFORMATION_TYPE, EVENTLOG_WARNING_TYPE or EVENTLOG_ERROR_TYPE with
+// the text as its one string. The source is registered for the one entry only; a failure is not
+// reported anywhere (there is nowhere left to report it).
+void WriteEventLog(WORD type, DWORD eventId, const std::string &text);

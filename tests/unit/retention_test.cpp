@@ -1,0 +1,132 @@
+// Retention of dated backup sets: which sub-folders are sets, and that only the oldest sets beyond
+// the number to keep go, file by file, while anything else below the folder stays as it was.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "services/hive_save.h"
+#include "sim_test.h"
+#include "workflows/retention.h"
+
+namespace {
+
+const char kUser[] = "s-1-5-21-1-2-3-1000";
+
+std::string Names(const std::vector<std::string> &names) {
+  std::string text;
+  for (const std::string &name : names) text += name + ";";
+  return text;
+}
+
+class RetentionTest : public SimTest {
+ protected:
+  std::string hive;  // bytes of a real hive file
+
+  void SetUp() override {
+    SimTest::SetUp();
+    sim::LoadUserHive(kUser, "\\Device\\HarddiskVolume1\\Users\\u\\NTUSER.DAT");
+    hive = HiveBytes();
+  }
+
+  std::string HiveBytes() {
+    sim::MakeFolders("C:\\scratch");
+    EXPECT_EQ(SaveHive(std::string("HKEY_USERS\\") + kUser, "C:\\scratch\\hive"), 0);
+    return sim::FileBytes("C:\\scratch\\hive");
+  }
+
+  void PutSet(const std::string &folder, bool withUserHive = true) {
+    for (const char *name : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) sim::PutFile(folder + "\\" + name, hive);
+    sim::PutFile(folder + "\\ConsoleBackup.bat", "Set allowallpaths = true\r\n");
+    if (withUserHive) sim::PutFile(folder + "\\" + kUser, hive);
+  }
+};
+
+TEST_F(RetentionTest, DateFolderNamesAreExactlyTheCheckBoxsRealDates) {
+  struct Row {
+    const char *name;
+    int key;
+  };
+  const Row rows[] = {
+      {"12-08-2026", 20261208}, {"02-29-2028", 20280229}, {"02-29-2000", 20000229}, {"01-31-2027", 20270131},
+      {"02-29-2027", 0},        {"02-29-2100", 0},        {"04-31-2026", 0},        {"13-01-2026", 0},
+      {"00-10-2026", 0},        {"12-00-2026", 0},        {"2026-12-08", 0},        {"12-8-2026", 0},
+      {"12-08-26", 0},          {"12_08_2026", 0},        {"12-08-2026 ", 0},       {"12-08-2026.", 0},
+      {"12-08-2026x", 0},       {"+1-08-2026", 0},        {"12-08-0000", 0},        {"", 0},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(DateFolderKey(row.name), row.key);
+  }
+}
+
+TEST_F(RetentionTest, OnlyTheOldestWholeSetsBeyondTheNumberToKeepGo) {
+  struct Row {
+    const char *name;
+    int keep;
+    std::vector<std::string> sets;          // whole sets written, each with a user hive
+    std::vector<std::string> otherFiles;    // files that make a folder something else
+    std::vector<std::string> otherFolders;  // likewise, folders
+    std::vector<std::string> missing;       // set files taken away again
+    std::vector<std::string> left;          // what D:\B holds afterwards
+  };
+  const std::string today = "12-08-2026";
+  const Row rows[] = {
+      {"keeps the newest two of four, by date and not by name", 2,
+       {"12-08-2026", "01-15-2026", "11-30-2025", "12-01-2026"}, {}, {}, {}, {"12-01-2026", "12-08-2026"}},
+      {"fewer sets than kept: nothing goes", 5, {"12-08-2026", "12-01-2026"}, {}, {}, {},
+       {"12-01-2026", "12-08-2026"}},
+      {"keep 1: only the current set stays", 1, {"12-08-2026", "12-01-2026", "11-01-2026"}, {}, {}, {},
+       {"12-08-2026"}},
+      {"a future-dated set does not push out the current one", 1, {"12-08-2026", "01-01-2027"}, {}, {}, {},
+       {"12-08-2026"}},
+      {"a dated folder with a foreign file stays and is not counted", 2, {"12-08-2026", "12-07-2026", "12-06-2026"},
+       {"12-05-2026\\notes.txt", "12-07-2026\\notes.txt"}, {}, {},
+       {"12-05-2026", "12-06-2026", "12-07-2026", "12-08-2026"}},
+      {"names that are no real date stay", 1, {"12-08-2026", "2026-12-01", "12-01-2026x", "02-30-2026"}, {}, {}, {},
+       {"02-30-2026", "12-01-2026x", "12-08-2026", "2026-12-01"}},
+      {"a dated file is no set", 1, {"12-08-2026"}, {"12-01-2026"}, {}, {}, {"12-01-2026", "12-08-2026"}},
+      {"a set with a sub-folder stays", 1, {"12-08-2026", "12-01-2026"}, {}, {"12-01-2026\\extra"}, {},
+       {"12-01-2026", "12-08-2026"}},
+      {"a user hive file that is no hive stays", 1, {"12-08-2026", "12-01-2026"}, {"12-01-2026\\s-1-5-21-9"}, {}, {},
+       {"12-01-2026", "12-08-2026"}},
+      {"a save's temporary file is no set file", 1, {"12-08-2026", "12-01-2026"}, {"12-01-2026\\$$$"}, {}, {},
+       {"12-01-2026", "12-08-2026"}},
+      {"a set without SAM is no set", 1, {"12-08-2026", "12-01-2026"}, {}, {}, {"12-01-2026\\SAM"},
+       {"12-01-2026", "12-08-2026"}},
+      {"files and folders beside the sets stay", 1, {"12-08-2026", "12-01-2026"}, {"readme.txt"}, {"Archiv"}, {},
+       {"12-08-2026", "Archiv", "readme.txt"}},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetForNextRow();
+    ReadEnvironmentBlock();
+    sim::AddDrive('D', "\\Device\\HarddiskVolume2");
+    for (const std::string &set : row.sets) PutSet("D:\\B\\" + set);
+    for (const std::string &file : row.otherFiles) sim::PutFile("D:\\B\\" + file, "x");
+    for (const std::string &folder : row.otherFolders) sim::MakeFolders("D:\\B\\" + folder);
+    for (const std::string &file : row.missing) ASSERT_TRUE(DeleteFileA(("D:\\B\\" + file).c_str()));
+    std::vector<std::string> before;
+    for (const std::string &name : row.left) {
+      const std::string path = "D:\\B\\" + name;
+      before.push_back(sim::FolderExists(path) ? Names(sim::ListFolder(path)) : sim::FileBytes(path));
+    }
+    const std::vector<std::string> removed = RemoveOldSets("D:\\B", row.keep, today);
+    EXPECT_EQ(sim::ListFolder("D:\\B"), row.left);
+    std::vector<std::string> gone;
+    for (const std::string &set : row.sets) {
+      if (std::find(row.left.begin(), row.left.end(), set) == row.left.end()) gone.push_back("D:\\B\\" + set);
+    }
+    std::sort(gone.begin(), gone.end());
+    std::vector<std::string> removedSorted = removed;
+    std::sort(removedSorted.begin(), removedSorted.end());
+    EXPECT_EQ(removedSorted, gone) << "the folders reported as removed";
+    for (size_t i = 0; i < row.left.size(); i++) {
+      const std::string path = "D:\\B\\" + row.left[i];
+      EXPECT_EQ(sim::FolderExists(path) ? Names(sim::ListFolder(path)) : sim::FileBytes(path), before[i])
+          << row.left[i] << " is left as it was";
+    }
+    EXPECT_EQ(sim::OpenHandleCount(), 0);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+// The unattended mode through the process entry: command lines and their exit codes, what is
+// written and where the reports go (console, redirected output, event log), retention only after a
+// whole run, and /verify. No window and no box may ever appear, except the help without a console.
+#include <string>
+#include <vector>
+
+#include "app/control_ids.h"
+#include "sim_test.h"
+
+namespace {
+
+const char kUser[] = "s-1-5-21-1-2-3-1000";
+
+class UnattendedTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    Prepare(sim::StartedFrom::ParentConsole);
+  }
+
+  static void Prepare(sim::StartedFrom from) {
+    sim::AddDrive('D', "\\Device\\HarddiskVolume2");
+    sim::LoadUserHive(kUser, "\\Device\\HarddiskVolume1\\Users\\u\\NTUSER.DAT");
+    sim::SetStartedFrom(from);
+  }
+
+  static int Start(const std::u16string &arguments) {
+    sim::SetCommandLine(u"\"C:\\Program Files\\Brovink\\Brovink.exe\" " + arguments);
+    return WinMain(sim::ProgramInstance(), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL);
+  }
+
+  // The console's UTF-16 text as Windows-1252 bytes, to compare with the program's literals.
+  static std::string Console() {
+    std::string text;
+    for (char16_t c : sim::ConsoleText()) text += c < 0x100 ? static_cast<char>(c) : '?';
+    return text;
+  }
+
+  static void ExpectNoWindow() {
+    EXPECT_EQ(sim::CallCount("CreateDialogIndirectParamA"), 0) << "a window was made";
+    EXPECT_TRUE(sim::MessageBoxes().empty()) << "a box was shown";
+    EXPECT_EQ(sim::OpenHandleCount(), 0);
+    EXPECT_EQ(sim::OpenKeyCount(), 0);
+    EXPECT_EQ(sim::LoadedModuleCount(), 0);
+  }
+
+  // The events as "type id text".
+  static std::vector<std::string> Events() {
+    std::vector<std::string> events;
+    for (const sim::EventRecord &record : sim::EventLogEntries()) {
+      EXPECT_EQ(record.source, "Brovink");
+      EXPECT_EQ(record.strings.size(), 1u);
+      events.push_back(std::to_string(record.type) + " " + std::to_string(record.id) + " " +
+                       (record.strings.empty() ? "" : record.strings[0]));
+    }
+    return events;
+  }
+
+  static std::vector<std::string> SetFiles() {
+    return {"ConsoleBackup.bat", kUser, "SAM", "SECURITY", "SOFTWARE", "SYSTEM"};  // NTFS's order
+  }
+};
+
+TEST_F(UnattendedTest, CommandLinesGiveTheirExitCodeAndWriteOnlyWhatTheyMay) {
+  struct Row {
+    const char *name;
+    std::u16string arguments;
+    int exitCode;
+    std::string setFolder;  // where a whole set is written; "" for none
+    std::string console;    // a line the console shows
+    std::vector<std::string> driveD;
+    std::string existing = "";  // a folder made beforehand
+  };
+  const Row rows[] = {
+      {"backup into a new folder", u"/backup D:\\B", 0, "D:\\B", "Sicherung fertig: D:\\B", {"B"}},
+      {"backup into today's date folder", u"-Backup D:\\B -DATE /keep 3", 0, "D:\\B\\12-08-2026",
+       "läuft... SOFTWARE", {"B"}, "D:\\B"},
+      {"quoted folder with blanks", u"/backup \"D:\\Meine Sicherung\" /date", 0, "D:\\Meine Sicherung\\12-08-2026",
+       "Sicherung fertig: D:\\Meine Sicherung\\12-08-2026", {"Meine Sicherung"}, "D:\\Meine Sicherung"},
+      {"drive root with the date", u"/backup D:\\ /date", 0, "D:\\12-08-2026", "Sicherung fertig: D:\\12-08-2026",
+       {"12-08-2026"}},
+      {"unknown switch", u"/backup D:\\B /force", 2, "", "Unbekanntes Argument: /force", {}},
+      {"missing folder", u"/backup", 2, "", "Nach /backup fehlt der Ordner.", {}},
+      {"/keep without /date", u"/backup D:\\B /keep 3", 2, "", "/keep gilt nur zusammen mit /date.", {}},
+      {"/keep 0", u"/backup D:\\B /date /keep 0", 2, "", "Nach /keep fehlt eine Anzahl", {}},
+      {"a folder two levels below the nearest one", u"/backup D:\\x\\y", 2, "",
+       "Sicherung abgebrochen: Der Ordner D:\\x\\y ist nicht verwendbar.", {}},
+      {"/date below a missing folder", u"/backup D:\\x /date", 2, "", "Der Ordner D:\\x ist nicht verwendbar.", {}},
+      {"a folder the ANSI code page cannot spell", u"/backup D:\\b\u0101ck", 2, "",
+       "Der Ordner D:\\b?ck lässt sich in der ANSI-Codepage nicht genau schreiben", {"back"}, "D:\\back"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetForNextRow();
+    ReadEnvironmentBlock();
+    Prepare(sim::StartedFrom::ParentConsole);
+    if (!row.existing.empty()) sim::MakeFolders(row.existing);
+    EXPECT_EQ(Start(row.arguments), row.exitCode);
+    EXPECT_NE(Console().find(row.console), std::string::npos) << Console();
+    EXPECT_EQ(sim::ListFolder("D:\\"), row.driveD);
+    if (!row.setFolder.empty()) {
+      EXPECT_EQ(sim::ListFolder(row.setFolder), SetFiles());
+      EXPECT_TRUE(sim::HiveFileSnapshot(row.setFolder + "\\SAM") == sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SAM"));
+    }
+    const std::vector<std::string> events = Events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].substr(0, 4), row.exitCode == 0 ? "4 1 " : "1 1 ");
+    ExpectNoWindow();
+  }
+}
+
+TEST_F(UnattendedTest, AFailedHiveGivesExitCode1AWarningAndNoRetention) {
+  sim::MakeFolders("D:\\B");
+  ASSERT_EQ(Start(u"/backup D:\\B /date"), 0);
+  for (const char *old : {"11-01-2026", "11-02-2026"}) {
+    for (const std::string &file : SetFiles()) {
+      sim::PutFile(std::string("D:\\B\\") + old + "\\" + file, sim::FileBytes("D:\\B\\12-08-2026\\" + file));
+    }
+  }
+  sim::ClearCallLog();
+  const size_t eventsBefore = sim::EventLogEntries().size();
+  // SAM, the fourth save, fails both ways (the plain save is only tried after the other failed).
+  sim::FailCall("RegSaveKeyExA", ERROR_ACCESS_DENIED, 3);
+  sim::FailCall("RegSaveKeyA", ERROR_ACCESS_DENIED);
+
+  EXPECT_EQ(Start(u"/backup D:\\B /date /keep 1"), 1);
+
+  const std::string failure = "Fehler in RegSaveKey: Fehlernummer:  5 in Datei D:\\B\\12-08-2026\\SAM";
+  const std::vector<std::string> events = Events();
+  ASSERT_EQ(events.size(), eventsBefore + 2);
+  EXPECT_EQ(events[eventsBefore], "2 2 " + failure);
+  EXPECT_EQ(events[eventsBefore + 1], "1 1 Sicherung unvollständig: 1 Hive(s) in D:\\B\\12-08-2026 nicht gesichert.");
+  EXPECT_NE(Console().find(failure + "\r\n"), std::string::npos) << Console();
+  EXPECT_EQ(sim::ListFolder("D:\\B"), (std::vector<std::string>{"11-01-2026", "11-02-2026", "12-08-2026"}))
+      << "nothing is removed after a run with a failure";
+  ExpectNoWindow();
+
+  // The next whole run removes the older sets.
+  EXPECT_EQ(Start(u"/backup D:\\B /date /keep 1"), 0);
+  EXPECT_EQ(sim::ListFolder("D:\\B"), (std::vector<std::string>{"12-08-2026"}));
+  EXPECT_EQ(Events().back(), "4 1 Sicherung fertig: D:\\B\\12-08-2026\r\nAlte Sicherung entfernt: D:\\B\\11-01-2026"
+                             "\r\nAlte Sicherung entfernt: D:\\B\\11-02-2026");
+}
+
+TEST_F(UnattendedTest, ReportsGoWhereTheStartAllows) {
+  struct Row {
+    const char *name;
+    sim::StartedFrom from;
+    std::string console;     // as Windows-1252 bytes
+    std::string redirected;  // the bytes written to a redirected output
+    bool attached;
+  };
+  const Row rows[] = {
+      {"Task Scheduler: no console, the event log alone", sim::StartedFrom::None, "", "", false},
+      {"a console window: UTF-16 text, so that ä shows as ä", sim::StartedFrom::ParentConsole,
+       "läuft... SOFTWARE\r\n", "", true},
+      {"redirected into a file: the Windows-1252 bytes", sim::StartedFrom::Redirected, "", "läuft... SOFTWARE\r\n",
+       false},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetForNextRow();
+    ReadEnvironmentBlock();
+    Prepare(row.from);
+    EXPECT_EQ(Start(u"/backup D:\\B"), 0);
+    EXPECT_EQ(sim::ListFolder("D:\\B"), SetFiles());
+    EXPECT_EQ(Console().substr(0, row.console.size()), row.console);
+    EXPECT_EQ(Console().empty(), row.console.empty());
+    EXPECT_EQ(sim::RedirectedOutput().substr(0, row.redirected.size()), row.redirected);
+    EXPECT_EQ(sim::RedirectedOutput().empty(), row.redirected.empty());
+    EXPECT_EQ(sim::ConsoleAttached(), row.attached);
+    EXPECT_EQ(Events(), (std::vector<std::string>{"4 1 Sicherung fertig: D:\\B"}));
+    ExpectNoWindow();
+  }
+  for (char16_t c : sim::ConsoleText()) EXPECT_LT(c, 0x100);
+}
+
+TEST_F(UnattendedTest, VerifyChecksASetAsTheRestoreDoesAndChangesNothing) {
+  struct Row {
+    const char *name;
+    void (*damage)();
+    int exitCode;
+    std::vector<std::string> lines;  // lines the console shows
+  };
+  const Row rows[] = {
+      {"a sound set", [] {}, 0,
+       {"D:\\S\\SOFTWARE ist in Ordnung", "D:\\S\\SAM ist in Ordnung", std::string("D:\\S\\") + kUser + " ist in Ordnung",
+        "Die Sicherung in D:\\S ist in Ordnung."}},
+      {"a 0-byte file", [] { sim::PutFile("D:\\S\\SYSTEM", ""); }, 1,
+       {"D:\\S\\SYSTEM ist leer", "D:\\S\\SOFTWARE ist in Ordnung", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"a folder in place of a hive",
+       [] {
+         DeleteFileA("D:\\S\\SECURITY");
+         sim::MakeFolders("D:\\S\\SECURITY");
+       },
+       1, {"D:\\S\\SECURITY ist ein Ordner", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"a missing SAM", [] { DeleteFileA("D:\\S\\SAM"); }, 1,
+       {"D:\\S\\SAM fehlt", "D:\\S\\SYSTEM ist in Ordnung", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"a user hive file that is no hive", [] { sim::PutFile(std::string("D:\\S\\") + kUser, "regf"); }, 1,
+       {std::string("D:\\S\\") + kUser + " ist keine Registry-Datei"}},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetForNextRow();
+    ReadEnvironmentBlock();
+    Prepare(sim::StartedFrom::ParentConsole);
+    ASSERT_EQ(Start(u"/backup D:\\S"), 0);
+    row.damage();
+    std::vector<std::string> before;
+    for (const std::string &name : sim::ListFolder("D:\\S")) before.push_back(name + "=" + sim::FileBytes("D:\\S\\" + name));
+    sim::ClearCallLog();
+    const size_t eventsBefore = sim::EventLogEntries().size();
+    const size_t consoleBefore = Console().size();
+
+    EXPECT_EQ(Start(u"/verify D:\\S"), row.exitCode);
+
+    const std::string console = Console().substr(consoleBefore);
+    for (const std::string &line : row.lines) EXPECT_NE(console.find(line + "\r\n"), std::string::npos) << console;
+    std::vector<std::string> after;
+    for (const std::string &name : sim::ListFolder("D:\\S")) after.push_back(name + "=" + sim::FileBytes("D:\\S\\" + name));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(sim::EventLogEntries().size(), eventsBefore) << "a check writes no event";
+    ExpectNoWindow();
+  }
+}
+
+TEST_F(UnattendedTest, VerifyRefusesAFolderThatIsNone) {
+  EXPECT_EQ(Start(u"/verify D:\\nichts"), 2);
+  EXPECT_NE(Console().find("Der Ordner D:\\nichts ist nicht verwendbar."), std::string::npos) << Console();
+  EXPECT_EQ(sim::ListFolder("D:\\"), std::vector<std::string>{});
+  ExpectNoWindow();
+}
+
+TEST_F(UnattendedTest, HelpOnTheConsoleOrInABoxWithoutOne) {
+  EXPECT_EQ(Start(u"/?"), 0);
+  EXPECT_NE(Console().find("Brovink.exe /backup <Ordner> [/date] [/keep <n>]"), std::string::npos) << Console();
+  ExpectNoWindow();
+
+  ResetForNextRow();
+  Prepare(sim::StartedFrom::None);
+  sim::AnswerMessageBox(IDOK);
+  EXPECT_EQ(Start(u"-?"), 0);
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Brovink: Registry Sicherung");
+  EXPECT_NE(sim::MessageBoxes()[0].text.find("Exit-Code: 0"), std::string::npos);
+  EXPECT_EQ(sim::MessageBoxes()[0].style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+  EXPECT_EQ(sim::CallCount("CreateDialogIndirectParamA"), 0);
+}
+
+}  // namespace
