@@ -49,6 +49,17 @@ class RunTest : public SimTest {
     EXPECT_EQ(sim::LoadedModuleCount(), 0) << "modules left loaded";
   }
 
+  // A fresh machine and main window for the next row of a table, after the checks that the row
+  // before it must pass like a whole test.
+  void StartNextRow() {
+    if (!closeCallFails) ExpectNothingLeftOpen();
+    ResetForNextRow();
+    ReadEnvironmentBlock();
+    InitCommonControls();
+    window = CreateMainWindow(nullptr);
+    ASSERT_NE(window, nullptr);
+  }
+
   void SetFolder(const std::string &folder) {
     SetWindowTextA(GetDlgItem(window, IDC_FOLDER), folder.c_str());
   }

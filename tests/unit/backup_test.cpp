@@ -115,10 +115,7 @@ TEST_F(BackupTest, FailedSaveOverAnEarlierSetKeepsTheEarlierFile) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
-    ReadEnvironmentBlock();
-    InitCommonControls();
-    window = CreateMainWindow(nullptr);
+    StartNextRow();
     sim::AddDrive('d', "\\Device\\HarddiskVolume2");
     Run("D:\\Backup");
     const std::string earlier = sim::FileBytes("D:\\Backup\\SOFTWARE");

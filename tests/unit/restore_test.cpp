@@ -212,10 +212,7 @@ TEST_F(RestoreTest, DamagedSetIsRefusedBeforeAnythingIsWritten) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::Reset();
-    ReadEnvironmentBlock();
-    InitCommonControls();
-    window = CreateMainWindow(nullptr);
+    StartNextRow();
     sim::AddDrive('d', "\\Device\\HarddiskVolume2");
     sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
     SetFolder("D:\\Backup");
