@@ -26,8 +26,6 @@ const char kRefusedBefore[] = "Der Ordner „";
 const char kRefusedAfter[] =
     "“ kann nicht verwendet werden, weil sein Name Zeichen enthält, die das Programm nicht verarbeiten kann. "
     "Bitte wählen Sie einen anderen Ordner.";
-// The current directory when its name could not be used at start ("" when it could).
-std::string g_refusedAtStart;
 
 struct ControlRow {
   int id;
@@ -138,9 +136,7 @@ HWND CreateMainWindow(HWND owner) {
   // A current directory that the ANSI code page cannot spell leaves the field empty; the user is
   // told once the window shows.
   std::string folder;
-  bool usable = ExactCurrentFolder(&folder);
-  g_refusedAtStart = usable ? "" : folder;
-  if (!usable) folder.clear();
+  if (!ExactCurrentFolder(&folder)) folder.clear();
   CreateControls(window, instance, folder);
   ApplyRestoreAvailability(window, folder);
   SetProgress(window, IDC_PROGRESS, 0);
@@ -151,7 +147,8 @@ int ShowMainWindow(HWND owner) {
   HWND window = CreateMainWindow(owner);
   if (!window) return 0;
   ShowWindow(window, SW_SHOW);
-  if (!g_refusedAtStart.empty()) TellFolderRefused(window, g_refusedAtStart);
+  std::string refused;
+  if (!ExactCurrentFolder(&refused) && !refused.empty()) TellFolderRefused(window, refused);
   RunModal(window);
   return 0;  // the window ends only through Quit or a close request, both with 0
 }

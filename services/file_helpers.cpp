@@ -1,5 +1,5 @@
 // File operations: existence test, forced delete, delete by pattern, copy, folder creation,
-// attribute change, the line-by-line text file, the current folder, and plain file names.
+// attribute change, the line-by-line text file, and plain file names.
 #include "services/file_helpers.h"
 
 #include <cstring>
@@ -130,14 +130,6 @@ int TextFileClose(TextFile &file) {
   file.handle = INVALID_HANDLE_VALUE;
   return result;
 }
-
-std::string CurrentFolder() {
-  char buffer[MAX_PATH];
-  const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
-  if (length == 0 || length >= sizeof buffer) return "";
-  return std::string(buffer, length);
-}
-
 
 // A path too long for the 261-byte buffer is not tested at all: cut, it would name another file.
 int16_t PathExists(const std::string &path) {

@@ -35,8 +35,6 @@ int TextFileOpen(TextFile &file, const std::string &name);  // creates or emptie
 int TextFileWriteLine(TextFile &file, const std::string &text);
 int TextFileClose(TextFile &file);
 
-std::string CurrentFolder();
-
 // True when name is one plain file name that stands for no other file: not empty, none of
 // \ / : * ? " < > | or control characters, not "." or "..", no trailing dot or blank (Windows drops
 // them), no "~" (a short 8.3 alias may name another file), and no device name (CON, PRN, AUX,

@@ -7,55 +7,42 @@
 
 namespace handles {
 
+// The result of a BOOL release call: ERROR_SUCCESS, or the last error it set.
+inline LONG ReleaseStatus(BOOL released) {
+  return released ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
+}
+
 // Traits: the empty value and the release call of one kind of handle.
 struct KeyTraits {
   using Type = HKEY;
   static Type Empty() { return nullptr; }
-  static bool Close(Type key, LONG *result) {
-    *result = RegCloseKey(key);
-    return *result == ERROR_SUCCESS;
-  }
+  static LONG Close(Type key) { return RegCloseKey(key); }
 };
 
 // Files and tokens: CreateFileA's failure is INVALID_HANDLE_VALUE, OpenProcessToken's null.
 struct HandleTraits {
   using Type = HANDLE;
   static Type Empty() { return INVALID_HANDLE_VALUE; }
-  static bool Close(Type handle, LONG *result) {
-    BOOL closed = CloseHandle(handle);
-    *result = closed ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
-    return closed != FALSE;
-  }
+  static LONG Close(Type handle) { return ReleaseStatus(CloseHandle(handle)); }
 };
 
 // Searches of FindFirstFileA.
 struct SearchTraits {
   using Type = HANDLE;
   static Type Empty() { return INVALID_HANDLE_VALUE; }
-  static bool Close(Type search, LONG *result) {
-    BOOL closed = FindClose(search);
-    *result = closed ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
-    return closed != FALSE;
-  }
+  static LONG Close(Type search) { return ReleaseStatus(FindClose(search)); }
 };
 
 struct ModuleTraits {
   using Type = HMODULE;
   static Type Empty() { return nullptr; }
-  static bool Close(Type module, LONG *result) {
-    BOOL freed = FreeLibrary(module);
-    *result = freed ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
-    return freed != FALSE;
-  }
+  static LONG Close(Type module) { return ReleaseStatus(FreeLibrary(module)); }
 };
 
 struct LocalTraits {
   using Type = HLOCAL;
   static Type Empty() { return nullptr; }
-  static bool Close(Type memory, LONG *result) {
-    *result = LocalFree(memory) == nullptr ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
-    return *result == ERROR_SUCCESS;
-  }
+  static LONG Close(Type memory) { return ReleaseStatus(LocalFree(memory) == nullptr); }
 };
 
 template <typename Traits>
@@ -80,8 +67,7 @@ class Owner {
 
   // Releases the handle now; ERROR_SUCCESS when there was none. The owner is empty afterwards.
   LONG Close() {
-    LONG result = ERROR_SUCCESS;
-    if (*this) Traits::Close(value_, &result);
+    const LONG result = *this ? Traits::Close(value_) : ERROR_SUCCESS;
     value_ = Traits::Empty();
     return result;
   }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "services/ansi_path.h"
 #include "services/file_helpers.h"
 #include "services/text_ops.h"
 #include "sim_test.h"
@@ -226,11 +227,15 @@ TEST_F(TextOpsTest, TextFileLineThatFailsIsLostAndTheNextIsWritten) {
 
 // ---- current folder, environment, date ---------------------------------------------------------
 TEST_F(TextOpsTest, CurrentFolder) {
-  EXPECT_EQ(CurrentFolder(), "C:\\Users\\admin");
+  std::string folder;
+  EXPECT_TRUE(ExactCurrentFolder(&folder));
+  EXPECT_EQ(folder, "C:\\Users\\admin");
   sim::SetCurrentDirectory("C:\\");
-  EXPECT_EQ(CurrentFolder(), "C:\\");
-  sim::FailCall("GetCurrentDirectoryA", ERROR_NOT_ENOUGH_MEMORY);
-  EXPECT_EQ(CurrentFolder(), "");
+  EXPECT_TRUE(ExactCurrentFolder(&folder));
+  EXPECT_EQ(folder, "C:\\");
+  sim::FailCall("GetCurrentDirectoryW", ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_FALSE(ExactCurrentFolder(&folder));
+  EXPECT_EQ(folder, "");
 }
 
 TEST_F(TextOpsTest, EnvironmentLookup) {
