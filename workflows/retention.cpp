@@ -2,9 +2,11 @@
 #include "workflows/retention.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform.h"
 #include "services/file_helpers.h"
+#include "services/handles.h"
 #include "services/hive_file_check.h"
 #include "services/text_ops.h"
 #include "workflows/hive_list.h"
@@ -47,18 +49,16 @@ bool ListFolder(const std::string &folder, std::vector<Entry> *entries) {
   const std::string mask = Join(folder, "*");
   if (!FitsBuffer(mask, MAX_PATH)) return false;
   WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA(mask.c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return false;
+  SearchOwner search(FindFirstFileA(mask.c_str(), &data));
+  if (!search) return false;
   bool unique = true;
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
     for (const Entry &earlier : *entries) unique = unique && !SameName(earlier.name, name);
     entries->push_back(Entry{name, data.dwFileAttributes});
-  } while (FindNextFileA(search, &data));
-  const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
-  FindClose(search);
-  return unique && complete;
+  } while (FindNextFileA(search.Get(), &data));
+  return unique && GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 bool IsSetFileName(const std::string &name) {
@@ -105,15 +105,14 @@ bool RemoveSet(const std::string &folder, const std::vector<Entry> &entries) {
   return RemoveDirectoryA(folder.c_str()) != FALSE;
 }
 
-// MM-DD-YYYY of a date key.
-std::string DateFolderName(int key) {
-  std::string name = "00-00-0000";
-  const int parts[3][3] = {{key / 100 % 100, 0, 2}, {key % 100, 3, 2}, {key / 10000, 6, 4}};
-  for (const auto &part : parts) {
-    int value = part[0];
-    for (int i = part[1] + part[2] - 1; i >= part[1]; i--, value /= 10) name[static_cast<size_t>(i)] = static_cast<char>('0' + value % 10);
+// The listed entries of folder are the files of one set and nothing else.
+bool IsOneSet(const std::string &folder, const std::vector<Entry> &entries) {
+  int setFiles = 0;
+  for (const Entry &entry : entries) {
+    if (!IsSetFile(folder, entry)) return false;
+    if (IsSetFileName(entry.name)) setFiles++;
   }
-  return name;
+  return setFiles == static_cast<int>(sizeof kSetFiles / sizeof kSetFiles[0]);
 }
 
 }  // namespace
@@ -130,35 +129,29 @@ int DateFolderKey(const std::string &name) {
 
 bool HoldsOnlyOneSet(const std::string &folder) {
   std::vector<Entry> entries;
-  if (!ListFolder(folder, &entries)) return false;
-  int setFiles = 0;
-  for (const Entry &entry : entries) {
-    if (!IsSetFile(folder, entry)) return false;
-    if (IsSetFileName(entry.name)) setFiles++;
-  }
-  return setFiles == static_cast<int>(sizeof kSetFiles / sizeof kSetFiles[0]);
+  return ListFolder(folder, &entries) && IsOneSet(folder, entries);
 }
 
 std::vector<std::string> RemoveOldSets(const std::string &folder, int keep, const std::string &current) {
   std::vector<std::string> removed;
   std::vector<Entry> entries;
   if (keep < 1 || !ListFolder(folder, &entries)) return removed;
-  std::vector<int> sets;  // date keys, each name being the key's MM-DD-YYYY
+  std::vector<std::pair<int, std::string>> sets;  // date key and folder name
   for (const Entry &entry : entries) {
     const int key = DateFolderKey(entry.name);
     if (key == 0 || !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
     if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;  // a junction leads elsewhere
     if (entry.name == current) continue;
-    if (HoldsOnlyOneSet(Join(folder, entry.name))) sets.push_back(key);
+    if (HoldsOnlyOneSet(Join(folder, entry.name))) sets.emplace_back(key, entry.name);
   }
   std::sort(sets.begin(), sets.end());
   // The current set is the first of those kept: the others beyond keep - 1, oldest first.
   const size_t removable = sets.size() > static_cast<size_t>(keep - 1) ? sets.size() - static_cast<size_t>(keep - 1) : 0;
   for (size_t i = 0; i < removable; i++) {
-    const std::string path = Join(folder, DateFolderName(sets[i]));
+    const std::string path = Join(folder, sets[i].second);
     std::vector<Entry> files;
     // Listed again right before the removal: only what was checked is deleted.
-    if (!ListFolder(path, &files) || !HoldsOnlyOneSet(path)) continue;
+    if (!ListFolder(path, &files) || !IsOneSet(path, files)) continue;
     if (RemoveSet(path, files)) removed.push_back(path);
   }
   return removed;
