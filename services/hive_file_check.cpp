@@ -68,7 +68,7 @@ HiveFileCheck CheckHiveFile(const std::string &file) {
     check.state = HiveFileState::Folder;
     return check;
   }
-  static unsigned char head[kBaseBlockSize];
+  unsigned char head[kBaseBlockSize];
   DWORD size = 0;
   check.error = ReadHead(file, head, &size);
   if (check.error != 0) {
