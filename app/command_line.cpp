@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 
 #include "services/ansi_path.h"
+#include "services/text_ops.h"
 
 namespace {
 
@@ -21,16 +22,10 @@ const WCHAR *SkipProgramName(const WCHAR *at) {
   return at;
 }
 
-// True when argument is "/" or "-" followed by name, without regard to the case of A to Z.
+// True when argument is "/" or "-" followed by name, without regard to case.
 bool IsSwitch(const std::string &argument, const char *name) {
-  if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return false;
-  size_t i = 1;
-  for (; i < argument.size() && name[i - 1]; i++) {
-    char c = argument[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != name[i - 1]) return false;
-  }
-  return i == argument.size() && !name[i - 1];
+  return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-') &&
+         SameNameNoCase(argument.substr(1), name);
 }
 
 bool IsAnySwitch(const std::string &argument) { return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-'); }

@@ -83,8 +83,9 @@ bool FolderChosen(HWND window) {
 void Backup(HWND window) {
   if (!FolderChosen(window)) return;
   MainWindowView view(window);
-  RunBackup(view);
-  view.SetStatus(kBackupDone);
+  const RunResult result = RunBackup(view);
+  // "Sicherung fertig" only for a complete set: every hive, the script and the fingerprint written.
+  if (result.failedHives == 0 && result.failedFiles == 0 && !result.folderRefused) view.SetStatus(kBackupDone);
 }
 
 // The two questions are owned by the main window, so that it takes no clicks while they are open.

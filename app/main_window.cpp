@@ -10,6 +10,7 @@
 #include "services/ansi_path.h"
 #include "services/file_helpers.h"
 #include "services/text_ops.h"
+#include "workflows/backup_set.h"
 
 namespace {
 
@@ -171,10 +172,7 @@ void ApplyRestoreAvailability(HWND mainWindow, const std::string &folder) {
     EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), FALSE);
     return;
   }
-  int16_t software = PathExists(folder + "\\SOFTWARE");
-  int16_t system = PathExists(folder + "\\SYSTEM");
-  int16_t sam = PathExists(folder + "\\SAM");
-  EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), (software & system & sam) == 1 ? TRUE : FALSE);
+  EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), OffersRestore(folder) ? TRUE : FALSE);
 }
 
 std::string ReadFolderField(HWND mainWindow) {

@@ -14,8 +14,7 @@
 #include "services/report.h"
 #include "services/text_ops.h"
 #include "workflows/backup.h"
-#include "workflows/hive_list.h"
-#include "workflows/restore.h"
+#include "workflows/backup_set.h"
 #include "workflows/retention.h"
 #include "workflows/run_view.h"
 
@@ -72,8 +71,9 @@ int Refuse(const ConsoleOut &out, const std::string &text) {
 int Backup(const ConsoleOut &out, const Command &command) {
   const std::string date = DateText();
   const std::string folder = command.dateFolder ? WithDateFolder(command.folder, date) : command.folder;
-  // The set's longest own path must fit the ANSI calls, as in the window.
-  if (!FitsBuffer(folder + "\\ConsoleBackup.bat", MAX_PATH) || (command.dateFolder && !IsFolder(command.folder))) {
+  // Every path the run would write must fit the calls that write it (the set's rule, as in the
+  // window); checked before the folder is made.
+  if ((command.dateFolder && !IsFolder(command.folder)) || !SetPathsFit(folder)) {
     return Refuse(out, "Sicherung abgebrochen: Der Ordner " + command.folder + " ist nicht verwendbar.");
   }
   // The run creates a missing folder itself, one level, as from the window; a folder that cannot
@@ -94,11 +94,20 @@ int Backup(const ConsoleOut &out, const Command &command) {
     result = RunBackup(view);
   }
 
-  // Every report of a backup run is a hive that was not saved (or a key path it could not use).
-  const long failed = std::max(static_cast<long>(result.failedHives), reports);
-  if (failed > 0) {
-    const std::string summary =
-        "Sicherung unvollständig: " + NumberText(failed).substr(1) + " Hive(s) in " + folder + " nicht gesichert.";
+  if (result.folderRefused) return Refuse(out, "Sicherung abgebrochen: Der Ordner " + folder + " ist nicht verwendbar.");
+  // Every other report of a backup run is a hive that was not saved (or a key path it could not
+  // use), or a file of the set (script, fingerprint) that was not written.
+  const long files = result.failedFiles;
+  const long hives = std::max(static_cast<long>(result.failedHives), reports - files);
+  if (hives > 0 || files > 0) {
+    std::string summary;
+    if (files == 0) {
+      summary = "Sicherung unvollständig: " + NumberText(hives).substr(1) + " Hive(s) in " + folder + " nicht gesichert.";
+    } else {
+      summary = "Sicherung unvollständig: " +
+                (hives > 0 ? NumberText(hives).substr(1) + " Hive(s) nicht gesichert, " : std::string()) +
+                NumberText(files).substr(1) + " Datei(en) der Sicherung in " + folder + " nicht geschrieben.";
+    }
     WriteConsoleLine(out, summary);
     WriteEventLog(EVENTLOG_ERROR_TYPE, kEventRunSummary, summary);
     return kExitIncomplete;
@@ -115,26 +124,24 @@ int Backup(const ConsoleOut &out, const Command &command) {
   return kExitDone;
 }
 
-// The restore's check of every file it would use, and the machine hives it would miss.
+// The restore's check of every file of the set, with its fingerprint when it has one, and the
+// machine hives it would miss.
 int Verify(const ConsoleOut &out, const Command &command) {
-  if (!FitsBuffer(command.folder + "\\ConsoleBackup.bat", MAX_PATH) || !IsFolder(command.folder)) {
+  if (!SetPathsFit(command.folder) || !IsFolder(command.folder)) {
     WriteConsoleLine(out, "Prüfung abgebrochen: Der Ordner " + command.folder + " ist nicht verwendbar.");
     return kExitUnusable;
   }
-  const std::vector<HiveFileCheck> checks = CheckBackupSet(command.folder);
-  bool sound = true;
+  const SetCheck check = CheckSet(command.folder);
   // The restore passes a missing machine hive over; a set without one is no whole set.
-  for (const MachineHive &machine : kMachineHives) {
-    const std::string file = command.folder + "\\" + machine.hive;
-    if (PathExists(file) == 1) continue;
-    WriteConsoleLine(out, file + " fehlt");
-    sound = false;
+  for (const std::string &file : check.missing) WriteConsoleLine(out, file + " fehlt");
+  for (const HiveFileCheck &file : check.files) {
+    const bool good = file.state == HiveFileState::Good;
+    WriteConsoleLine(out, file.file + (good ? " ist in Ordnung" : " " + SetFileReason(file)));
   }
-  for (const HiveFileCheck &check : checks) {
-    const bool good = check.state == HiveFileState::Good;
-    WriteConsoleLine(out, check.file + (good ? " ist in Ordnung" : " " + HiveFileReason(check)));
-    sound = sound && good;
-  }
+  WriteConsoleLine(out, check.fingerprinted
+                            ? "Jede Datei wurde mit SHA256SUMS verglichen."
+                            : "Keine SHA256SUMS (Sicherung einer älteren Version): nur der Aufbau der Dateien wurde geprüft.");
+  const bool sound = IsCompleteSet(check);
   WriteConsoleLine(out, sound ? "Die Sicherung in " + command.folder + " ist in Ordnung."
                               : "Die Sicherung in " + command.folder + " ist unbrauchbar.");
   return sound ? kExitDone : kExitIncomplete;

@@ -7,6 +7,7 @@
 #endif
 #include <windows.h>
 #include <commctrl.h>
+#include <bcrypt.h>
 #include <objbase.h>
 #include <sddl.h>
 #include <shlobj.h>

@@ -92,19 +92,39 @@ int SetAttributes(const std::string &name, DWORD attributes) {
   return SetFileAttributesA(name.c_str(), attributes & kChangeableAttributes) ? 0 : LastErrorNumber();
 }
 
+namespace {
+
+// Keeps the first failure of a text file: its code and the call. Returns the error number.
+int TextFileFailed(TextFile &file, DWORD code, const char *call) {
+  if (file.error == 0) {
+    file.error = code;
+    file.failedCall = call;
+  }
+  return ErrorNumber(code);
+}
+
+}  // namespace
+
 // Creates the file or empties an existing one. When the cut to length 0 fails the file stays
 // open all the same: the close cuts it behind the last line written.
 int TextFileOpen(TextFile &file, const std::string &name) {
   if (file.handle != INVALID_HANDLE_VALUE) return kFileAlreadyOpen;
-  if (name.empty() || HasWildcards(name)) return kBadFileName;
-  if (!FitsBuffer(name, kOpenAttributeFolderBuffer)) return ErrorNumber(ERROR_FILENAME_EXCED_RANGE);
+  file.error = 0;
+  file.failedCall = "";
+  if (name.empty() || HasWildcards(name)) {
+    TextFileFailed(file, ERROR_INVALID_NAME, "CreateFile");
+    return kBadFileName;
+  }
+  if (!FitsBuffer(name, kOpenAttributeFolderBuffer)) {
+    return TextFileFailed(file, ERROR_FILENAME_EXCED_RANGE, "CreateFile");
+  }
   HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return LastErrorNumber();
+  if (handle == INVALID_HANDLE_VALUE) return TextFileFailed(file, GetLastError(), "CreateFile");
   file.handle = handle;
   if (SetFilePointer(handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
       !SetEndOfFile(handle)) {
-    return LastErrorNumber();
+    return TextFileFailed(file, GetLastError(), "SetEndOfFile");
   }
   return 0;
 }
@@ -114,9 +134,13 @@ int TextFileWriteLine(TextFile &file, const std::string &text) {
   const std::string line = text + "\r\n";
   DWORD written = 0;
   if (!WriteFile(file.handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
-    return LastErrorNumber();
+    return TextFileFailed(file, GetLastError(), "WriteFile");
   }
-  return written < line.size() ? kShortWrite : 0;
+  if (written < line.size()) {
+    TextFileFailed(file, ERROR_HANDLE_DISK_FULL, "WriteFile");
+    return kShortWrite;
+  }
+  return 0;
 }
 
 TextFile::~TextFile() {
@@ -125,8 +149,8 @@ TextFile::~TextFile() {
 
 int TextFileClose(TextFile &file) {
   if (file.handle == INVALID_HANDLE_VALUE) return 0;
-  int result = SetEndOfFile(file.handle) ? 0 : LastErrorNumber();
-  if (!CloseHandle(file.handle) && result == 0) result = LastErrorNumber();
+  int result = SetEndOfFile(file.handle) ? 0 : TextFileFailed(file, GetLastError(), "SetEndOfFile");
+  if (!CloseHandle(file.handle) && result == 0) result = TextFileFailed(file, GetLastError(), "CloseHandle");
   file.handle = INVALID_HANDLE_VALUE;
   return result;
 }
@@ -154,11 +178,10 @@ namespace {
 bool IsDeviceName(const std::string &name) {
   std::string base = name.substr(0, name.find('.'));
   base.erase(base.find_last_not_of(' ') + 1);
-  for (char &c : base) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (const char *device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (SameNameNoCase(base, device)) return true;
   }
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) {
+  if (base.size() != 4 || (!SameNameNoCase(base.substr(0, 3), "COM") && !SameNameNoCase(base.substr(0, 3), "LPT"))) {
     return false;
   }
   const char digit = base[3];

@@ -22,9 +22,13 @@ int CreateFolder(const std::string &folder);
 int SetAttributes(const std::string &name, DWORD attributes);
 
 // A text file written line by line with CR LF, opened without sharing for one run. One still open
-// when it goes out of scope is closed (without the cut of TextFileClose).
+// when it goes out of scope is closed (without the cut of TextFileClose). The first failure of its
+// open, a write or its close is kept with the system's code, so that a file that was not written
+// completely can be told: a later write after a failed open does nothing and keeps that failure.
 struct TextFile {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  DWORD error = 0;                 // the system's code of the first failure, 0 when none
+  const char *failedCall = "";     // the call that failed first ("CreateFile", "WriteFile", ...)
 
   TextFile() = default;
   ~TextFile();

@@ -45,6 +45,19 @@ struct LocalTraits {
   static LONG Close(Type memory) { return ReleaseStatus(LocalFree(memory) == nullptr); }
 };
 
+// CNG (bcrypt.dll): algorithm providers and hash objects; the calls return NTSTATUS.
+struct CngAlgorithmTraits {
+  using Type = BCRYPT_ALG_HANDLE;
+  static Type Empty() { return nullptr; }
+  static LONG Close(Type algorithm) { return BCryptCloseAlgorithmProvider(algorithm, 0); }
+};
+
+struct CngHashTraits {
+  using Type = BCRYPT_HASH_HANDLE;
+  static Type Empty() { return nullptr; }
+  static LONG Close(Type hash) { return BCryptDestroyHash(hash); }
+};
+
 template <typename Traits>
 class Owner {
  public:
@@ -83,6 +96,8 @@ using HandleOwner = handles::Owner<handles::HandleTraits>;
 using SearchOwner = handles::Owner<handles::SearchTraits>;
 using ModuleOwner = handles::Owner<handles::ModuleTraits>;
 using LocalOwner = handles::Owner<handles::LocalTraits>;
+using CngAlgorithmOwner = handles::Owner<handles::CngAlgorithmTraits>;
+using CngHashOwner = handles::Owner<handles::CngHashTraits>;
 
 // COM for this thread; only a successful CoInitialize is balanced by CoUninitialize.
 class ComInit {

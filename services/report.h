@@ -14,6 +14,8 @@ enum class ReportKind {
   HiveSave,       // a hive of the backup that was not saved, or saved but not put in place
   HiveRestore,    // a hive of the restore that was not staged or not registered for replacement
   SetCheck,       // files of a backup set that failed the check before a restore
+  SetFile,        // a file of the backup set besides the hives (script, fingerprint) not written
+  SetFolder,      // a backup folder refused before anything is written (a path of the set too long)
 };
 
 struct ReportEntry {

@@ -13,8 +13,6 @@ bool g_environmentRead = false;
 // The name buffer of the environment lookup, terminator included.
 const size_t kEnvironmentNameBuffer = 257;
 
-char FoldUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 }  // namespace
 
 // A text with a NUL inside would also reach the system cut, at the NUL.
@@ -31,16 +29,13 @@ void ReadEnvironmentBlock() {
   FreeEnvironmentStringsA(block);
 }
 
-// The name matches an entry's name part with a-z folded to upper case; the name part ends at "=",
+// The name matches an entry's name part without regard to case (the names looked up are ASCII); the name part ends at "=",
 // a blank or the end of the entry, and the value is what follows that one character.
 std::string EnvironmentValue(const std::string &name) {
   if (!g_environmentRead) ReadEnvironmentBlock();
   if (!FitsBuffer(name, kEnvironmentNameBuffer)) return "";
   for (const std::string &entry : g_environment) {
-    if (entry.size() < name.size()) continue;
-    bool same = true;
-    for (size_t i = 0; same && i < name.size(); i++) same = FoldUpper(entry[i]) == FoldUpper(name[i]);
-    if (!same) continue;
+    if (entry.size() < name.size() || !SameNameNoCase(entry.substr(0, name.size()), name)) continue;
     if (entry.size() == name.size()) return "";
     if (entry[name.size()] == '=' || entry[name.size()] == ' ') return entry.substr(name.size() + 1);
   }
@@ -82,6 +77,25 @@ std::string LowerCase(const std::string &text) {
     }
   }
   return out;
+}
+
+// NTFS's upper-case table for the Windows-1252 letters: a-z, à-þ but ÷, š œ ž, ÿ; ß and µ have no
+// capital in the code page.
+char FoldNameCase(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 'a' + 'A');
+  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 0x20);
+  if (u == 0x9A || u == 0x9C || u == 0x9E) return static_cast<char>(u - 0x10);
+  if (u == 0xFF) return static_cast<char>(0x9F);
+  return c;
+}
+
+bool SameNameNoCase(const std::string &a, const std::string &b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); i++) {
+    if (FoldNameCase(a[i]) != FoldNameCase(b[i])) return false;
+  }
+  return true;
 }
 
 int SearchText(int start, const std::string &text, const std::string &find) {

@@ -46,6 +46,7 @@ class RunTest : public SimTest {
   static void ExpectNothingLeftOpen() {
     EXPECT_EQ(sim::OpenHandleCount(), 0) << "file, search or token handles left open";
     EXPECT_EQ(sim::OpenKeyCount(), 0) << "registry keys left open";
+    EXPECT_EQ(sim::OpenCngHandleCount(), 0) << "bcrypt providers or hashes left open";
     EXPECT_EQ(sim::LoadedModuleCount(), 0) << "modules left loaded";
   }
 

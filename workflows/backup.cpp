@@ -3,11 +3,14 @@
 #include "workflows/backup.h"
 
 #include <string>
+#include <vector>
 
 #include "services/file_helpers.h"
 #include "services/handles.h"
 #include "services/hive_save.h"
+#include "services/fingerprint.h"
 #include "services/report.h"
+#include "workflows/backup_set.h"
 #include "workflows/console_script.h"
 #include "workflows/hive_list.h"
 
@@ -32,8 +35,27 @@ void AllowRecoveryConsoleCopy() {
 // True when the hive's file holds the hive.
 bool SaveOneHive(const std::string &folder, const std::string &keyPath, const std::string &name,
                  HiveFileAccess &access) {
-  return SaveHiveInPlace(keyPath, folder + "\\" + name, folder + "\\" + kSaveTempName, &access) ==
+  return SaveHiveInPlace(keyPath, SetFilePath(folder, name), SetFilePath(folder, kSaveTempName), &access) ==
          ERROR_SUCCESS;
+}
+
+// A folder whose set would have a path too long for the calls that write it: refused before
+// anything is written, rather than found out halfway with a set that lacks its script.
+void ReportFolderTooLong(const std::string &folder) {
+  ReportEntry entry;
+  entry.kind = ReportKind::SetFolder;
+  entry.caption = "Sicherung abgebrochen";
+  entry.file = LongestSetPath(folder);
+  entry.text = "Der Ordner " + folder + " ist für die Sicherung zu lang: " + entry.file +
+               " hätte mehr als 255 Zeichen. Es wurde nichts geschrieben.";
+  entry.code = ERROR_FILENAME_EXCED_RANGE;
+  Report(entry);
+}
+
+// The script and the fingerprint are the set as much as its hives: one that is not written
+// completely is a failed backup, with a box naming the file and the system's code.
+void ReportSetFileFailed(const std::string &file, DWORD code, const char *call) {
+  ReportRegistryError(ReportKind::SetFile, static_cast<LONG>(code), file, call);
 }
 
 }  // namespace
@@ -42,6 +64,12 @@ RunResult RunBackup(RunView &view) {
   RunResult result;
   view.EnableRunButtons(false);
   const std::string folder = view.FolderText();
+  if (!SetPathsFit(folder)) {
+    ReportFolderTooLong(folder);
+    view.EnableRunButtons(true);
+    result.folderRefused = true;
+    return result;
+  }
   if (PathExists(folder) == 0) CreateFolder(folder);
   view.SetProgress(1);
   AllowRecoveryConsoleCopy();
@@ -50,10 +78,15 @@ RunResult RunBackup(RunView &view) {
   HiveFileAccess access;
   DriveTable drives;
   TextFile script;
+  std::vector<std::string> written;  // the files of the set this run wrote, for the fingerprint
   ConsoleScriptOpen(script, folder);
   for (const MachineHive &machine : kMachineHives) {
     view.SetStatus(machine.status);
-    if (!SaveOneHive(folder, machine.keyPath, machine.hive, access)) result.failedHives++;
+    if (SaveOneHive(folder, machine.keyPath, machine.hive, access)) {
+      written.push_back(machine.hive);
+    } else {
+      result.failedHives++;
+    }
     ConsoleScriptAddMachineHive(script, folder, machine.hive);
     view.SetProgress(machine.progress);
   }
@@ -62,7 +95,7 @@ RunResult RunBackup(RunView &view) {
   WalkUserHives([&](const std::string &hiveName, const std::string &hiveFile) {
     view.SetStatus("läuft... " + hiveName);
     accumulator += 10;
-    const std::string file = folder + "\\" + hiveName;
+    const std::string file = SetFilePath(folder, hiveName);
     LONG status = ERROR_SUCCESS;
     if (!IsUsableHiveName(hiveName)) {
       // Its file would lie outside the folder, stand for a device, a pattern or another file of
@@ -74,7 +107,11 @@ RunResult RunBackup(RunView &view) {
       ReportRegistryError(ReportKind::HiveSave, status, file, "RegCreateKeyEx");
       result.failedHives++;
     } else {
-      if (!SaveOneHive(folder, "HKEY_USERS\\" + hiveName, hiveName, access)) result.failedHives++;
+      if (SaveOneHive(folder, "HKEY_USERS\\" + hiveName, hiveName, access)) {
+        written.push_back(hiveName);
+      } else {
+        result.failedHives++;
+      }
       for (const std::string &drivePath : MapToDrivePath(hiveFile, drives)) {
         ConsoleScriptAddUserHive(script, folder, hiveName, drivePath);
       }
@@ -82,8 +119,21 @@ RunResult RunBackup(RunView &view) {
     view.SetProgress(40 + accumulator);
   });
 
-  ConsoleScriptClose(script);
+  const DWORD scriptError = ConsoleScriptClose(script);
   access.Release();
+  if (scriptError != 0) {
+    ReportSetFileFailed(SetFilePath(folder, kConsoleScriptName), scriptError, script.failedCall);
+    result.failedFiles++;
+  } else {
+    written.push_back(kConsoleScriptName);
+  }
+  // A hive whose save failed is not listed, so that an older file left under its name fails the
+  // set's check later.
+  FingerprintError fingerprintError;
+  if (!WriteSetFingerprint(folder, written, &fingerprintError)) {
+    ReportSetFileFailed(SetFilePath(folder, kFingerprintName), fingerprintError.code, fingerprintError.call);
+    result.failedFiles++;
+  }
   view.SetStatus("");
   view.SetProgress(0);
   view.EnableRunButtons(true);

@@ -2,9 +2,10 @@
 #include "workflows/console_script.h"
 
 #include "services/text_ops.h"
+#include "workflows/backup_set.h"
 
 void ConsoleScriptOpen(TextFile &script, const std::string &backupFolder) {
-  TextFileOpen(script, backupFolder + "\\ConsoleBackup.bat");
+  TextFileOpen(script, SetFilePath(backupFolder, kConsoleScriptName));
   TextFileWriteLine(script, "Set allowallpaths = true");
 }
 
@@ -21,4 +22,7 @@ void ConsoleScriptAddUserHive(TextFile &script, const std::string &backupFolder,
                     "copy \"" + backupFolder + "\\" + hiveName + "\" \"" + drivePath + "\"");
 }
 
-void ConsoleScriptClose(TextFile &script) { TextFileClose(script); }
+DWORD ConsoleScriptClose(TextFile &script) {
+  TextFileClose(script);
+  return script.error;
+}

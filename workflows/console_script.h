@@ -10,4 +10,6 @@ void ConsoleScriptAddMachineHive(TextFile &script, const std::string &backupFold
                                  const std::string &hive);
 void ConsoleScriptAddUserHive(TextFile &script, const std::string &backupFolder,
                               const std::string &hiveName, const std::string &drivePath);
-void ConsoleScriptClose(TextFile &script);
+// Closes the script; the system's code of its first failed call (open, a line, the close; the call
+// in script.failedCall), 0 when every line is in the file.
+DWORD ConsoleScriptClose(TextFile &script);

@@ -11,13 +11,6 @@
 #include "services/key_path.h"
 #include "services/text_ops.h"
 
-const MachineHive kMachineHives[4] = {
-    {"läuft... SOFTWARE", "SOFTWARE", "SOFTWARE.TMP", "HKEY_LOCAL_MACHINE\\SOFTWARE", 10},
-    {"läuft... SYSTEM", "SYSTEM", "SYSTEM.tmp", "HKEY_LOCAL_MACHINE\\SYSTEM", 20},
-    {"läuft... SECURITY", "SECURITY", "SECURITY.tmp", "HKEY_LOCAL_MACHINE\\SECURITY", 30},
-    {"läuft... SAM", "SAM", "SAM.tmp", "HKEY_LOCAL_MACHINE\\SAM", 40},
-};
-
 namespace {
 // A user hive's value name holds "\user\" and then its hive name.
 const char kUserMarker[] = "\\user\\";
@@ -49,19 +42,6 @@ void WalkUserHives(const std::function<void(const std::string &, const std::stri
     std::string hiveFile(text, strnlen(text, dataLength <= sizeof data ? dataLength : sizeof data));
     onHive(hiveName, hiveFile);
   }
-}
-
-const char *const kSaveTempName = "$$$";
-
-bool IsUsableHiveName(const std::string &hiveName) {
-  if (!IsPlainFileName(hiveName)) return false;
-  static const char *const kSetFiles[] = {"software", "system", "security", "sam",
-                                          "consolebackup.bat", kSaveTempName};
-  const std::string name = LowerCase(hiveName);
-  for (const char *file : kSetFiles) {
-    if (name == file) return false;
-  }
-  return true;
 }
 
 bool UserHiveKeyExists(const std::string &hiveName, LONG *status) {

@@ -8,6 +8,7 @@
 #include "services/hive_replace.h"
 #include "services/report.h"
 #include "services/text_ops.h"
+#include "workflows/backup_set.h"
 #include "workflows/cleanup_script.h"
 #include "workflows/hive_list.h"
 
@@ -44,7 +45,7 @@ std::string UserHiveFile(const std::string &folder, const std::string &hiveName)
 bool ReportBadFiles(const std::string &folder, const std::vector<HiveFileCheck> &checks) {
   std::string lines;
   for (const HiveFileCheck &check : checks) {
-    if (check.state != HiveFileState::Good) lines += "\r\n" + check.file + " " + HiveFileReason(check);
+    if (check.state != HiveFileState::Good) lines += "\r\n" + check.file + " " + SetFileReason(check);
   }
   if (lines.empty()) return false;
   ReportEntry entry;
@@ -57,19 +58,6 @@ bool ReportBadFiles(const std::string &folder, const std::vector<HiveFileCheck> 
 }
 
 }  // namespace
-
-std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder) {
-  std::vector<HiveFileCheck> checks;
-  for (const MachineHive &machine : kMachineHives) {
-    const std::string backupFile = folder + "\\" + machine.hive;
-    if (PathExists(backupFile) == 1) checks.push_back(CheckHiveFile(backupFile));
-  }
-  WalkUserHives([&](const std::string &hiveName, const std::string &) {
-    const std::string backupFile = UserHiveFile(folder, hiveName);
-    if (!backupFile.empty()) checks.push_back(CheckHiveFile(backupFile));
-  });
-  return checks;
-}
 
 RunResult RunRestore(RunView &view) {
   RunResult result;

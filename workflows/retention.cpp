@@ -9,11 +9,9 @@
 #include "services/handles.h"
 #include "services/hive_file_check.h"
 #include "services/text_ops.h"
-#include "workflows/hive_list.h"
+#include "workflows/backup_set.h"
 
 namespace {
-
-const char *const kSetFiles[] = {"SOFTWARE", "SYSTEM", "SECURITY", "SAM", "ConsoleBackup.bat"};
 
 struct Entry {
   std::string name;
@@ -23,22 +21,6 @@ struct Entry {
 // folder + "\" + name; a folder that already ends in a backslash (a drive root) gets none.
 std::string Join(const std::string &folder, const std::string &name) {
   return (!folder.empty() && folder.back() == '\\') ? folder + name : folder + "\\" + name;
-}
-
-// Windows-1252 letters as the file system compares them, without regard to case.
-unsigned char FoldChar(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) return static_cast<unsigned char>(u - 32);
-  if (u == 0x9A || u == 0x9C || u == 0x9E) return static_cast<unsigned char>(u - 16);
-  return u == 0xFF ? 0x9F : u;
-}
-
-bool SameName(const std::string &a, const std::string &b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); i++) {
-    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
-  }
-  return true;
 }
 
 // The entries of a folder without "." and ".."; false when it cannot be listed, or when two
@@ -55,17 +37,10 @@ bool ListFolder(const std::string &folder, std::vector<Entry> *entries) {
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
-    for (const Entry &earlier : *entries) unique = unique && !SameName(earlier.name, name);
+    for (const Entry &earlier : *entries) unique = unique && !SameNameNoCase(earlier.name, name);
     entries->push_back(Entry{name, data.dwFileAttributes});
   } while (FindNextFileA(search.Get(), &data));
   return unique && GetLastError() == ERROR_NO_MORE_FILES;
-}
-
-bool IsSetFileName(const std::string &name) {
-  for (const char *file : kSetFiles) {
-    if (SameName(name, file)) return true;
-  }
-  return false;
 }
 
 // The file a listed name opens is the listed file: a plain regular file under exactly that name.
@@ -76,13 +51,10 @@ bool IsRegularFile(const std::string &path) {
          !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
-bool IsSetFile(const std::string &folder, const Entry &entry) {
+// A plain regular file under exactly its listed name.
+bool IsPlainRegularFile(const std::string &folder, const Entry &entry) {
   if (entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  if (!IsPlainFileName(entry.name)) return false;
-  const std::string path = Join(folder, entry.name);
-  if (!IsRegularFile(path)) return false;
-  if (IsSetFileName(entry.name)) return true;
-  return IsUsableHiveName(entry.name) && CheckHiveFile(path).state == HiveFileState::Good;
+  return IsPlainFileName(entry.name) && IsRegularFile(Join(folder, entry.name));
 }
 
 bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -105,14 +77,16 @@ bool RemoveSet(const std::string &folder, const std::vector<Entry> &entries) {
   return RemoveDirectoryA(folder.c_str()) != FALSE;
 }
 
-// The listed entries of folder are the files of one set and nothing else.
+// The listed entries of folder are the files of one set and nothing else, by the set's rule.
 bool IsOneSet(const std::string &folder, const std::vector<Entry> &entries) {
-  int setFiles = 0;
+  std::vector<std::string> names;
   for (const Entry &entry : entries) {
-    if (!IsSetFile(folder, entry)) return false;
-    if (IsSetFileName(entry.name)) setFiles++;
+    if (!IsPlainRegularFile(folder, entry)) return false;
+    names.push_back(entry.name);
   }
-  return setFiles == static_cast<int>(sizeof kSetFiles / sizeof kSetFiles[0]);
+  return IsOneSetListing(names, [&](const std::string &name) {
+    return CheckHiveFile(Join(folder, name)).state == HiveFileState::Good;
+  });
 }
 
 }  // namespace

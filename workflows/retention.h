@@ -10,10 +10,10 @@
 // MM-DD-YYYY with a real date (leap years included), else 0.
 int DateFolderKey(const std::string &name);
 
-// True when folder holds the files of one backup set and nothing else: "SOFTWARE", "SYSTEM",
-// "SECURITY", "SAM" and "ConsoleBackup.bat", each present as a file, and besides them only user
-// hive files (plain names that are no other file of the set, each a hive file by the restore's
-// check). No sub-folder, no name that stands for another file, no name the ANSI calls cannot name
+// True when folder holds the files of one backup set and nothing else (IsOneSetListing): "SOFTWARE",
+// "SYSTEM", "SECURITY", "SAM" and "ConsoleBackup.bat", each present as a file, "SHA256SUMS" at most
+// once, and besides them only user hive files (plain names that are no other file of the set, each
+// a hive file by the restore's check). No sub-folder, no name that stands for another file, no name the ANSI calls cannot name
 // exactly.
 bool HoldsOnlyOneSet(const std::string &folder);
 

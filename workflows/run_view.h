@@ -26,4 +26,6 @@ class RunView {
 struct RunResult {
   int failedHives = 0;      // hives whose save, staging or registration failed (a report each)
   bool setRefused = false;  // restore only: a file of the set failed the check, nothing was done
+  int failedFiles = 0;      // backup only: the script or the fingerprint not written (a report each)
+  bool folderRefused = false;  // backup only: a path of the set too long, nothing written (reported)
 };

@@ -26,6 +26,7 @@ void ClearCallLog();
 
 // ---- handles -----------------------------------------------------------------------------------
 int OpenHandleCount();  // live token, file and search handles
+int OpenCngHandleCount();  // algorithm providers and hash objects of bcrypt not yet closed
 
 // ---- modules -----------------------------------------------------------------------------------
 // Known modules: ADVAPI32.DLL and COMCTL32.DLL with the exports the system looks up, and NTDLL.DLL.

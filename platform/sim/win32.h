@@ -570,6 +570,26 @@ BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason);
 void WINAPI InitCommonControls(void);
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce);
 
+// ---- bcrypt: CNG hashing --------------------------------------------------------------------------
+// The calls return NTSTATUS; success and information codes are >= 0.
+typedef LONG NTSTATUS;
+typedef unsigned char UCHAR, *PUCHAR;
+typedef PVOID BCRYPT_HANDLE, BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE;
+#define BCRYPT_SUCCESS(Status) (((NTSTATUS)(Status)) >= 0)
+// The algorithm identifiers are wide strings; WCHAR is 16 bits here as on Windows.
+#define BCRYPT_SHA256_ALGORITHM (reinterpret_cast<LPCWSTR>(u"SHA256"))
+#define BCRYPT_ALG_HANDLE_HMAC_FLAG 0x00000008
+#define BCRYPT_HASH_REUSABLE_FLAG 0x00000020
+NTSTATUS WINAPI BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE *phAlgorithm, LPCWSTR pszAlgId,
+                                            LPCWSTR pszImplementation, ULONG dwFlags);
+NTSTATUS WINAPI BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE hAlgorithm, ULONG dwFlags);
+NTSTATUS WINAPI BCryptCreateHash(BCRYPT_ALG_HANDLE hAlgorithm, BCRYPT_HASH_HANDLE *phHash,
+                                 PUCHAR pbHashObject, ULONG cbHashObject, PUCHAR pbSecret,
+                                 ULONG cbSecret, ULONG dwFlags);
+NTSTATUS WINAPI BCryptHashData(BCRYPT_HASH_HANDLE hHash, PUCHAR pbInput, ULONG cbInput, ULONG dwFlags);
+NTSTATUS WINAPI BCryptFinishHash(BCRYPT_HASH_HANDLE hHash, PUCHAR pbOutput, ULONG cbOutput, ULONG dwFlags);
+NTSTATUS WINAPI BCryptDestroyHash(BCRYPT_HASH_HANDLE hHash);
+
 // ---- shell32, ole32 ----------------------------------------------------------------------------
 typedef struct _ITEMIDLIST *LPITEMIDLIST;
 typedef const struct _ITEMIDLIST *LPCITEMIDLIST;

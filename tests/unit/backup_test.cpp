@@ -5,6 +5,7 @@
 #include "run_fixture.h"
 #include "services/report.h"
 #include "workflows/backup.h"
+#include "workflows/backup_set.h"
 
 namespace {
 
@@ -140,8 +141,14 @@ TEST_F(BackupTest, FailedSaveOverAnEarlierSetKeepsTheEarlierFile) {
               "Fehlernummer: " + NumberText(static_cast<long>(row.code)) +
                   " in Datei D:\\Backup\\SOFTWARE");
     EXPECT_EQ(sim::FileBytes("D:\\Backup\\SOFTWARE"), earlier);
-    EXPECT_EQ(sim::ListFolder("D:\\Backup"),
-              (std::vector<std::string>{"ConsoleBackup.bat", "SAM", "SECURITY", "SOFTWARE", "SYSTEM"}));
+    EXPECT_EQ(sim::ListFolder("D:\\Backup"), (std::vector<std::string>{"ConsoleBackup.bat", "SAM", "SECURITY",
+                                                                 "SHA256SUMS", "SOFTWARE", "SYSTEM"}));
+    // The fingerprint lists what this run wrote, so the earlier SOFTWARE now fails the set.
+    const std::string sums = sim::FileBytes("D:\\Backup\\SHA256SUMS");
+    EXPECT_EQ(sums.find("  SOFTWARE\r\n"), std::string::npos) << sums;
+    EXPECT_NE(sums.find("  SYSTEM\r\n"), std::string::npos) << sums;
+    EXPECT_EQ(SetFileReason(CheckBackupSet("D:\\Backup")[0]),
+              "wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)");
     EXPECT_EQ(sim::HiveFileSnapshot("D:\\Backup\\SYSTEM"),
               sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SYSTEM"));
   }
@@ -184,18 +191,19 @@ TEST_F(BackupTest, FolderTextIsUsedUnchanged) {
   EXPECT_NE(std::string("März").find('\xE4'), std::string::npos);
 }
 
+// Every file of the set gets its box: the four hives, then the script and the fingerprint.
 TEST_F(BackupTest, FolderTwoLevelsBelowTheNearestExistingOneIsNotCreated) {
-  sim::AnswerMessageBox(IDOK, 4);
+  sim::AnswerMessageBox(IDOK, 6);
   Run("D:\\Neu\\Sicherung");
 
   EXPECT_FALSE(sim::FolderExists("D:\\Neu"));
-  ASSERT_EQ(sim::MessageBoxes().size(), 4u);
-  const char *hives[] = {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"};
-  for (size_t i = 0; i < 4; i++) {
-    SCOPED_TRACE(hives[i]);
-    EXPECT_EQ(sim::MessageBoxes()[i].caption, "Fehler in RegSaveKey");
+  ASSERT_EQ(sim::MessageBoxes().size(), 6u);
+  const char *files[] = {"SOFTWARE", "SYSTEM", "SECURITY", "SAM", "ConsoleBackup.bat", "SHA256SUMS"};
+  for (size_t i = 0; i < 6; i++) {
+    SCOPED_TRACE(files[i]);
+    EXPECT_EQ(sim::MessageBoxes()[i].caption, i < 4 ? "Fehler in RegSaveKey" : "Fehler in CreateFile");
     EXPECT_EQ(sim::MessageBoxes()[i].text,
-              std::string("Fehlernummer:  3 in Datei D:\\Neu\\Sicherung\\") + hives[i]);
+              std::string("Fehlernummer:  3 in Datei D:\\Neu\\Sicherung\\") + files[i]);
   }
   ExpectButtonsSwitchedInRunOrder();
 }
@@ -297,14 +305,48 @@ TEST_F(BackupTest, MissingPolicyKeyIsNotCreated) {
   EXPECT_TRUE(sim::FileExists("D:\\Backup\\SOFTWARE"));
 }
 
-TEST_F(BackupTest, ScriptThatCannotBeCreatedDoesNotStopTheHives) {
-  sim::PutFile("D:\\Backup\\ConsoleBackup.bat", "old script");
-  sim::HoldOpen("D:\\Backup\\ConsoleBackup.bat", 0);
-  Run("D:\\Backup");
-  for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
-    EXPECT_TRUE(sim::FileExists(std::string("D:\\Backup\\") + hive)) << hive;
+// A script that is not written completely makes the backup a failed one: its box names the file
+// and the system's code, the hives are saved all the same, and the fingerprint leaves it out, so
+// that the script in the folder fails the set's check.
+TEST_F(BackupTest, ScriptThatIsNotWrittenCompletelyIsAFailedBackup) {
+  struct Row {
+    const char *name;
+    const char *caption;
+    DWORD code;
+  } rows[] = {
+      {"held open by another program", "Fehler in CreateFile", ERROR_SHARING_VIOLATION},
+      {"first line lost (disk full)", "Fehler in WriteFile", ERROR_DISK_FULL},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    StartNextRow();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::PutFile("D:\\Backup\\ConsoleBackup.bat", "old script");
+    if (row.code == ERROR_SHARING_VIOLATION) {
+      sim::HoldOpen("D:\\Backup\\ConsoleBackup.bat", 0);
+    } else {
+      sim::FailCall("WriteFile", row.code);  // the script's first line is the run's first WriteFile
+    }
+    sim::AnswerMessageBox(IDOK);
+    SetFolder("D:\\Backup");
+    const RunResult result = BackupIn(window);
+
+    EXPECT_EQ(result.failedFiles, 1);
+    EXPECT_EQ(result.failedHives, 0);
+    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, row.caption);
+    EXPECT_EQ(sim::MessageBoxes()[0].text,
+              "Fehlernummer: " + NumberText(static_cast<long>(row.code)) + " in Datei D:\\Backup\\ConsoleBackup.bat");
+    for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+      EXPECT_TRUE(sim::FileExists(std::string("D:\\Backup\\") + hive)) << hive;
+    }
+    EXPECT_EQ(sim::FileBytes("D:\\Backup\\SHA256SUMS").find("ConsoleBackup.bat"), std::string::npos);
+    const SetCheck check = CheckSet("D:\\Backup");
+    ASSERT_FALSE(check.files.empty());
+    EXPECT_EQ(check.files.back().file, "D:\\Backup\\ConsoleBackup.bat");
+    EXPECT_EQ(SetFileReason(check.files.back()), "wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)");
+    EXPECT_FALSE(IsCompleteSet(check));
   }
-  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"), "old script");
 }
 
 }  // namespace

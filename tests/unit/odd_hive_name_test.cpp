@@ -11,7 +11,7 @@
 namespace {
 
 const std::vector<std::string> kSetFiles = {"ConsoleBackup.bat", "Notiz", "SAM", "SECURITY",
-                                            "SOFTWARE", "SYSTEM"};
+                                            "SHA256SUMS", "SOFTWARE", "SYSTEM"};
 
 class OddHiveNameTest : public RunTest {
  protected:
@@ -59,6 +59,7 @@ TEST_F(OddHiveNameTest, NamesThatAreNoPlainFileOfTheSetGetTheSaveBoxAndNoFile) {
       {"trailing blank: SAM for Windows", "SAM ", "D:\\Backup\\sam "},
       {"a set file in other case", "ConsoleBackup.BAT", "D:\\Backup\\consolebackup.bat"},
       {"the temporary save name", "$$$", "D:\\Backup\\$$$"},
+      {"the fingerprint's name", "SHA256SUMS", "D:\\Backup\\sha256sums"},
       {"device", "CON", "D:\\Backup\\con"},
       {"device with extension", "nul.txt", "D:\\Backup\\nul.txt"},
       {"numbered device", "LPT9", "D:\\Backup\\lpt9"},

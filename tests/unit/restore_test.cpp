@@ -88,10 +88,11 @@ TEST_F(RestoreTest, RoundTripRestoresEveryHiveFromItsOwnFile) {
   }
 }
 
+// A set of an earlier version (no SHA256SUMS) is checked by its structure alone.
 TEST_F(RestoreTest, PartialSetRestoresWhatIsThere) {
   SetFolder("D:\\Teil");
   BackupIn(window);
-  for (const char *extra : {"SECURITY", "SAM"}) {
+  for (const char *extra : {"SECURITY", "SAM", "SHA256SUMS"}) {
     ASSERT_TRUE(DeleteFileA((std::string("D:\\Teil\\") + extra).c_str())) << extra;
   }
 
@@ -248,12 +249,14 @@ TEST_F(RestoreTest, CheckOfTheSetGivesOneResultPerFile) {
   sim::PutFile("D:\\Backup\\SOFTWARE", "");
   sim::PutFile("D:\\Backup\\SAM", "regf");
   const auto checks = CheckBackupSet("D:\\Backup");
-  ASSERT_EQ(checks.size(), 4u);
+  ASSERT_EQ(checks.size(), 5u);
   EXPECT_EQ(checks[0].file, "D:\\Backup\\SOFTWARE");
   EXPECT_EQ(checks[0].state, HiveFileState::Empty);
   EXPECT_EQ(checks[1].state, HiveFileState::Good);
   EXPECT_EQ(checks[2].state, HiveFileState::Good);
   EXPECT_EQ(checks[3].state, HiveFileState::NotAHive);
+  EXPECT_EQ(checks[4].file, "D:\\Backup\\ConsoleBackup.bat");  // compared with the fingerprint
+  EXPECT_EQ(checks[4].state, HiveFileState::Good);
   sim::AnswerMessageBox(IDOK);
   Restore("D:\\Backup");
   ASSERT_EQ(sim::MessageBoxes().size(), 1u);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/control_ids.h"
+#include "workflows/backup_set.h"
 #include "sim_test.h"
 
 namespace {
@@ -56,8 +57,34 @@ class UnattendedTest : public SimTest {
     return events;
   }
 
+  // Changes one byte of a value's data inside a file (the text as it stands, or in UTF-16), so that
+  // the file keeps its structure and only its fingerprint can tell.
+  static void ChangeOneByte(const std::string &path, const std::string &text) {
+    std::string bytes = sim::FileBytes(path);
+    std::string wide;
+    for (char c : text) wide += std::string{c, '\0'};
+    size_t at = bytes.find(text);
+    size_t last = text.size() - 1;
+    if (at == std::string::npos) {
+      at = bytes.find(wide);
+      last = wide.size() - 2;
+    }
+    ASSERT_NE(at, std::string::npos) << path;
+    bytes[at + last] ^= 0x01;
+    sim::PutFile(path, bytes);
+  }
+
+  // SHA256SUMS without the line of one file, as a run whose save of it failed writes it.
+  static void DropFingerprintLine(const std::string &folder, const std::string &name) {
+    std::string sums = sim::FileBytes(folder + "\\SHA256SUMS");
+    const size_t at = sums.find("  " + name + "\r\n");
+    ASSERT_NE(at, std::string::npos);
+    sums.erase(at - 64, 64 + 2 + name.size() + 2);
+    sim::PutFile(folder + "\\SHA256SUMS", sums);
+  }
+
   static std::vector<std::string> SetFiles() {
-    return {"ConsoleBackup.bat", kUser, "SAM", "SECURITY", "SOFTWARE", "SYSTEM"};  // NTFS's order
+    return {"ConsoleBackup.bat", kUser, "SAM", "SECURITY", "SHA256SUMS", "SOFTWARE", "SYSTEM"};  // NTFS's order
   }
 };
 
@@ -142,6 +169,70 @@ TEST_F(UnattendedTest, AFailedHiveGivesExitCode1AWarningAndNoRetention) {
                              "\r\nAlte Sicherung entfernt: D:\\B\\11-02-2026");
 }
 
+// A script or fingerprint that could not be written is a failed backup like a failed hive: the
+// report as a warning, exit code 1, no retention.
+TEST_F(UnattendedTest, AScriptThatWasNotWrittenGivesExitCode1AndNoRetention) {
+  for (const char *older : {"11-01-2026", "11-02-2026"}) {
+    ASSERT_EQ(Start(u"/backup D:\\B"), 0);
+    for (const std::string &name : SetFiles()) {
+      ASSERT_TRUE(MoveFileExA(("D:\\B\\" + name).c_str(), (std::string("D:\\B\\") + older + "\\" + name).c_str(), 0) ||
+                  (CreateDirectoryA((std::string("D:\\B\\") + older).c_str(), nullptr) &&
+                   MoveFileExA(("D:\\B\\" + name).c_str(), (std::string("D:\\B\\") + older + "\\" + name).c_str(), 0)));
+    }
+  }
+  sim::PutFile("D:\\B\\12-08-2026\\ConsoleBackup.bat", "alt");
+  sim::HoldOpen("D:\\B\\12-08-2026\\ConsoleBackup.bat", 0);
+  const size_t eventsBefore = sim::EventLogEntries().size();
+  const size_t consoleBefore = Console().size();
+
+  EXPECT_EQ(Start(u"/backup D:\\B /date /keep 1"), 1);
+
+  const std::string failure = "Fehler in CreateFile: Fehlernummer:  32 in Datei D:\\B\\12-08-2026\\ConsoleBackup.bat";
+  const std::vector<std::string> events = Events();
+  ASSERT_EQ(events.size(), eventsBefore + 2);
+  EXPECT_EQ(events[eventsBefore], "2 2 " + failure);
+  EXPECT_EQ(events[eventsBefore + 1],
+            "1 1 Sicherung unvollständig: 1 Datei(en) der Sicherung in D:\\B\\12-08-2026 nicht geschrieben.");
+  EXPECT_NE(Console().find(failure + "\r\n"), std::string::npos) << Console();
+  EXPECT_EQ(Console().find("Sicherung fertig", consoleBefore), std::string::npos) << Console();
+  EXPECT_EQ(sim::ListFolder("D:\\B"), (std::vector<std::string>{"11-01-2026", "11-02-2026", "12-08-2026"}))
+      << "nothing is removed after a run with a failure";
+  ExpectNoWindow();
+}
+
+// The one path-length rule: the longest path the run would write (here a user hive's file) must
+// fit; a folder where it does not is refused with exit code 2 before anything is written.
+TEST_F(UnattendedTest, AFolderWhoseLongestPathDoesNotFitIsRefusedBeforeAnythingIsWritten) {
+  struct Row {
+    const char *name;
+    size_t folderLength;  // "D:\" and then letters
+    int exitCode;
+  } rows[] = {
+      {"the user hive's path has 255 characters", 255 - 1 - sizeof kUser + 1, 0},
+      {"the user hive's path would have 256", 256 - 1 - sizeof kUser + 1, 2},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetForNextRow();
+    ReadEnvironmentBlock();
+    Prepare(sim::StartedFrom::ParentConsole);
+    const std::string folder = "D:\\" + std::string(row.folderLength - 3, 'x');
+    std::u16string argument;
+    for (char c : folder) argument += static_cast<char16_t>(c);
+    ASSERT_EQ(SetPathsFit(folder), row.exitCode == 0);
+
+    EXPECT_EQ(Start(u"/backup " + argument), row.exitCode);
+
+    if (row.exitCode == 0) {
+      EXPECT_EQ(sim::ListFolder(folder), SetFiles());
+    } else {
+      EXPECT_EQ(sim::ListFolder("D:\\"), std::vector<std::string>{});
+      EXPECT_NE(Console().find("Sicherung abgebrochen: Der Ordner " + folder + " ist nicht verwendbar."), std::string::npos);
+    }
+    ExpectNoWindow();
+  }
+}
+
 TEST_F(UnattendedTest, ReportsGoWhereTheStartAllows) {
   struct Row {
     const char *name;
@@ -185,6 +276,23 @@ TEST_F(UnattendedTest, VerifyChecksASetAsTheRestoreDoesAndChangesNothing) {
   const Row rows[] = {
       {"a sound set", [] {}, 0,
        {"D:\\S\\SOFTWARE ist in Ordnung", "D:\\S\\SAM ist in Ordnung", std::string("D:\\S\\") + kUser + " ist in Ordnung",
+        "D:\\S\\ConsoleBackup.bat ist in Ordnung", "Jede Datei wurde mit SHA256SUMS verglichen.",
+        "Die Sicherung in D:\\S ist in Ordnung."}},
+      {"one byte of a hive's value changed", [] { ChangeOneByte("D:\\S\\SOFTWARE", "Microsoft Windows XP"); }, 1,
+       {"D:\\S\\SOFTWARE wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)", "D:\\S\\SYSTEM ist in Ordnung",
+        "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"one byte of the script changed", [] { ChangeOneByte("D:\\S\\ConsoleBackup.bat", "allowallpaths"); }, 1,
+       {"D:\\S\\ConsoleBackup.bat wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)",
+        "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"a hive the last run did not write", [] { DropFingerprintLine("D:\\S", "SYSTEM"); }, 1,
+       {"D:\\S\\SYSTEM wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)",
+        "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"SHA256SUMS cut in the middle of a line",
+       [] { sim::PutFile("D:\\S\\SHA256SUMS", sim::FileBytes("D:\\S\\SHA256SUMS").substr(0, 100)); }, 1,
+       {"D:\\S\\SHA256SUMS ist beschädigt", "D:\\S\\SOFTWARE ist in Ordnung", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"a set of an earlier version, without SHA256SUMS", [] { DeleteFileA("D:\\S\\SHA256SUMS"); }, 0,
+       {"D:\\S\\SOFTWARE ist in Ordnung",
+        "Keine SHA256SUMS (Sicherung einer älteren Version): nur der Aufbau der Dateien wurde geprüft.",
         "Die Sicherung in D:\\S ist in Ordnung."}},
       {"a 0-byte file", [] { sim::PutFile("D:\\S\\SYSTEM", ""); }, 1,
        {"D:\\S\\SYSTEM ist leer", "D:\\S\\SOFTWARE ist in Ordnung", "Die Sicherung in D:\\S ist unbrauchbar."}},

@@ -1,0 +1,244 @@
+// The backup set: its files' names and paths, the path-length rule of a run, and the rules that
+// make a folder's files a set to restore, a complete set, or a set retention may remove.
+#include "workflows/backup_set.h"
+
+#include "services/file_helpers.h"
+#include "services/fingerprint.h"
+#include "services/text_ops.h"
+#include "workflows/hive_list.h"
+
+const MachineHive kMachineHives[4] = {
+    {"läuft... SOFTWARE", "SOFTWARE", "SOFTWARE.TMP", "HKEY_LOCAL_MACHINE\\SOFTWARE", 10},
+    {"läuft... SYSTEM", "SYSTEM", "SYSTEM.tmp", "HKEY_LOCAL_MACHINE\\SYSTEM", 20},
+    {"läuft... SECURITY", "SECURITY", "SECURITY.tmp", "HKEY_LOCAL_MACHINE\\SECURITY", 30},
+    {"läuft... SAM", "SAM", "SAM.tmp", "HKEY_LOCAL_MACHINE\\SAM", 40},
+};
+
+const char kConsoleScriptName[] = "ConsoleBackup.bat";
+const char kFingerprintName[] = "SHA256SUMS";
+const char *const kSaveTempName = "$$$";
+
+namespace {
+
+// The text file's open takes paths of up to 255 characters (a 256-byte buffer); the save and copy
+// calls take more, so this is the run's limit.
+const size_t kSetPathBuffer = 256;
+
+bool IsMachineHiveName(const std::string &name) {
+  for (const MachineHive &machine : kMachineHives) {
+    if (SameNameNoCase(name, machine.hive)) return true;
+  }
+  return false;
+}
+
+// The files of the set that are no user hive.
+bool IsOwnFileName(const std::string &name) {
+  return IsMachineHiveName(name) || SameNameNoCase(name, kConsoleScriptName) ||
+         SameNameNoCase(name, kFingerprintName) || SameNameNoCase(name, kSaveTempName);
+}
+
+HiveFileCheck Failed(const std::string &file, DWORD code) {
+  HiveFileCheck check;
+  check.file = file;
+  check.state = HiveFileState::Unreadable;
+  check.error = code;
+  return check;
+}
+
+// Compares the files of a folder with its fingerprint, each listed file at most once.
+class FingerprintComparison {
+ public:
+  explicit FingerprintComparison(std::vector<FingerprintLine> lines)
+      : lines_(std::move(lines)), seen_(lines_.size(), false) {}
+
+  // A file of the set that is there: it must be listed, and its bytes must have the listed hash.
+  // A file that already failed its own check is only marked as seen.
+  void Compare(HiveFileCheck &check, const std::string &name) {
+    const int index = Find(name);
+    if (index >= 0) seen_[static_cast<size_t>(index)] = true;
+    if (check.state != HiveFileState::Good) return;
+    if (index < 0) {
+      check = Failed(check.file, kFileNotFingerprinted);
+      return;
+    }
+    FingerprintError error;
+    const std::string hash = HashFile(check.file, &error);
+    if (hash.empty()) {
+      check = Failed(check.file, error.code);
+    } else if (hash != lines_[static_cast<size_t>(index)].hash) {
+      check = Failed(check.file, kFileChanged);
+    }
+  }
+
+  // Marks a listed name as handled; false when it is not listed.
+  bool Take(const std::string &name) {
+    const int index = Find(name);
+    if (index < 0) return false;
+    seen_[static_cast<size_t>(index)] = true;
+    return true;
+  }
+
+  // The listed names not handled yet, in the list's order.
+  std::vector<std::string> Rest() const {
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < lines_.size(); i++) {
+      if (!seen_[i]) rest.push_back(lines_[i].name);
+    }
+    return rest;
+  }
+
+ private:
+  int Find(const std::string &name) const {
+    for (size_t i = 0; i < lines_.size(); i++) {
+      if (SameNameNoCase(lines_[i].name, name)) return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  std::vector<FingerprintLine> lines_;
+  std::vector<bool> seen_;
+};
+
+}  // namespace
+
+std::string SetFilePath(const std::string &folder, const std::string &name) { return folder + "\\" + name; }
+
+bool IsUsableHiveName(const std::string &hiveName) {
+  return IsPlainFileName(hiveName) && !IsOwnFileName(hiveName);
+}
+
+std::string LongestSetPath(const std::string &folder) {
+  std::string longest = kConsoleScriptName;
+  for (const char *name : {kFingerprintName, kSaveTempName}) {
+    if (std::string(name).size() > longest.size()) longest = name;
+  }
+  for (const MachineHive &machine : kMachineHives) {
+    if (std::string(machine.hive).size() > longest.size()) longest = machine.hive;
+  }
+  WalkUserHives([&](const std::string &hiveName, const std::string &) {
+    if (IsUsableHiveName(hiveName) && hiveName.size() > longest.size()) longest = hiveName;
+  });
+  return SetFilePath(folder, longest);
+}
+
+bool SetPathsFit(const std::string &folder) { return FitsBuffer(LongestSetPath(folder), kSetPathBuffer); }
+
+bool OffersRestore(const std::string &folder) {
+  const int16_t software = PathExists(SetFilePath(folder, kMachineHives[0].hive));
+  const int16_t system = PathExists(SetFilePath(folder, kMachineHives[1].hive));
+  const int16_t sam = PathExists(SetFilePath(folder, kMachineHives[3].hive));
+  return (software & system & sam) == 1;
+}
+
+bool IsOneSetListing(const std::vector<std::string> &names,
+                     const std::function<bool(const std::string &)> &isHiveFile) {
+  int required = 0, fingerprints = 0;
+  for (const std::string &name : names) {
+    if (IsMachineHiveName(name) || SameNameNoCase(name, kConsoleScriptName)) {
+      required++;
+    } else if (SameNameNoCase(name, kFingerprintName)) {
+      fingerprints++;
+    } else if (!IsUsableHiveName(name) || !isHiveFile(name)) {
+      return false;
+    }
+  }
+  return required == 5 && fingerprints <= 1;
+}
+
+SetCheck CheckSet(const std::string &folder) {
+  SetCheck result;
+  const std::string fingerprintPath = SetFilePath(folder, kFingerprintName);
+  std::vector<FingerprintLine> lines;
+  FingerprintError readError;
+  const FingerprintState state = ReadFingerprint(fingerprintPath, &lines, &readError);
+  result.fingerprinted = state != FingerprintState::Missing;
+  // A damaged list fails the set; the files are then checked by their structure alone.
+  if (state == FingerprintState::Damaged) result.files.push_back(Failed(fingerprintPath, kFingerprintDamaged));
+  if (state == FingerprintState::Unreadable) result.files.push_back(Failed(fingerprintPath, readError.code));
+  const bool compare = state == FingerprintState::Good;
+  FingerprintComparison fingerprint(lines);
+
+  for (const MachineHive &machine : kMachineHives) {
+    const std::string file = SetFilePath(folder, machine.hive);
+    if (PathExists(file) == 1) {
+      HiveFileCheck check = CheckHiveFile(file);
+      if (compare) fingerprint.Compare(check, machine.hive);
+      result.files.push_back(check);
+    } else if (compare && fingerprint.Take(machine.hive)) {
+      result.files.push_back(Failed(file, kFingerprintedFileMissing));
+    } else {
+      result.missing.push_back(file);
+    }
+  }
+  WalkUserHives([&](const std::string &hiveName, const std::string &) {
+    const std::string file = SetFilePath(folder, hiveName);
+    if (!IsUsableHiveName(hiveName) || PathExists(file) != 1) return;
+    HiveFileCheck check = CheckHiveFile(file);
+    if (compare) fingerprint.Compare(check, hiveName);
+    result.files.push_back(check);
+  });
+  if (!compare) return result;
+
+  const std::string script = SetFilePath(folder, kConsoleScriptName);
+  if (PathExists(script) == 1) {
+    HiveFileCheck check;
+    check.file = script;
+    fingerprint.Compare(check, kConsoleScriptName);
+    result.files.push_back(check);
+  }
+  // The listed files that no loaded hive names: user hives of users not logged on now.
+  for (const std::string &name : fingerprint.Rest()) {
+    const std::string file = SetFilePath(folder, name);
+    const bool isScript = SameNameNoCase(name, kConsoleScriptName);
+    if (!isScript && !IsUsableHiveName(name)) {
+      // The list names itself or the temporary file: no run writes that.
+      result.files.push_back(Failed(fingerprintPath, kFingerprintDamaged));
+    } else if (PathExists(file) != 1) {
+      result.files.push_back(Failed(file, kFingerprintedFileMissing));
+    } else {
+      HiveFileCheck check = CheckHiveFile(file);
+      fingerprint.Compare(check, name);
+      result.files.push_back(check);
+    }
+  }
+  return result;
+}
+
+bool IsCompleteSet(const SetCheck &check) {
+  if (!check.missing.empty()) return false;
+  for (const HiveFileCheck &file : check.files) {
+    if (file.state != HiveFileState::Good) return false;
+  }
+  return true;
+}
+
+std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder) { return CheckSet(folder).files; }
+
+std::string SetFileReason(const HiveFileCheck &check) {
+  if (check.state == HiveFileState::Unreadable) {
+    switch (check.error) {
+      case kFileChanged:
+        return "wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)";
+      case kFileNotFingerprinted:
+        return "wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)";
+      case kFingerprintedFileMissing:
+        return "fehlt";
+      case kFingerprintDamaged:
+        return "ist beschädigt";
+      default:
+        break;
+    }
+  }
+  return HiveFileReason(check);
+}
+
+bool WriteSetFingerprint(const std::string &folder, const std::vector<std::string> &written,
+                         FingerprintError *error) {
+  std::vector<FingerprintLine> lines;
+  for (const std::string &name : written) {
+    const std::string hash = HashFile(SetFilePath(folder, name), error);
+    if (hash.empty()) return false;
+    lines.push_back(FingerprintLine{hash, name});
+  }
+  return WriteFingerprint(SetFilePath(folder, kFingerprintName), SetFilePath(folder, kSaveTempName), lines, error);
+}

@@ -1,0 +1,95 @@
+// The backup set: the names of its files, the paths built from a folder, the one path-length rule
+// of a run, and what makes a folder's files a set (one the window offers to restore, one /verify
+// calls complete, one retention may remove). Every other part asks here instead of repeating a name
+// or a rule.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+#include "services/hive_file_check.h"
+
+// A machine hive as both runs handle it, in the runs' order.
+struct MachineHive {
+  const char *status;   // the status line while it is handled
+  const char *hive;     // its file in the backup set and in the configuration folder
+  const char *staged;   // the restore's staged copy; SOFTWARE's is written ".TMP", the same file
+  const char *keyPath;
+  int progress;         // the progress bar once it is done
+};
+extern const MachineHive kMachineHives[4];
+
+extern const char kConsoleScriptName[];  // "ConsoleBackup.bat", the Recovery Console's script
+extern const char kFingerprintName[];    // "SHA256SUMS", the fingerprint of what the last run wrote
+
+// The name under which the backup saves each hive (and the fingerprint) first, in the backup
+// folder. Three characters, as short as the shortest file of the set ("SAM").
+extern const char *const kSaveTempName;
+
+// A file of the set: the folder text, "\" and the name, joined as they stand (a drive root's folder
+// text gives two backslashes in a row).
+std::string SetFilePath(const std::string &folder, const std::string &name);
+
+// True when a hive name may name a file of the backup set: one plain file name (IsPlainFileName)
+// that is none of the set's own files (the machine hives, the script, the fingerprint, the
+// temporary name) by the file system's comparison without case. The loaded-hive list may name any
+// key under HKEY_USERS.
+bool IsUsableHiveName(const std::string &hiveName);
+
+// The longest path a backup run into folder would write: the set's own files and the file of each
+// usable user hive of the loaded-hive list (read once here).
+std::string LongestSetPath(const std::string &folder);
+
+// The one path-length rule of a run: every path it writes fits the tightest buffer of the calls
+// that write the set (the text file's open, 255 characters). Checked once, before anything is
+// written; a folder that fails it is refused.
+bool SetPathsFit(const std::string &folder);
+
+// The window offers "Wiederherstellen" when the folder holds SOFTWARE, SYSTEM and SAM (file or
+// folder; all three looked at, in this order). SECURITY does not count.
+bool OffersRestore(const std::string &folder);
+
+// Retention's rule, over the names of a folder's entries (each already a plain regular file of its
+// own): the four machine hives and the script, the fingerprint at most once, and besides them only
+// usable user hive names for which isHiveFile holds.
+bool IsOneSetListing(const std::vector<std::string> &names,
+                     const std::function<bool(const std::string &)> &isHiveFile);
+
+// Codes of a HiveFileCheck (state Unreadable) for a file that fails the set's fingerprint. Bit 29
+// marks application-defined codes, which no system call returns.
+const DWORD kFileChanged = 0x20000001;       // differs from the hash of the last run
+const DWORD kFileNotFingerprinted = 0x20000002;  // not written by the last run (an older file)
+const DWORD kFingerprintedFileMissing = 0x20000003;  // written by the last run, now gone
+const DWORD kFingerprintDamaged = 0x20000004;  // SHA256SUMS is not in its form
+
+// A set's check, file by file.
+struct SetCheck {
+  bool fingerprinted = false;         // the folder holds SHA256SUMS: every file compared with it
+  std::vector<std::string> missing;   // machine hives the folder lacks (and the fingerprint omits)
+  std::vector<HiveFileCheck> files;   // every file checked
+};
+
+// Every file of the set in folder: the fingerprint when it is damaged, the machine hives, the
+// loaded user hives, then (with a fingerprint) the script and the fingerprint's other files.
+// Each hive passes CheckHiveFile; with a fingerprint, each file a restore would use, and the
+// script, must be listed in it and have its hash, and each listed file must be there.
+SetCheck CheckSet(const std::string &folder);
+
+// /verify's "in Ordnung": no machine hive missing, every file good.
+bool IsCompleteSet(const SetCheck &check);
+
+// Every file of the backup set in folder that a restore would use, and with a fingerprint every
+// file it lists, each with the result of its check (CheckSet's files).
+std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder);
+
+// The reason in the user's words, such as "ist leer" or "wurde verändert"; "" for a good file.
+std::string SetFileReason(const HiveFileCheck &check);
+
+// The fingerprint of the files a run wrote (names in the set, in the run's order), written into
+// the folder through the temporary name. False with the failed call and code otherwise.
+struct FingerprintError;
+bool WriteSetFingerprint(const std::string &folder, const std::vector<std::string> &written,
+                         FingerprintError *error);
