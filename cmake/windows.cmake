@@ -14,7 +14,7 @@ add_link_options($<${WIN_OPTIMIZED}:LINKER:--gc-sections> $<${WIN_OPTIMIZED}:-s>
 
 add_library(brovink_system STATIC ${SYSTEM_SOURCES})
 target_include_directories(brovink_system PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform)
-target_link_libraries(brovink_system PUBLIC advapi32 user32 gdi32 comctl32 shell32 ole32)
+target_link_libraries(brovink_system PUBLIC advapi32 user32 gdi32 comctl32 shell32 ole32 bcrypt)
 
 set(WIN_STATIC_LINK -static -static-libgcc -static-libstdc++)
 

@@ -41,6 +41,8 @@ const Difference kWineDifferences[] = {
     {WineDifference::DosMaskWildcards,
      "FindFirstFile masks lack the DOS meaning: \"?\" never matches nothing, \"*.\" is \"*\""},
     {WineDifference::GetDlgItemKeepsError, "GetDlgItem of a missing id leaves the last error as it was"},
+    {WineDifference::UnknownAlgorithmNotImplemented,
+     "BCryptOpenAlgorithmProvider of an unknown algorithm returns STATUS_NOT_IMPLEMENTED, not STATUS_NOT_FOUND"},
 };
 
 struct Awaiting {

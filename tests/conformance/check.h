@@ -21,6 +21,7 @@ enum class WineDifference {
   ReadOnlyWritableAsRoot,
   DosMaskWildcards,
   GetDlgItemKeepsError,
+  UnknownAlgorithmNotImplemented,
 };
 
 // Checks that the simulation fails until another change to it lands (list in check.cpp): skipped
@@ -44,6 +45,7 @@ void CheckFiles();
 void CheckSystem();
 void CheckWindows();
 void CheckProcess();
+void CheckCrypto();
 
 // Enables or disables one privilege of the process token; false when that did not work.
 bool SwitchPrivilege(const char *name, bool enable);

@@ -11,5 +11,6 @@ int main() {
   conf::CheckSystem();
   conf::CheckWindows();
   conf::CheckProcess();
+  conf::CheckCrypto();
   return conf::Summary();
 }

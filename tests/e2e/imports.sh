@@ -23,7 +23,7 @@ check "a GUI program" '^Subsystem[[:space:]]+00000002'
 
 # DLLs that every supported Windows has; anything else fails the test.
 windows_dlls=" kernel32.dll user32.dll gdi32.dll advapi32.dll comctl32.dll shell32.dll ole32.dll"
-windows_dlls+=" oleaut32.dll comdlg32.dll shlwapi.dll msvcrt.dll ntdll.dll version.dll "
+windows_dlls+=" oleaut32.dll comdlg32.dll shlwapi.dll msvcrt.dll ntdll.dll version.dll bcrypt.dll "
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
 [ -n "$imports" ] || { echo "FAILED: no imports found in $exe" >&2; failed=1; }
 for dll in $imports; do

@@ -91,6 +91,8 @@ TEST_F(RetentionTest, OnlyTheOldestWholeSetsBeyondTheNumberToKeepGo) {
        {"12-01-2026", "12-08-2026"}},
       {"a save's temporary file is no set file", 1, {"12-08-2026", "12-01-2026"}, {"12-01-2026\\$$$"}, {}, {},
        {"12-01-2026", "12-08-2026"}},
+      {"a set's fingerprint is a file of the set: the set goes", 1, {"12-08-2026", "12-01-2026"},
+       {"12-01-2026\\SHA256SUMS"}, {}, {}, {"12-08-2026"}},
       {"a set without SAM is no set", 1, {"12-08-2026", "12-01-2026"}, {}, {}, {"12-01-2026\\SAM"},
        {"12-01-2026", "12-08-2026"}},
       {"files and folders beside the sets stay", 1, {"12-08-2026", "12-01-2026"}, {"readme.txt"}, {"Archiv"}, {},

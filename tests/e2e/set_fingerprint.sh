@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# The fingerprint of a set: "/backup" writes SHA256SUMS, which coreutils' sha256sum -c accepts;
+# "/verify" and the window's restore accept the sound set and refuse a copy with one byte of a hive
+# changed, one with one byte of the script changed, and one with a hive the last run did not write
+# (nothing is staged for a refused one). Backups into folders of 235 to 245 characters either write
+# the whole set with its script and fingerprint or are refused before anything is written.
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+
+sets="$E2E_TMP/sets"
+mkdir -p "$sets"
+
+# As in the unattended scenario: the program under the client's watch for any window; its output
+# in out.utf8, its exit code in $status.
+run_unattended() {
+  : >"$E2E_TMP/out.txt"
+  (WINEDEBUG=-all exec wine "$BROVINK_EXE" "$@") >"$E2E_TMP/out.txt" 2>/dev/null &
+  local program=$!
+  client "nowindow 1500" >/dev/null
+  status=0
+  wait "$program" || status=$?
+  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP1252 -t UTF-8 >"$E2E_TMP/out.utf8"
+}
+expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
+expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
+
+# The set in FOLDER passes coreutils' check and lists exactly the four hives and the script.
+expect_fingerprint() {
+  local folder=$1
+  expect_file "$folder/SHA256SUMS"
+  (cd "$folder" && sha256sum -c --strict SHA256SUMS >/dev/null) || e2e_fail "sha256sum -c refuses $folder/SHA256SUMS"
+  grep -qvE $'^[0-9a-f]{64}  [^ ]+\r$' "$folder/SHA256SUMS" && e2e_fail "a line of $folder/SHA256SUMS is not hash, two blanks, name, CR LF"
+  local names
+  names=$(cut -c67- "$folder/SHA256SUMS" | tr -d '\r' | LC_ALL=C sort | tr '\n' ' ')
+  [ "$names" = "ConsoleBackup.bat SAM SECURITY SHA256SUMS SOFTWARE SYSTEM " ] ||
+    [ "$names" = "ConsoleBackup.bat SAM SECURITY SOFTWARE SYSTEM " ] || e2e_fail "SHA256SUMS lists: $names"
+}
+
+e2e_log "a backup writes SHA256SUMS, which sha256sum -c and /verify accept"
+good="$sets/good"
+run_unattended /backup "$(winpath "$good")"
+expect_status 0
+expect_fingerprint "$good"
+run_unattended /verify "$(winpath "$good")"
+expect_status 0
+expect_output "Jede Datei wurde mit SHA256SUMS verglichen."
+expect_output "$(winpath "$good")\\ConsoleBackup.bat ist in Ordnung"
+
+e2e_log "copies of it: one byte of a hive, one byte of the script, a hive the last run did not write"
+for damage in hive script unwritten; do cp -a "$good" "$sets/$damage"; done
+# One letter of a value name in SOFTWARE's text form changes case: the file keeps its form.
+python3 - "$sets/hive/SOFTWARE" <<'PY'
+import sys
+path = sys.argv[1]
+data = bytearray(open(path, 'rb').read())
+at = data.index(b'\n"', 200) + 2
+while not chr(data[at]).isalpha():
+    at += 1
+data[at] ^= 0x20
+open(path, 'wb').write(data)
+PY
+sed -i '1s/^Set/set/' "$sets/script/ConsoleBackup.bat"
+# SHA256SUMS as a run whose save of SYSTEM failed writes it: the SYSTEM in the folder is older.
+sed -i '/  SYSTEM\r$/d' "$sets/unwritten/SHA256SUMS"
+grep -q SYSTEM "$sets/unwritten/SHA256SUMS" && e2e_fail "the SYSTEM line is still there"
+
+declare -A file reason
+file[hive]=SOFTWARE; reason[hive]="wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"
+file[script]=ConsoleBackup.bat; reason[script]="wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"
+file[unwritten]=SYSTEM; reason[unwritten]="wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)"
+
+systemroot=$(wine_systemroot)
+startup=$(wine_startup)
+config=$(unixpath "$systemroot\\System32\\config")
+listing() { if [ -d "$config" ]; then ls -1 "$config" | tr '\n' ' '; else echo "no folder"; fi; }
+for damage in hive script unwritten; do
+  folder=$(winpath "$sets/$damage")
+  e2e_log "$damage: /verify and the window's restore refuse it"
+  run_unattended /verify "$folder"
+  expect_status 1
+  expect_output "$folder\\${file[$damage]} ${reason[$damage]}"
+  expect_output "Die Sicherung in $folder ist unbrauchbar."
+
+  before=$(listing)
+  start_program "$sets/$damage"
+  client - <<SCRIPT
+window 60000
+expect 1006 enabled=1
+click 1006
+box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
+box "Wiederherstellung abgebrochen" "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:{CRLF}{CRLF}$folder\\${file[$damage]} ${reason[$damage]}" ok* ok
+nobox
+expect 1002 text=""
+click 1008
+exit 0
+SCRIPT
+  program_ended
+  [ "$(listing)" = "$before" ] || e2e_fail "$damage: the configuration folder changed: $(listing)"
+  expect_no_file "$(unixpath "$startup")/dellog.bat"
+done
+
+e2e_log "folders of 235 to 245 characters: the whole set, or refused before anything is written"
+base="$E2E_TMP/l"
+mkdir -p "$base"
+winbase=$(winpath "$base")
+for length in $(seq 235 245); do
+  name=$(printf '%*s' $((length - ${#winbase} - 1)) '' | tr ' ' 'x')
+  folder="$winbase\\$name"
+  [ ${#folder} = "$length" ] || e2e_fail "folder of ${#folder} characters, meant $length"
+  run_unattended /backup "$folder"
+  # ConsoleBackup.bat is the set's longest name: its path has length + 18 characters, and the
+  # text file's open takes at most 255.
+  if [ "$length" -le 237 ]; then
+    expect_status 0
+    for hive in SOFTWARE SYSTEM SECURITY SAM; do expect_wine_hive "$base/$name/$hive" "Machine\\$hive"; done
+    expect_bytes "$base/$name/ConsoleBackup.bat" "$(console_script_head "$folder" "$systemroot")
+"
+    expect_fingerprint "$base/$name"
+    expect_output "Sicherung fertig: $folder"
+  else
+    expect_status 2
+    [ ! -e "$base/$name" ] || e2e_fail "a refused backup of $length characters wrote $(ls -A "$base/$name")"
+    expect_output "Sicherung abgebrochen: Der Ordner $folder ist nicht verwendbar."
+  fi
+done
+[ "$(ls -1 "$base" | wc -l)" = 3 ] || e2e_fail "expected three sets in $base: $(ls -1 "$base")"
+e2e_log "passed"
