@@ -32,7 +32,7 @@ program_ended
 folder=$(cat "$E2E_TMP/folder")
 [ "$folder" = "$(winpath "$work")" ] || e2e_fail "the folder field shows $folder"
 listing=$(cd "$work" && ls -1 | LC_ALL=C sort | tr '\n' ' ')
-[ "$listing" = "ConsoleBackup.bat SAM SECURITY SOFTWARE SYSTEM " ] ||
+[ "$listing" = "ConsoleBackup.bat SAM SECURITY SHA256SUMS SOFTWARE SYSTEM " ] ||
   e2e_fail "the backup folder holds: $listing"
 for hive in SOFTWARE SYSTEM SECURITY SAM; do
   expect_wine_hive "$work/$hive" "Machine\\$hive"
@@ -62,7 +62,9 @@ expect 1006 enabled=0
 expect 1008 enabled=0
 expect 1007 enabled=1
 box "Fehler in RegSaveKey" "Fehlernummer:  183 in Datei $(winpath "$blocked")\SOFTWARE" ok* ok
-wait 1002 "Sicherung fertig"
+wait 1002 ""
+stays 1000
+expect 1002 text=""
 expect 1005 enabled=1
 expect 1008 enabled=1
 click 1008

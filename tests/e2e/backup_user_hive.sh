@@ -35,7 +35,7 @@ folder=$(cat "$E2E_TMP/folder")
 
 hive=${sid,,}
 listing=$(cd "$work" && ls -1 | LC_ALL=C sort | tr '\n' ' ')
-[ "$listing" = "ConsoleBackup.bat SAM SECURITY SOFTWARE SYSTEM $hive " ] ||
+[ "$listing" = "ConsoleBackup.bat SAM SECURITY SHA256SUMS SOFTWARE SYSTEM $hive " ] ||
   e2e_fail "the backup folder holds: $listing"
 expect_wine_hive "$work/$hive" "User\\$sid"
 grep -qF '"BrovinkE2E"="saved with the user hive"' "$work/$hive" ||

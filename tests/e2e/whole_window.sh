@@ -37,7 +37,7 @@ expect 1006 enabled=0
 SCRIPT
 dated="$work/$today"
 listing=$(cd "$dated" && ls -1 | LC_ALL=C sort | tr '\n' ' ')
-[ "$listing" = "ConsoleBackup.bat SAM SECURITY SOFTWARE SYSTEM " ] ||
+[ "$listing" = "ConsoleBackup.bat SAM SECURITY SHA256SUMS SOFTWARE SYSTEM " ] ||
   e2e_fail "the date folder holds: $listing"
 grep -qF "copy \"$folder\\$today\\SOFTWARE\" " "$dated/ConsoleBackup.bat" ||
   e2e_fail "ConsoleBackup.bat does not name the date folder"
