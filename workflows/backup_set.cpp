@@ -20,8 +20,8 @@ const char *const kSaveTempName = "$$$";
 
 namespace {
 
-// The text file's open takes paths of up to 255 characters (a 256-byte buffer); the save and copy
-// calls take more, so this is the run's limit.
+// The text file's open and the hive save take paths of up to 255 characters (256-byte buffers), the
+// tightest of the calls that write the set.
 const size_t kSetPathBuffer = 256;
 
 bool IsMachineHiveName(const std::string &name) {

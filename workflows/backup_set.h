@@ -44,7 +44,7 @@ bool IsUsableHiveName(const std::string &hiveName);
 std::string LongestSetPath(const std::string &folder);
 
 // The one path-length rule of a run: every path it writes fits the tightest buffer of the calls
-// that write the set (the text file's open, 255 characters). Checked once, before anything is
+// that write the set (the text file's open and the hive save, 255 characters). Checked once, before anything is
 // written; a folder that fails it is refused.
 bool SetPathsFit(const std::string &folder);
 
