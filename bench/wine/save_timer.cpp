@@ -5,8 +5,17 @@
 //   brovink_savetime save FOLDER KEYPATH=FILE...
 //       makes only the save calls of a backup (RegCreateKeyExA, RegSaveKeyExA or RegSaveKeyA,
 //       RegCloseKey) for each key path into FOLDER\FILE and prints the milliseconds they took: the
-//       operating system's own save, the physical limit of a backup.
+//       operating system's own save, the physical limit of a backup;
+//   brovink_savetime hash FILE...
+//       reads each file once in 1 MiB blocks and hashes it with CNG's SHA-256 (BCryptCreateHash,
+//       BCryptHashData, BCryptFinishHash), printing one "hash  name" line per file: the physical
+//       limit of a fingerprint check;
+//   brovink_savetime run PROGRAM ARGUMENT...
+//       starts PROGRAM with the arguments, waits for its end and prints the milliseconds from the
+//       start to the end and its exit code, so that two programs are timed alike, each with the
+//       start of its process.
 #include <windows.h>
+#include <bcrypt.h>
 #include <sddl.h>
 
 #include <cstdio>
@@ -148,11 +157,58 @@ int TimeSaves(const std::string &folder, int count, char **targets) {
   return 0;
 }
 
+int HashFiles(int count, char **files) {
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return Fail("no SHA-256");
+  std::string block(1 << 20, '\0');
+  for (int i = 0; i < count; i++) {
+    HANDLE file = CreateFileA(files[i], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Fail(std::string("cannot open ") + files[i]);
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    if (BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) < 0) return Fail("BCryptCreateHash");
+    DWORD read = 0;
+    while (ReadFile(file, &block[0], static_cast<DWORD>(block.size()), &read, nullptr) && read > 0) {
+      BCryptHashData(hash, reinterpret_cast<PUCHAR>(&block[0]), read, 0);
+    }
+    unsigned char digest[32];
+    BCryptFinishHash(hash, digest, sizeof digest, 0);
+    BCryptDestroyHash(hash);
+    CloseHandle(file);
+    for (unsigned char byte : digest) std::printf("%02x", byte);
+    std::printf("  %s\n", files[i]);
+  }
+  BCryptCloseAlgorithmProvider(algorithm, 0);
+  return 0;
+}
+
+int TimeRun(int count, char **arguments) {
+  std::string line;
+  for (int i = 0; i < count; i++) line += std::string(i ? " " : "") + "\"" + arguments[i] + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  LARGE_INTEGER start, end;
+  QueryPerformanceCounter(&start);
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    return Fail("cannot start " + line);
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  QueryPerformanceCounter(&end);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::printf("%.1f %lu\n", Milliseconds(start, end), static_cast<unsigned long>(code));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "backup" && argc == 2) return TimeBackup();
   if (mode == "save" && argc >= 4) return TimeSaves(argv[2], argc - 3, argv + 3);
-  return Fail("usage: brovink_savetime backup | save FOLDER KEYPATH=FILE...");
+  if (mode == "hash" && argc >= 3) return HashFiles(argc - 2, argv + 2);
+  if (mode == "run" && argc >= 3) return TimeRun(argc - 2, argv + 2);
+  return Fail("usage: brovink_savetime backup | save FOLDER KEYPATH=FILE... | hash FILE... | run PROGRAM ARGUMENT...");
 }
