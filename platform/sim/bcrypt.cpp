@@ -192,6 +192,7 @@ NTSTATUS WINAPI BCryptFinishHash(BCRYPT_HASH_HANDLE hHash, PUCHAR pbOutput, ULON
 
 NTSTATUS WINAPI BCryptDestroyHash(BCRYPT_HASH_HANDLE hHash) {
   SIM_FAULT_STATUS("BCryptDestroyHash", NTSTATUS);
+  if (!hHash) return kInvalidParameter;  // no handle at all is a bad parameter here, not a bad handle
   Sha256 *hash = LiveHash(hHash);
   if (!hash) return kInvalidHandle;
   g_hashes.erase(hash);

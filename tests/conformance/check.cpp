@@ -42,7 +42,8 @@ const Difference kWineDifferences[] = {
      "FindFirstFile masks lack the DOS meaning: \"?\" never matches nothing, \"*.\" is \"*\""},
     {WineDifference::GetDlgItemKeepsError, "GetDlgItem of a missing id leaves the last error as it was"},
     {WineDifference::UnknownAlgorithmNotImplemented,
-     "BCryptOpenAlgorithmProvider of an unknown algorithm returns STATUS_NOT_IMPLEMENTED, not STATUS_NOT_FOUND"},
+     "BCryptOpenAlgorithmProvider of an unknown algorithm returns STATUS_NOT_IMPLEMENTED (0xC0000002), "
+     "not STATUS_NOT_FOUND (0xC0000225)"},
 };
 
 struct Awaiting {
