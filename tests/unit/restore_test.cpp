@@ -266,6 +266,28 @@ TEST_F(RestoreTest, CheckOfTheSetGivesOneResultPerFile) {
   EXPECT_FALSE(sim::FileExists(kStartup + "\\dellog.bat"));
 }
 
+// A set whose files differ from its fingerprint is refused as a damaged one: nothing is staged, no
+// clean-up script is written, and the box names each file with its reason.
+TEST_F(RestoreTest, SetThatDiffersFromItsFingerprintIsRefused) {
+  SetFolder("D:\\Backup");
+  BackupIn(window);
+  sim::PutFile("D:\\Backup\\ConsoleBackup.bat", "copy D:\\evil C:\\WINDOWS\\System32\\config\\\r\n");
+  sim::PutFile("D:\\Backup\\SECURITY", sim::FileBytes("D:\\Backup\\SAM"));  // a hive in another's place
+  sim::AnswerMessageBox(IDOK);
+
+  const RunResult result = Restore("D:\\Backup");
+
+  EXPECT_TRUE(result.setRefused);
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Wiederherstellung abgebrochen");
+  EXPECT_EQ(sim::MessageBoxes()[0].text,
+            "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:\r\n\r\n"
+            "D:\\Backup\\SECURITY wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)\r\n"
+            "D:\\Backup\\ConsoleBackup.bat wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)");
+  EXPECT_TRUE(sim::Replacements().empty());
+  EXPECT_FALSE(sim::FileExists(kStartup + "\\dellog.bat"));
+}
+
 // Wine's RegSaveKey writes its own text form: accepted there, and only there.
 TEST_F(RestoreTest, WineTextHivesAreGoodOnWine) {
   sim::AddExport("NTDLL.DLL", "wine_get_version");
