@@ -62,7 +62,7 @@ std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder) {
   std::vector<HiveFileCheck> checks;
   for (const MachineHive &machine : kMachineHives) {
     const std::string backupFile = folder + "\\" + machine.hive;
-    if (PathExists(backupFile) == 1) checks.push_back(CheckHiveFile(backupFile));
+    if (PathExists(backupFile) == 1) checks.push_back(CheckHiveFile(backupFile, machine.hive));
   }
   WalkUserHives([&](const std::string &hiveName, const std::string &) {
     const std::string backupFile = UserHiveFile(folder, hiveName);
