@@ -11,16 +11,27 @@ enum class HiveFileState {
   Folder,      // a folder, not a file
   Unreadable,  // cannot be opened or read (error holds the code)
   Empty,       // 0 bytes
-  NotAHive,    // no base block with "regf" and a valid checksum (nor, on Wine, Wine's text form)
+  NotAHive,    // does not begin with "regf" (nor, on Wine, with Wine's text header)
+  Truncated,   // ends before the data its base block announces (on Wine: before its last line end)
+  Damaged,     // a fault in the base block, a hive bin, a cell or the key tree
+  OtherHive,   // a sound hive, but not the machine hive whose name the file has (hive holds it)
 };
 
 struct HiveFileCheck {
   std::string file;
   HiveFileState state = HiveFileState::Good;
   DWORD error = 0;
+  std::string hive;  // the machine hive the file should hold; "" for a user hive
 };
 
+// Walks the whole file as the system's hive loader does, reading it once: the base block, every
+// hive bin and cell, and the key tree from the root. On Wine, whose RegSaveKey writes a text form,
+// that form is checked line by line instead.
 HiveFileCheck CheckHiveFile(const std::string &file);
+// The same, for the file of a machine hive ("SOFTWARE", "SYSTEM", "SECURITY", "SAM"): its root must
+// have a sub-key that this hive always has (on Wine: its text header names the hive), so that a
+// file holding another hive under this name fails.
+HiveFileCheck CheckHiveFile(const std::string &file, const std::string &machineHive);
 
 // The reason in the user's words, such as "ist leer"; "" for a good file.
 std::string HiveFileReason(const HiveFileCheck &check);

@@ -161,7 +161,7 @@ SetCheck CheckSet(const std::string &folder) {
   for (const MachineHive &machine : kMachineHives) {
     const std::string file = SetFilePath(folder, machine.hive);
     if (PathExists(file) == 1) {
-      HiveFileCheck check = CheckHiveFile(file);
+      HiveFileCheck check = CheckHiveFile(file, machine.hive);
       if (compare) fingerprint.Compare(check, machine.hive);
       result.files.push_back(check);
     } else if (compare && fingerprint.Take(machine.hive)) {

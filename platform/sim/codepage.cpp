@@ -90,7 +90,20 @@ char FoldNameChar(char c) {
   return c;
 }
 
+std::u16string WideFromAnsi(const std::string &text) {
+  std::u16string out(text.size(), u'\0');
+  for (size_t i = 0; i < text.size(); i++) out[i] = WideOfByte(static_cast<unsigned char>(text[i]));
+  return out;
+}
 
+std::string AnsiFromWide(const std::u16string &text) {
+  std::string out(text.size(), '?');
+  for (size_t i = 0; i < text.size(); i++) {
+    const int byte = ExactByte(text[i]);
+    if (byte >= 0) out[i] = static_cast<char>(byte);
+  }
+  return out;
+}
 
 std::u16string WideFromName(const std::string &name) {
   std::u16string out;

@@ -104,6 +104,10 @@ void FsReleaseSystemHolds();
 // as sim::FsName does), in UTF-16 for the wide calls and in ANSI, best-fitted, for the ANSI calls
 // (codepage.cpp).
 std::u16string WideFromName(const std::string &name);
+// Text of the ANSI code page and UTF-16, unit for unit as the A calls convert registry names and
+// string data; a character the code page lacks becomes '?'.
+std::u16string WideFromAnsi(const std::string &text);
+std::string AnsiFromWide(const std::u16string &text);
 std::string AnsiFromName(const std::string &name);
 
 }  // namespace sim_internal

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "hive_format.h"
 #include "internal.h"
 #include "simctl.h"
 
@@ -183,229 +184,48 @@ std::vector<std::string> SplitPath(const std::string &path) {
 }
 
 // ---- hive files ----------------------------------------------------------------------------------
-// A hive file starts with the 4096-byte base block of the registry's own format: "regf", the two
-// sequence numbers, version 1.5, the root cell offset, the size of the data after the block, and at
-// 0x1FC the checksum (the XOR of the first 127 DWORDs; 0 becomes 1 and 0xFFFFFFFF 0xFFFFFFFE).
-// The data after it is this simulation's own text form of the tree:
-// "regf-text 1", then one line per value and key, indented two blanks per level below the saved
-// key: values first in their order, then the sub-keys sorted by name as a hive sorts them.
-//   value "Name" REG_SZ "text\x00"      (string types as escaped text, others as hex bytes)
-//   key "Name"
-const char *const kHiveHeader = "regf-text 1";
-
-std::string Quote(const std::string &text) {
-  static const char hex[] = "0123456789abcdef";
-  std::string out = "\"";
-  for (unsigned char ch : text) {
-    if (ch == '"' || ch == '\\') {
-      out += '\\';
-      out += static_cast<char>(ch);
-    } else if (ch >= 0x20 && ch < 0x7F) {
-      out += static_cast<char>(ch);
-    } else {
-      out += "\\x";
-      out += hex[ch >> 4];
-      out += hex[ch & 15];
-    }
-  }
-  return out + "\"";
-}
-
-int HexDigit(char ch) {
-  if (ch >= '0' && ch <= '9') return ch - '0';
-  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-  return -1;
-}
-
-// Reads a quoted text at `pos`; false when it is not well formed.
-bool Unquote(const std::string &line, size_t &pos, std::string *out) {
-  if (pos >= line.size() || line[pos] != '"') return false;
-  out->clear();
-  for (pos++; pos < line.size(); pos++) {
-    char ch = line[pos];
-    if (ch == '"') {
-      pos++;
-      return true;
-    }
-    if (ch != '\\') {
-      out->push_back(ch);
-      continue;
-    }
-    if (++pos >= line.size()) return false;
-    if (line[pos] == 'x') {
-      if (pos + 2 >= line.size()) return false;
-      int high = HexDigit(line[pos + 1]), low = HexDigit(line[pos + 2]);
-      if (high < 0 || low < 0) return false;
-      out->push_back(static_cast<char>(high * 16 + low));
-      pos += 2;
-    } else {
-      out->push_back(line[pos]);
-    }
-  }
-  return false;
-}
-
-const std::pair<DWORD, const char *> kTypeNames[] = {
-    {REG_NONE, "REG_NONE"},     {REG_SZ, "REG_SZ"},       {REG_EXPAND_SZ, "REG_EXPAND_SZ"},
-    {REG_BINARY, "REG_BINARY"}, {REG_DWORD, "REG_DWORD"}, {REG_MULTI_SZ, "REG_MULTI_SZ"},
-};
-
+// Saved and loaded in the registry's own format (hive_format.cpp). Volatile keys are not saved, as
+// Windows leaves them out.
 bool IsStringType(DWORD type) {
   return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
-std::string TypeName(DWORD type) {
-  for (const auto &entry : kTypeNames) {
-    if (entry.first == type) return entry.second;
-  }
-  return std::to_string(type);
-}
-
-bool ParseType(const std::string &word, DWORD *type) {
-  for (const auto &entry : kTypeNames) {
-    if (word == entry.second) {
-      *type = entry.first;
-      return true;
-    }
-  }
-  if (word.empty() || word.find_first_not_of("0123456789") != std::string::npos) return false;
-  *type = static_cast<DWORD>(std::stoul(word));
-  return true;
-}
-
-void SerializeKey(const Key &key, int depth, std::string &out) {
-  static const char hex[] = "0123456789abcdef";
-  const std::string indent(static_cast<size_t>(depth) * 2, ' ');
-  for (const auto &value : key.values) {
-    out += indent + "value " + Quote(value.name) + " " + TypeName(value.type) + " ";
-    if (IsStringType(value.type)) {
-      out += Quote(value.data);
-    } else {
-      for (unsigned char ch : value.data) {
-        out += hex[ch >> 4];
-        out += hex[ch & 15];
-      }
-    }
-    out += "\n";
-  }
-  std::vector<const Key *> children;
+void CopyToHive(const Key &key, sim_internal::HiveKey &out) {
+  out.name = key.name;
+  for (const auto &value : key.values) out.values.push_back({value.name, value.type, value.data});
   for (const auto &child : key.children) {
-    if (!child->isVolatile) children.push_back(child.get());
+    if (child->isVolatile) continue;
+    out.children.emplace_back();
+    CopyToHive(*child, out.children.back());
   }
-  std::sort(children.begin(), children.end(), [](const Key *a, const Key *b) {
-    std::string ua = sim_internal::Upper(a->name), ub = sim_internal::Upper(b->name);
-    return ua != ub ? ua < ub : a->name < b->name;
-  });
-  for (const Key *child : children) {
-    out += indent + "key " + Quote(child->name) + "\n";
-    SerializeKey(*child, depth + 1, out);
-  }
-}
-
-const size_t kBaseBlockSize = 4096;
-
-void PutDword(std::string &block, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; i++) block[offset + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
-}
-
-uint32_t GetDword(const std::string &block, size_t offset) {
-  uint32_t value = 0;
-  for (int i = 0; i < 4; i++) {
-    value |= static_cast<uint32_t>(static_cast<unsigned char>(block[offset + static_cast<size_t>(i)])) << (8 * i);
-  }
-  return value;
-}
-
-uint32_t BaseBlockChecksum(const std::string &block) {
-  uint32_t sum = 0;
-  for (size_t offset = 0; offset < 0x1FC; offset += 4) sum ^= GetDword(block, offset);
-  if (sum == 0) return 1;
-  if (sum == 0xFFFFFFFFu) return 0xFFFFFFFEu;
-  return sum;
-}
-
-std::string BaseBlock(size_t dataSize) {
-  std::string block(kBaseBlockSize, '\0');
-  block.replace(0, 4, "regf");
-  PutDword(block, 0x04, 1);     // primary sequence number
-  PutDword(block, 0x08, 1);     // secondary sequence number (equal: the file is consistent)
-  PutDword(block, 0x14, 1);     // major version
-  PutDword(block, 0x18, 5);     // minor version
-  PutDword(block, 0x20, 1);     // file format: direct memory load
-  PutDword(block, 0x24, 0x20);  // root cell offset
-  PutDword(block, 0x28, static_cast<uint32_t>(dataSize));
-  PutDword(block, 0x2C, 1);     // clustering factor
-  PutDword(block, 0x1FC, BaseBlockChecksum(block));
-  return block;
 }
 
 std::string Serialize(const Key &key) {
-  std::string out = std::string(kHiveHeader) + "\n";
-  SerializeKey(key, 0, out);
-  return BaseBlock(out.size()) + out;
+  sim_internal::HiveKey tree;
+  CopyToHive(key, tree);
+  return sim_internal::WriteHiveFile(tree);
+}
+
+// Two sub-keys or values of one name, which the kernel's index cannot hold, make the file no hive.
+bool CopyFromHive(const sim_internal::HiveKey &in, const KeyPtr &key) {
+  for (const auto &value : in.values) {
+    if (FindValue(*key, value.name)) return false;
+    key->values.push_back(Value{value.name, value.type, value.data});
+  }
+  for (const auto &child : in.children) {
+    if (child.name.empty() || Child(key, child.name)) return false;
+    if (!CopyFromHive(child, AddChild(key, child.name))) return false;
+  }
+  return true;
 }
 
 // The tree a hive file holds, or nullptr when the bytes are no hive file.
 KeyPtr ParseHive(const std::string &file) {
-  if (file.size() < kBaseBlockSize || file.compare(0, 4, "regf") != 0 ||
-      GetDword(file, 0x1FC) != BaseBlockChecksum(file)) {
-    return nullptr;
-  }
-  const std::string bytes = file.substr(kBaseBlockSize);
+  sim_internal::HiveKey tree;
+  if (!sim_internal::ReadHiveFile(file, &tree)) return nullptr;
   auto root = std::make_shared<Key>();
-  std::vector<KeyPtr> stack = {root};
-  size_t start = 0;
-  bool header = true;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) return nullptr;  // every line ends with a line feed
-    std::string line = bytes.substr(start, end - start);
-    start = end + 1;
-    if (header) {
-      if (line != kHiveHeader) return nullptr;
-      header = false;
-      continue;
-    }
-    size_t pos = line.find_first_not_of(' ');
-    if (pos == std::string::npos || pos % 2) return nullptr;
-    size_t depth = pos / 2;
-    if (depth + 1 > stack.size()) return nullptr;
-    stack.resize(depth + 1);
-    std::string name;
-    if (line.compare(pos, 4, "key ") == 0) {
-      pos += 4;
-      if (!Unquote(line, pos, &name) || pos != line.size() || name.empty()) return nullptr;
-      if (Child(stack.back(), name)) return nullptr;
-      stack.push_back(AddChild(stack.back(), name));
-    } else if (line.compare(pos, 6, "value ") == 0) {
-      pos += 6;
-      if (!Unquote(line, pos, &name) || pos >= line.size() || line[pos] != ' ') return nullptr;
-      size_t typeEnd = line.find(' ', ++pos);
-      DWORD type;
-      if (typeEnd == std::string::npos || !ParseType(line.substr(pos, typeEnd - pos), &type)) {
-        return nullptr;
-      }
-      pos = typeEnd + 1;
-      std::string data;
-      if (IsStringType(type)) {
-        if (!Unquote(line, pos, &data) || pos != line.size()) return nullptr;
-      } else {
-        std::string digits = line.substr(pos);
-        if (digits.size() % 2) return nullptr;
-        for (size_t i = 0; i < digits.size(); i += 2) {
-          int high = HexDigit(digits[i]), low = HexDigit(digits[i + 1]);
-          if (high < 0 || low < 0) return nullptr;
-          data.push_back(static_cast<char>(high * 16 + low));
-        }
-      }
-      if (FindValue(*stack.back(), name)) return nullptr;
-      stack.back()->values.push_back(Value{name, type, data});
-    } else {
-      return nullptr;
-    }
-  }
-  return header ? nullptr : root;
+  root->name = tree.name;
+  return CopyFromHive(tree, root) ? root : nullptr;
 }
 
 // ---- the machine after a reset ------------------------------------------------------------------

@@ -13,9 +13,11 @@
 // HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG or the short HKLM, HKU, HKCU) and name
 // keys case-insensitively. They bypass access checks. A path with another root throws.
 //
-// Hive files: RegSaveKeyA/RegSaveKeyExA write a real 4096-byte base block ("regf", valid checksum)
-// followed by the key's subtree as text (volatile keys are left out, as Windows leaves them out). HiveSnapshot returns exactly what a save of that key would write,
-// so sim::PutFile(path, sim::HiveSnapshot(key)) stages a valid hive file.
+// Hive files: RegSaveKeyA/RegSaveKeyExA write the registry's own format (base block, hive bins,
+// nk, vk, lh/ri, sk and db cells; string data in UTF-16), which the distribution's hive parsers
+// read; volatile keys are left out, as Windows leaves them out. HiveSnapshot returns exactly what
+// a save of that key would write, so sim::PutFile(path, sim::HiveSnapshot(key)) stages a valid
+// hive file.
 #pragma once
 
 #include <string>
@@ -47,7 +49,7 @@ int OpenKeyCount();                             // key handles opened and not ye
 // ---- hive files ---------------------------------------------------------------------------------
 std::string HiveSnapshot(const std::string &keyPath);  // "" when the key is missing
 std::string HiveFileSnapshot(
-    const std::string &file);  // the same text of a hive file; "" if unreadable
+    const std::string &file);  // a hive file loaded and saved again; "" if unreadable or unsound
 std::string SavedDescriptor(
     const std::string &file);  // SDDL given when the file was created by a save
 

@@ -93,7 +93,8 @@ TEST_F(BackupTest, SecondBackupReplacesFilesAndScriptButKeepsFilesOfUnloadedHive
 
   EXPECT_EQ(sim::HiveFileSnapshot("D:\\Backup\\SOFTWARE"),
             sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SOFTWARE"));
-  EXPECT_NE(sim::HiveFileSnapshot("D:\\Backup\\SOFTWARE").find("zwei"), std::string::npos);
+  EXPECT_NE(sim::HiveFileSnapshot("D:\\Backup\\SOFTWARE").find(std::string("z\0w\0e\0i\0", 8)),
+            std::string::npos) << "string data is stored in UTF-16";
   EXPECT_EQ(sim::FileBytes("D:\\Backup\\s-1-5-21-9-9-9-1001"), "an unloaded user's hive");
   EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"), ScriptWithUser());
   EXPECT_TRUE(sim::MessageBoxes().empty());

@@ -213,6 +213,8 @@ TEST_F(RegistrySimTest, ReplaceKeyCodes) {
   sim::PutFile(config + "gut", sim::HiveSnapshot("HKLM\\SYSTEM"));
   sim::PutFile(config + "kaputt", "kein Hive");
   sim::PutFile(config + "ohneKopf", sim::HiveSnapshot("HKLM\\SYSTEM").substr(4096));
+  const std::string systemHive = sim::HiveSnapshot("HKLM\\SYSTEM");
+  sim::PutFile(config + "kurz", systemHive.substr(0, systemHive.size() - 1));
   sim::PutFile(config + "alt", "");
   HKEY system = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM", 0, KEY_ALL_ACCESS, &system), ERROR_SUCCESS);
@@ -235,6 +237,7 @@ TEST_F(RegistrySimTest, ReplaceKeyCodes) {
       {"new file is no hive", system, nullptr, config + "kaputt", config + "neu3", true, true, 1009},
       {"new file is a text hive without its base block", system, nullptr, config + "ohneKopf",
        config + "neu7", true, true, 1009},
+      {"new file is a hive cut short", system, nullptr, config + "kurz", config + "neu8", true, true, 1009},
       {"old file exists", system, nullptr, config + "gut", config + "alt", true, true,
        ERROR_ALREADY_EXISTS},
       {"HKEY_LOCAL_MACHINE is no hive", HKEY_LOCAL_MACHINE, nullptr, config + "gut",

@@ -192,10 +192,19 @@ TEST_F(RestoreTest, DamagedSetIsRefusedBeforeAnythingIsWritten) {
          bad[0x1FC] = static_cast<char>(bad[0x1FC] ^ 1);
          sim::PutFile(p, bad);
        },
-       "ist keine Registry-Datei"},
+       "ist beschädigt"},
       {"shorter than the base block", "SAM",
        [](const std::string &p, const std::string &good) { sim::PutFile(p, good.substr(0, 4095)); },
-       "ist keine Registry-Datei"},
+       "ist abgeschnitten"},
+      {"only the base block", "SOFTWARE",
+       [](const std::string &p, const std::string &good) { sim::PutFile(p, good.substr(0, 4096)); },
+       "ist abgeschnitten"},
+      {"SYSTEM holding the SAM hive", "SYSTEM",
+       [](const std::string &p, const std::string &) {
+         DeleteFileA(p.c_str());
+         CopyFileA("D:\\Backup\\SAM", p.c_str(), TRUE);
+       },
+       "enthält nicht den Hive SYSTEM"},
       {"Wine's text form, not on Wine", "SYSTEM",
        [](const std::string &p, const std::string &) {
          sim::PutFile(p, "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n");
@@ -247,14 +256,14 @@ TEST_F(RestoreTest, CheckOfTheSetGivesOneResultPerFile) {
   SetFolder("D:\\Backup");
   BackupIn(window);
   sim::PutFile("D:\\Backup\\SOFTWARE", "");
-  sim::PutFile("D:\\Backup\\SAM", "regf");
+  sim::PutFile("D:\\Backup\\SAM", "regf");  // a base block cut after its signature
   const auto checks = CheckBackupSet("D:\\Backup");
   ASSERT_EQ(checks.size(), 5u);
   EXPECT_EQ(checks[0].file, "D:\\Backup\\SOFTWARE");
   EXPECT_EQ(checks[0].state, HiveFileState::Empty);
   EXPECT_EQ(checks[1].state, HiveFileState::Good);
   EXPECT_EQ(checks[2].state, HiveFileState::Good);
-  EXPECT_EQ(checks[3].state, HiveFileState::NotAHive);
+  EXPECT_EQ(checks[3].state, HiveFileState::Truncated);
   EXPECT_EQ(checks[4].file, "D:\\Backup\\ConsoleBackup.bat");  // compared with the fingerprint
   EXPECT_EQ(checks[4].state, HiveFileState::Good);
   sim::AnswerMessageBox(IDOK);
@@ -262,7 +271,7 @@ TEST_F(RestoreTest, CheckOfTheSetGivesOneResultPerFile) {
   ASSERT_EQ(sim::MessageBoxes().size(), 1u);
   EXPECT_EQ(sim::MessageBoxes()[0].text,
             "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:\r\n\r\n"
-            "D:\\Backup\\SOFTWARE ist leer\r\nD:\\Backup\\SAM ist keine Registry-Datei");
+            "D:\\Backup\\SOFTWARE ist leer\r\nD:\\Backup\\SAM ist abgeschnitten");
   EXPECT_FALSE(sim::FileExists(kStartup + "\\dellog.bat"));
 }
 
@@ -282,21 +291,50 @@ TEST_F(RestoreTest, SetThatDiffersFromItsFingerprintIsRefused) {
   EXPECT_EQ(sim::MessageBoxes()[0].caption, "Wiederherstellung abgebrochen");
   EXPECT_EQ(sim::MessageBoxes()[0].text,
             "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:\r\n\r\n"
-            "D:\\Backup\\SECURITY wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)\r\n"
+            "D:\\Backup\\SECURITY enthält nicht den Hive SECURITY\r\n"
             "D:\\Backup\\ConsoleBackup.bat wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)");
   EXPECT_TRUE(sim::Replacements().empty());
   EXPECT_FALSE(sim::FileExists(kStartup + "\\dellog.bat"));
 }
 
-// Wine's RegSaveKey writes its own text form: accepted there, and only there.
-TEST_F(RestoreTest, WineTextHivesAreGoodOnWine) {
+// Wine's RegSaveKey writes its own text form (as Wine 8 writes it for HKLM\SYSTEM): accepted
+// there, and only there, when it is whole and names the hive its file stands for.
+TEST_F(RestoreTest, WineTextHivesAreCheckedAsAWholeOnWine) {
   sim::AddExport("NTDLL.DLL", "wine_get_version");
-  for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
-    sim::PutFile(std::string("D:\\Backup\\") + hive, "WINE REGISTRY Version 2\n;; All keys\n");
+  const auto saved = [](const char *hive) {
+    return std::string("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\\\\") + hive +
+           "\n\n#arch=win64\n\n[] 1796923455\n#time=1dd88cb47bc8cdc\n\n[Select] 1796923450\n"
+           "#time=1dd88cb44bcb9f8\n\"Current\"=dword:00000001\n@=\"Vorgabe \\\"x\\\"\"\n"
+           "\"Bin\"=hex:00,01,02,\\\n  03,04\n\"Multi\"=str(7):\"a\\0bc\\0\"\n\n[Child \\[x\\]\\\\Grand] 1796923455\n"
+           "#class=\"MyClass\"\n";
+  };
+  struct Row {
+    const char *name;
+    std::string system;  // the SYSTEM file; the other three are sound
+    HiveFileState state;
+  } rows[] = {
+      {"as Wine saves it", saved("System"), HiveFileState::Good},
+      {"only the header line", "WINE REGISTRY Version 2\n", HiveFileState::Truncated},
+      {"the header lines without a key", "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\\\\System\n", HiveFileState::Truncated},
+      {"cut in the middle of a line", saved("System").substr(0, saved("System").size() - 5), HiveFileState::Truncated},
+      {"cut after a line that goes on", saved("System").substr(0, saved("System").find("  03")), HiveFileState::Truncated},
+      {"a line of no kind", saved("System") + "Kaputt\n", HiveFileState::Damaged},
+      {"a value without its data", saved("System") + "\"Wert\"=\n", HiveFileState::Damaged},
+      {"a broken hex list", saved("System") + "\"Wert\"=hex:0g\n", HiveFileState::Damaged},
+      {"a key line without its end", saved("System") + "[Offen\n", HiveFileState::Damaged},
+      {"the header names SAM", saved("SAM"), HiveFileState::OtherHive},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    for (const char *hive : {"SOFTWARE", "SECURITY", "SAM"}) sim::PutFile(std::string("D:\\Backup\\") + hive, saved(hive));
+    sim::PutFile("D:\\Backup\\SYSTEM", row.system);
+    const auto checks = CheckBackupSet("D:\\Backup");
+    ASSERT_EQ(checks.size(), 4u);
+    EXPECT_EQ(checks[1].state, row.state);
+    for (size_t i : {0u, 2u, 3u}) EXPECT_EQ(checks[i].state, HiveFileState::Good) << checks[i].file;
   }
-  const auto checks = CheckBackupSet("D:\\Backup");
-  ASSERT_EQ(checks.size(), 4u);
-  for (const auto &check : checks) EXPECT_EQ(check.state, HiveFileState::Good) << check.file;
+  sim::PutFile("D:\\Backup\\SYSTEM", saved("SAM"));
+  EXPECT_EQ(HiveFileReason(CheckBackupSet("D:\\Backup")[1]), "enthält nicht den Hive SYSTEM");
 }
 
 TEST_F(RestoreTest, FailedReplacementIsReportedAndTheRunGoesOn) {

@@ -304,8 +304,12 @@ TEST_F(UnattendedTest, VerifyChecksASetAsTheRestoreDoesAndChangesNothing) {
        1, {"D:\\S\\SECURITY ist ein Ordner", "Die Sicherung in D:\\S ist unbrauchbar."}},
       {"a missing SAM", [] { DeleteFileA("D:\\S\\SAM"); }, 1,
        {"D:\\S\\SAM fehlt", "D:\\S\\SYSTEM ist in Ordnung", "Die Sicherung in D:\\S ist unbrauchbar."}},
-      {"a user hive file that is no hive", [] { sim::PutFile(std::string("D:\\S\\") + kUser, "regf"); }, 1,
+      {"a user hive file that is no hive", [] { sim::PutFile(std::string("D:\\S\\") + kUser, "kein Hive"); }, 1,
        {std::string("D:\\S\\") + kUser + " ist keine Registry-Datei"}},
+      {"a user hive file cut after its signature", [] { sim::PutFile(std::string("D:\\S\\") + kUser, "regf"); }, 1,
+       {std::string("D:\\S\\") + kUser + " ist abgeschnitten"}},
+      {"SYSTEM holding the SAM hive", [] { sim::PutFile("D:\\S\\SYSTEM", sim::FileBytes("D:\\S\\SAM")); }, 1,
+       {"D:\\S\\SYSTEM enthält nicht den Hive SYSTEM", "D:\\S\\SAM ist in Ordnung", "Die Sicherung in D:\\S ist unbrauchbar."}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
