@@ -116,7 +116,11 @@ TEST_F(BackupSetTest, CheckComparesEveryFileWithTheFingerprint) {
   } rows[] = {
       {"the set as written", [] {}, {}},
       {"a hive changed after the run",
-       [] { sim::PutFile("D:\\S\\SECURITY", sim::FileBytes("D:\\S\\SYSTEM")); },
+       [] {
+         std::string bytes = sim::FileBytes("D:\\S\\SECURITY");
+         bytes[2000] ^= 1;  // in the base block's reserved part: still a sound hive
+         sim::PutFile("D:\\S\\SECURITY", bytes);
+       },
        {"SECURITY: wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"}},
       {"the script changed", [] { sim::PutFile("D:\\S\\ConsoleBackup.bat", "copy x y\r\n"); },
        {"ConsoleBackup.bat: wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"}},
