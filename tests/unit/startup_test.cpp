@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/control_ids.h"
+#include "app/main.h"
 #include "sim_test.h"
 
 namespace {
@@ -93,6 +94,28 @@ TEST_F(StartupTest, ArgumentsAndShowStateChangeNothing) {
     if (first.empty()) first = sim::CallLog();
     EXPECT_EQ(sim::CallLog(), first);
   }
+}
+
+// Brovink.com without a mode switch runs the same window, without the console it was given; the
+// start-up calls are those of Brovink.exe. Brovink.exe has no console to let go.
+TEST_F(StartupTest, TheConsoleProgramRunsTheWindowWithoutItsConsole) {
+  sim::UserClick(IDC_QUIT);
+  EXPECT_EQ(Start(), 0);
+  const std::vector<std::string> windowCalls = StartupCalls();
+  EXPECT_EQ(sim::CallCount("FreeConsole"), 0);
+
+  ResetForNextRow();
+  sim::SetStartedFrom(sim::StartedFrom::ParentConsole);
+  sim::SetConsoleProgram(true);
+  sim::SetCommandLine(u"Brovink D:\\Sicherung");
+  bool consoleDuringWindow = true;
+  sim::UserDo([&consoleDuringWindow]() { consoleDuringWindow = sim::ConsoleAttached(); });
+  sim::UserClick(IDC_QUIT);
+  EXPECT_EQ(StartBrovink(true), 0);
+  EXPECT_FALSE(consoleDuringWindow);
+  EXPECT_EQ(sim::CallCount("FreeConsole"), 1);
+  EXPECT_EQ(StartupCalls(), windowCalls);
+  EXPECT_TRUE(sim::ConsoleText().empty());
 }
 
 TEST_F(StartupTest, ExitCodeIsZeroEvenWhenNothingWorks) {
