@@ -38,7 +38,7 @@ const char kHelp[] =
     "Exit-Code: 0 alles gesichert oder Sicherung in Ordnung; 1 eine Hive nicht gesichert oder\r\n"
     "Sicherung unbrauchbar; 2 Befehlszeile oder Ordner nicht verwendbar, nichts geschrieben.\r\n"
     "Meldungen erscheinen hier und im Anwendungsprotokoll (Quelle \"Brovink\").\r\n"
-    "Aus cmd mit \"start /wait\" aufrufen, damit cmd auf das Ende wartet.";
+    "In cmd und PowerShell wartet \"Brovink\" (Brovink.com) auf das Ende, Brovink.exe nur mit \"start /wait\".";
 
 // The run's status lines on the console; there is no progress bar and there are no buttons.
 class ConsoleRunView : public RunView {
