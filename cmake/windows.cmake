@@ -28,7 +28,8 @@ add_custom_command(OUTPUT ${MESSAGES_OUT}
           -DOUTPUT=${MESSAGES_DIR}/brovink_messages.mc -P ${CMAKE_SOURCE_DIR}/cmake/event_messages.cmake
   COMMAND ${BROVINK_WINDMC} -h ${MESSAGES_DIR} -r ${MESSAGES_DIR} ${MESSAGES_DIR}/brovink_messages.mc
   DEPENDS ${CMAKE_SOURCE_DIR}/services/event_log.h ${CMAKE_SOURCE_DIR}/cmake/event_messages.cmake
-  COMMENT "Message table of the event ids")
+  COMMENT "Message table of the event ids"
+  VERBATIM)
 
 file(GLOB RESOURCE_SCRIPT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
 set_source_files_properties(${RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS "${MESSAGES_OUT}"
@@ -62,7 +63,8 @@ if(BROVINK_WIXL AND BROVINK_MSIBUILD)
             "UPDATE Registry SET Value = '#%[#BrovinkExe]' WHERE Name = 'EventMessageFile'"
     DEPENDS Brovink BrovinkConsole ${CMAKE_SOURCE_DIR}/packaging/brovink.wxs ${CMAKE_SOURCE_DIR}/resources/brovink.ico
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    COMMENT "Brovink.msi")
+    COMMENT "Brovink.msi"
+    VERBATIM)
   add_custom_target(brovink_msi ALL DEPENDS ${MSI})
 else()
   message(STATUS "wixl or msibuild not found: no Brovink.msi")
