@@ -13,7 +13,13 @@ MSI="$E2E_WIN/Brovink.msi"
 SOURCE_KEY='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Brovink'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 installed="$WINEPREFIX/drive_c/Program Files/Brovink"
-shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Brovink Registry-Sicherung.lnk"
+# The Start-menu shortcut, as its paths. Wine's msi puts a per-machine package's shortcut into the
+# installing user's Start menu (Windows: the all-users one, C:\ProgramData\...\Start Menu), so both
+# are looked at.
+shortcuts() {
+  find "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs" \
+       "$WINEPREFIX/drive_c/users" -name 'Brovink Registry-Sicherung.lnk' 2>/dev/null | grep '/Start Menu/Programs/' || true
+}
 
 msiexec_quiet() {
   local status=0
@@ -47,11 +53,13 @@ e2e_log "silent install"
 msiexec_quiet /i "$(winpath "$MSI")"
 cmp -s "$installed/Brovink.exe" "$E2E_WIN/Brovink.exe" || e2e_fail "Brovink.exe not installed as built"
 cmp -s "$installed/Brovink.com" "$E2E_WIN/Brovink.com" || e2e_fail "Brovink.com not installed as built"
-[ -f "$shortcut" ] || e2e_fail "no Start-menu shortcut: $(ls "$(dirname "$shortcut")")"
+[ "$(shortcuts | wc -l)" = 1 ] || e2e_fail "Start-menu shortcuts: $(shortcuts)"
+# Add/Remove Programs shows the icon that the package caches in the Installer folder.
+[ -n "$(find "$WINEPREFIX/drive_c/windows/Installer" -name brovink.ico)" ] || e2e_fail "no cached product icon"
 [ "$(client_value "regget \"$SOURCE_KEY\" EventMessageFile")" = 'expand:C:\Program Files\Brovink\Brovink.exe' ] ||
   e2e_fail "EventMessageFile: $(client_value "regget \"$SOURCE_KEY\" EventMessageFile")"
 [ "$(client_value "regget \"$SOURCE_KEY\" TypesSupported")" = "dword:7" ] || e2e_fail "TypesSupported is not 7"
-client 'messages C:\Program Files\Brovink\Brovink.exe' 'messages C:\Program Files\Brovink\Brovink.com' >/dev/null
+client 'messages "C:\Program Files\Brovink\Brovink.exe"' 'messages "C:\Program Files\Brovink\Brovink.com"' >/dev/null
 [ "$(products)" = "1.0.0 Brovink" ] || e2e_fail "Add/Remove Programs: $(products)"
 
 e2e_log "the installed Brovink.com: the modes' exit codes, output in the OEM code page"
@@ -96,7 +104,7 @@ e2e_log "silent uninstall"
 msiexec_quiet /x "$(winpath "$newer/Brovink.msi")"
 [ -z "$(products)" ] || e2e_fail "still installed: $(products)"
 [ ! -e "$installed/Brovink.exe" ] && [ ! -e "$installed/Brovink.com" ] || e2e_fail "the programs are still there"
-[ ! -e "$shortcut" ] || e2e_fail "the shortcut is still there"
+[ -z "$(shortcuts)" ] || e2e_fail "the shortcut is still there: $(shortcuts)"
 client "nokey \"$SOURCE_KEY\"" >/dev/null
 for hive in SOFTWARE SYSTEM SECURITY SAM; do
   expect_file "$installed/Sicherung/$hive"

@@ -40,6 +40,12 @@ expect_bytes "$sets/$today/ConsoleBackup.bat" "$(console_script_head "$folder\\$
 expect_output "läuft... SOFTWARE"
 expect_output "Sicherung fertig: $folder\\$today"
 expect_event "Sicherung fertig"
+# Run elevated (Wine's user is an administrator) without an installed source, the program registers
+# itself as the source's message file.
+source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Brovink'
+[ "$(client_value "regget \"$source_key\" EventMessageFile")" = "expand:$(winpath "$BROVINK_EXE")" ] ||
+  e2e_fail "EventMessageFile: $(client_value "regget \"$source_key\" EventMessageFile")"
+[ "$(client_value "regget \"$source_key\" TypesSupported")" = "dword:7" ] || e2e_fail "TypesSupported is not 7"
 
 e2e_log "older sets made from it, a dated folder with a foreign file, a folder of another name"
 for old in 01-01-2020 01-02-2020 01-03-2020 01-04-2020; do cp -a "$sets/$today" "$sets/$old"; done
