@@ -86,6 +86,11 @@ expect_output "prüft die Sicherung"
 # argument, not the help (Wine reads Unix arguments in the locale's character set).
 LC_ALL=C.UTF-8 run_program 'C:\Program Files\Brovink\Brovink.com' "/$(printf '\xc4\x81')" /verify "$(winpath "$sets")"
 expect_status 2
+e2e_log "the installed Brovink.com without a mode switch runs the window"
+BROVINK_EXE="$installed/Brovink.com" start_program "$E2E_TMP" "$(winpath "$sets")"
+client window "click 1008" "exit 0" >/dev/null
+program_ended
+
 e2e_log "the installed Brovink.exe backs up into its own folder"
 run_program 'C:\Program Files\Brovink\Brovink.exe' /backup 'C:\Program Files\Brovink\Sicherung'
 expect_status 0
