@@ -41,6 +41,10 @@ const Difference kWineDifferences[] = {
     {WineDifference::DosMaskWildcards,
      "FindFirstFile masks lack the DOS meaning: \"?\" never matches nothing, \"*.\" is \"*\""},
     {WineDifference::GetDlgItemKeepsError, "GetDlgItem of a missing id leaves the last error as it was"},
+    {WineDifference::Utf8TakesDefaultChar,
+     "WideCharToMultiByte(CP_UTF8) takes lpDefaultChar and lpUsedDefaultChar instead of failing with 87"},
+    {WineDifference::ModuleNameCutWithoutNul,
+     "GetModuleFileName cuts a path to nSize characters without a NUL, as Windows XP did"},
 };
 
 struct Awaiting {

@@ -21,6 +21,8 @@ enum class WineDifference {
   ReadOnlyWritableAsRoot,
   DosMaskWildcards,
   GetDlgItemKeepsError,
+  Utf8TakesDefaultChar,
+  ModuleNameCutWithoutNul,
 };
 
 // Checks that the simulation fails until another change to it lands (list in check.cpp): skipped
