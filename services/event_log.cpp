@@ -41,7 +41,7 @@ std::string Expanded(const std::string &text) {
 }
 
 // True when the source's EventMessageFile names (one of its ';'-separated entries) a file that
-// exists.
+// exists, or is too long to look at.
 bool SourceHasMessageFile() {
   KeyOwner key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) {
@@ -50,11 +50,11 @@ bool SourceHasMessageFile() {
   char value[1024];
   DWORD type = 0;
   DWORD size = sizeof value - 1;
-  if (RegQueryValueExA(key.Get(), "EventMessageFile", nullptr, &type, reinterpret_cast<BYTE *>(value), &size) !=
-          ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ)) {
-    return false;
-  }
+  const LONG status =
+      RegQueryValueExA(key.Get(), "EventMessageFile", nullptr, &type, reinterpret_cast<BYTE *>(value), &size);
+  // A list longer than the buffer is someone's own: left as it is.
+  if (status == ERROR_MORE_DATA) return true;
+  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
   value[size < sizeof value ? size : sizeof value - 1] = '\0';
   const std::string files = type == REG_EXPAND_SZ ? Expanded(value) : std::string(value);
   size_t at = 0;

@@ -65,6 +65,8 @@ TEST_F(EventLogTest, TheSourceNamesAnExistingMessageFileAfterAnEntry) {
        "%SystemRoot%\\msg.dll", {true, REG_EXPAND_SZ, kProgram, 7}, ERROR_SUCCESS},
       {"one of a list exists: left alone", u"C:\\Program Files\\Brovink\\Brovink.exe", true, REG_EXPAND_SZ,
        "C:\\Alt\\x.dll;" + other, {true, REG_EXPAND_SZ, "C:\\Alt\\x.dll;" + other, 0}, ERROR_SUCCESS},
+      {"a list too long to read: left alone", u"C:\\Program Files\\Brovink\\Brovink.exe", true, REG_EXPAND_SZ,
+       std::string(1100, 'x'), {true, REG_EXPAND_SZ, std::string(1100, 'x'), 0}, ERROR_SUCCESS},
       {"not elevated: nothing written", u"C:\\Program Files\\Brovink\\Brovink.exe", false, 0, "", {false, 0, "", 0},
        ERROR_ACCESS_DENIED},
       {"not elevated, pointing elsewhere: left as it was", u"C:\\Program Files\\Brovink\\Brovink.exe", false,
