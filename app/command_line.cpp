@@ -22,7 +22,8 @@ const WCHAR *SkipProgramName(const WCHAR *at) {
 }
 
 // True when argument is "/" or "-" followed by name, without regard to the case of A to Z. Only an
-// exact conversion counts: "/ā" or "-中" arrive as "/?" and are no switch.
+// exact conversion counts: "/" or "-" and a letter the code page lacks (U+0101, U+4E2D) arrive as
+// "/?" or "-?" and are no switch. (This file is transcoded to Windows-1252 for the fuzz build.)
 bool IsSwitch(const Argument &converted, const char *name) {
   const std::string &argument = converted.text;
   if (!converted.exact) return false;

@@ -1,12 +1,13 @@
 // Fuzzes the command-line splitter with arbitrary argument lists. Input: the arguments separated
 // by NUL bytes, each byte a Windows-1252 character (0x80-0x9F and 0xA0-0xFF as the code page has
 // them), except that 0x01 and the two bytes after it (low byte first) are one UTF-16 unit, most of
-// them outside Windows-1252 ("/\x01\x01\x01" is "/ā"). Each argument is quoted as a program that
-// starts Brovink would quote it (blanks and tabs in quotes, quotes escaped with a backslash,
-// backslashes before a quote doubled), the arguments are joined with a blank behind a program
-// name, and SplitCommandLine must give back exactly the list: the Windows-1252 text with '?' for a
-// character the code page lacks, exact only without one. The parse of the same line then gives the
-// window exactly when no argument is exactly a mode switch ("/ā" arrives as "/?" and is none).
+// them outside Windows-1252 ("/\x01\x01\x01" is "/" and U+0101). Each argument is quoted as a
+// program that starts Brovink would quote it (blanks and tabs in quotes, quotes escaped with a
+// backslash, backslashes before a quote doubled), the arguments are joined with a blank behind a
+// program name, and SplitCommandLine must give back exactly the list: the Windows-1252 text with
+// '?' for a character the code page lacks, exact only without one. The parse of the same line then
+// gives the window exactly when no argument is exactly a mode switch ("/" and U+0101 arrives as
+// "/?" and is none).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -80,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       WCHAR unit = static_cast<WCHAR>(data[i + 1] | data[i + 2] << 8);
       // No NUL and no lone surrogate: a command line cannot carry the one, WideCharToMultiByte
       // would join a pair of the other into one '?'.
-      if (unit == 0 || (unit >= 0xD800 && unit < 0xE000)) unit = 0x4E2D;  // 中
+      if (unit == 0 || (unit >= 0xD800 && unit < 0xE000)) unit = 0x4E2D;  // U+4E2D, a CJK letter
       current += static_cast<char16_t>(unit);
       i += 2;
     } else {
