@@ -8,6 +8,7 @@
 // '?' for a character the code page lacks, exact only without one. The parse of the same line then
 // gives the window exactly when no argument is exactly a mode switch ("/" and U+0101 arrives as
 // "/?" and is none).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -67,6 +68,12 @@ bool IsModeSwitch(const Expected &expected) {
   return name == "backup" || name == "verify" || name == "?";
 }
 
+// "/?" or "-?", converted exactly.
+bool IsHelp(const Expected &expected) {
+  const std::string &text = expected.text;
+  return expected.exact && text.size() == 2 && text[1] == '?' && (text[0] == '/' || text[0] == '-');
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -116,12 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   const Command command = ParseCommandLine(line.data());
   FUZZ_CHECK((command.mode == CommandMode::Window) == !anyMode);
-  if (command.mode == CommandMode::Help) {
-    bool exactHelp = false;
-    for (const Expected &argument : expected) exactHelp = exactHelp || (argument.exact && argument.text.size() == 2 &&
-                                                                       argument.text[1] == '?' && (argument.text[0] == '/' || argument.text[0] == '-'));
-    FUZZ_CHECK(exactHelp);
-  }
+  if (command.mode == CommandMode::Help) FUZZ_CHECK(std::any_of(expected.begin(), expected.end(), IsHelp));
   FUZZ_CHECK((command.mode == CommandMode::Invalid) == !command.error.empty());
   if (command.mode == CommandMode::Backup || command.mode == CommandMode::Verify) FUZZ_CHECK(!command.folder.empty());
   return 0;
