@@ -22,15 +22,18 @@ const WCHAR *SkipProgramName(const WCHAR *at) {
   return at;
 }
 
-// True when argument is "/" or "-" followed by name, without regard to case.
-bool IsSwitch(const std::string &argument, const char *name) {
-  return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-') &&
+// True when argument is "/" or "-" followed by name, without regard to case. Only an exact
+// conversion counts: "/" or "-" and a letter the code page lacks (U+0101, U+4E2D) arrive as "/?"
+// or "-?" and are no switch.
+bool IsSwitch(const Argument &converted, const char *name) {
+  const std::string &argument = converted.text;
+  return converted.exact && argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-') &&
          SameNameNoCase(argument.substr(1), name);
 }
 
 bool IsAnySwitch(const std::string &argument) { return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-'); }
 
-bool IsModeSwitch(const std::string &argument) {
+bool IsModeSwitch(const Argument &argument) {
   return IsSwitch(argument, "backup") || IsSwitch(argument, "verify") || IsSwitch(argument, "?");
 }
 
@@ -103,21 +106,22 @@ Command ParseCommandLine(const WCHAR *commandLine) {
   // Only a mode switch leaves the window: other arguments are ignored as they always were.
   bool anyMode = false;
   for (const Argument &argument : arguments) {
-    if (IsSwitch(argument.text, "?")) {
+    if (IsSwitch(argument, "?")) {
       Command help;
       help.mode = CommandMode::Help;
       return help;
     }
-    anyMode = anyMode || IsModeSwitch(argument.text);
+    anyMode = anyMode || IsModeSwitch(argument);
   }
   if (!anyMode) return Command{};
 
   Command command;
   for (size_t i = 0; i < arguments.size(); i++) {
-    const std::string &text = arguments[i].text;
-    if (IsSwitch(text, "backup") || IsSwitch(text, "verify")) {
+    const Argument &argument = arguments[i];
+    const std::string &text = argument.text;
+    if (IsSwitch(argument, "backup") || IsSwitch(argument, "verify")) {
       if (command.mode != CommandMode::Window) return Invalid("Nur eines von /backup und /verify ist möglich.");
-      command.mode = IsSwitch(text, "backup") ? CommandMode::Backup : CommandMode::Verify;
+      command.mode = IsSwitch(argument, "backup") ? CommandMode::Backup : CommandMode::Verify;
       if (i + 1 >= arguments.size() || arguments[i + 1].text.empty() || IsAnySwitch(arguments[i + 1].text)) {
         return Invalid("Nach " + text + " fehlt der Ordner.");
       }
@@ -127,10 +131,10 @@ Command ParseCommandLine(const WCHAR *commandLine) {
                        " lässt sich in der ANSI-Codepage nicht genau schreiben und wird nicht verwendet.");
       }
       command.folder = arguments[i].text;
-    } else if (IsSwitch(text, "date")) {
+    } else if (IsSwitch(argument, "date")) {
       if (command.dateFolder) return Invalid("/date ist doppelt angegeben.");
       command.dateFolder = true;
-    } else if (IsSwitch(text, "keep")) {
+    } else if (IsSwitch(argument, "keep")) {
       if (command.keep != 0) return Invalid("/keep ist doppelt angegeben.");
       command.keep = i + 1 < arguments.size() ? KeepCount(arguments[i + 1].text) : 0;
       if (command.keep == 0) return Invalid("Nach /keep fehlt eine Anzahl von 1 bis 9999.");

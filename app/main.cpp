@@ -1,6 +1,8 @@
 // The process entry: a command line of the unattended mode runs without a window and gives its exit
 // code; otherwise COM and the common controls for the one user-interface thread, then the main
 // window until it is gone, other arguments and the show state ignored and the exit code 0.
+#include "app/main.h"
+
 #include "platform.h"
 
 #include "app/command_line.h"
@@ -34,13 +36,16 @@ void InitControls() {
 
 // The command line is read in its wide form: the ANSI one that WinMain gets is already
 // best-fitted, and a folder the code page cannot spell would arrive as another folder's name.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int StartBrovink(bool consoleProgram) {
   ReadEnvironmentBlock();  // the environment is read once, at start
   const Command command = ParseCommandLine(GetCommandLineW());
   if (command.mode != CommandMode::Window) return RunCommandLine(command);
+  if (consoleProgram) FreeConsole();
   ComInit com;
   SetMainInstance(GetModuleHandleA(nullptr));
   InitControls();
   ShowMainWindow(nullptr);
   return 0;
 }
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return StartBrovink(false); }

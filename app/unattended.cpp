@@ -39,7 +39,7 @@ const char kHelp[] =
     "SHA256SUMS nicht geschrieben, oder Sicherung unbrauchbar; 2 Befehlszeile oder Ordner nicht\r\n"
     "verwendbar, nichts geschrieben.\r\n"
     "Meldungen erscheinen hier und im Anwendungsprotokoll (Quelle \"Brovink\").\r\n"
-    "Aus cmd mit \"start /wait\" aufrufen, damit cmd auf das Ende wartet.";
+    "In cmd und PowerShell wartet \"Brovink\" (Brovink.com) auf das Ende, Brovink.exe nur mit \"start /wait\".";
 
 // The run's status lines on the console; there is no progress bar and there are no buttons.
 class ConsoleRunView : public RunView {

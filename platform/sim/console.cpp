@@ -1,5 +1,6 @@
 // Simulated process start-up: the command line, the parent's console or redirected standard
 // output, and the Application event log.
+#include <algorithm>
 #include <cstring>
 
 #include "internal.h"
@@ -18,8 +19,10 @@ const size_t kMaxEventString = 31839;
 struct Process {
   std::u16string commandLine = u"Brovink.exe";
   std::vector<WCHAR> commandLineBuffer;
+  std::u16string programFile = u"C:\\Program Files\\Brovink\\Brovink.exe";
   sim::StartedFrom startedFrom = sim::StartedFrom::None;
-  bool attached = false;
+  bool attached = false;  // the process has a console: attached, or its own as a console program
+  UINT consoleCodePage = 0;
   std::u16string consoleText;
   std::string redirected;
   std::vector<sim::EventRecord> events;
@@ -55,6 +58,9 @@ namespace sim {
 
 void SetCommandLine(const std::u16string &commandLine) { process().commandLine = commandLine; }
 void SetStartedFrom(StartedFrom from) { process().startedFrom = from; }
+void SetConsoleProgram(bool console) { process().attached = console; }
+void SetConsoleCodePage(UINT codePage) { process().consoleCodePage = codePage; }
+void SetProgramFile(const std::u16string &path) { process().programFile = path; }
 std::u16string ConsoleText() { return process().consoleText; }
 std::string RedirectedOutput() { return process().redirected; }
 bool ConsoleAttached() { return process().attached; }
@@ -139,6 +145,55 @@ BOOL WINAPI WriteConsoleW(HANDLE hConsoleOutput, const void *lpBuffer, DWORD nNu
   process().consoleText.append(text, text + nNumberOfCharsToWrite);
   if (lpNumberOfCharsWritten) *lpNumberOfCharsWritten = nNumberOfCharsToWrite;
   return TRUE;
+}
+
+// The code page of the process's console; 0 without one (as Wine answers; the program then falls
+// back to the OEM code page).
+UINT WINAPI GetConsoleOutputCP(void) {
+  SIM_COUNT_CALL("GetConsoleOutputCP");
+  const Process &p = process();
+  if (!p.attached) return 0;
+  return p.consoleCodePage ? p.consoleCodePage : sim_internal::OemCodePage();
+}
+
+// Detaches the process from its console. Without one the call is not modelled (Windows and Wine
+// answer it differently).
+BOOL WINAPI FreeConsole(void) {
+  SIM_FAULT_LAST_ERROR("FreeConsole", FALSE);
+  Process &p = process();
+  if (!p.attached) {
+    sim_internal::WindowError("FreeConsole without a console is not modelled");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  sim_internal::Log("FreeConsole");
+  p.attached = false;
+  return TRUE;
+}
+
+// The program's own file only. A buffer too small gets the path cut to nSize - 1 characters and a
+// NUL, the result nSize and 122 (Windows Vista and later).
+DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
+  SIM_FAULT_LAST_ERROR("GetModuleFileNameW", 0);
+  if (hModule && hModule != sim::ProgramInstance()) {
+    sim_internal::WindowError("GetModuleFileNameW of another module is not modelled");
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return 0;
+  }
+  const std::u16string &path = process().programFile;
+  if (nSize == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  if (path.size() >= nSize) {
+    std::copy(path.begin(), path.begin() + (nSize - 1), lpFilename);
+    lpFilename[nSize - 1] = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return nSize;
+  }
+  std::copy(path.begin(), path.end(), lpFilename);
+  lpFilename[path.size()] = 0;
+  return static_cast<DWORD>(path.size());
 }
 
 // ---- advapi32: event log -----------------------------------------------------------------------

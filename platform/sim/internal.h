@@ -81,6 +81,10 @@ std::string Upper(const std::string &text);
 // beyond ASCII fold as well (\xE4 = \xC4, "\xE4" being ä), except ß and µ, which have no capital
 // in the code page (codepage.cpp).
 char FoldNameChar(char c);
+// The OEM code page of the simulated machine (850), as GetOEMCP returns it.
+UINT OemCodePage();
+// False after sim::SetElevated(false): the machine's keys refuse writing (token.cpp).
+bool Elevated();
 
 // The SDDL text behind a descriptor made by ConvertStringSecurityDescriptorToSecurityDescriptorA,
 // or "" for nullptr or a foreign pointer.

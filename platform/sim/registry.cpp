@@ -365,6 +365,12 @@ HKEY NewKeyHandle(const KeyPtr &key, REGSAM access) {
   return reinterpret_cast<HKEY>(value);
 }
 
+// Below HKEY_LOCAL_MACHINE.
+bool InMachine(KeyPtr key) {
+  while (key && !key->container) key = key->parent.lock();
+  return key && key == registry().machine;
+}
+
 bool BackupSemantics(DWORD options) { return (options & REG_OPTION_BACKUP_RESTORE) != 0; }
 
 bool BackupOrRestoreEnabled() {
@@ -376,6 +382,10 @@ bool BackupOrRestoreEnabled() {
 // REG_OPTION_BACKUP_RESTORE). The administrator may do anything outside SAM and SECURITY; those two
 // only open with backup semantics and one of the two privileges.
 LONG OpenAccess(const KeyPtr &key, DWORD options, REGSAM desired, REGSAM *granted) {
+  if (!sim_internal::Elevated() && InMachine(key) && !BackupSemantics(options) &&
+      (desired & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE_ACCESS))) {
+    return ERROR_ACCESS_DENIED;
+  }
   if (BackupSemantics(options)) {
     if (Guarded(key) && !BackupOrRestoreEnabled()) return ERROR_ACCESS_DENIED;
     *granted = (sim::PrivilegeEnabled("SeBackupPrivilege") ? KEY_READ : 0) |
@@ -391,6 +401,7 @@ LONG OpenAccess(const KeyPtr &key, DWORD options, REGSAM desired, REGSAM *grante
 // or SECURITY only with backup semantics and the restore privilege.
 LONG CreateAccess(const KeyPtr &parent, DWORD options) {
   if (parent->container) return ERROR_ACCESS_DENIED;
+  if (!sim_internal::Elevated() && InMachine(parent)) return ERROR_ACCESS_DENIED;
   if (Guarded(parent) &&
       !(BackupSemantics(options) && sim::PrivilegeEnabled("SeRestorePrivilege"))) {
     return ERROR_ACCESS_DENIED;

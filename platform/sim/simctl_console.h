@@ -18,6 +18,14 @@ void SetCommandLine(const std::u16string &commandLine);
 // which GetStdHandle returns at once.
 enum class StartedFrom { None, ParentConsole, Redirected };
 void SetStartedFrom(StartedFrom from);
+// A console-subsystem program (Brovink.com) gets a console from Windows at its start, its parent's
+// or a new one: GetStdHandle gives the console (or the redirection) at once, AttachConsole fails
+// with 5 and FreeConsole lets it go.
+void SetConsoleProgram(bool console);
+// The console's output code page (chcp); 0, the default, is the OEM code page (850).
+void SetConsoleCodePage(UINT codePage);
+// The file GetModuleFileNameW names for the program (default "C:\Program Files\Brovink\Brovink.exe").
+void SetProgramFile(const std::u16string &path);
 std::u16string ConsoleText();     // what WriteConsoleW wrote to the parent's console
 std::string RedirectedOutput();   // the bytes WriteFile wrote to the redirected standard output
 bool ConsoleAttached();

@@ -28,6 +28,10 @@
 namespace sim {
 
 // ---- process token ------------------------------------------------------------------------------
+// Not elevated: a standard user's token (no backup, restore, take-ownership or debug privilege),
+// for which every key of HKEY_LOCAL_MACHINE opens for reading only: a request to write (set a
+// value, create a sub-key) gives 5, as the hives' default security gives it.
+void SetElevated(bool elevated);
 void HoldPrivilege(const std::string &name, bool held);  // not held: also disabled
 bool PrivilegeEnabled(const std::string &name);
 void SetPrivilegeEnabled(const std::string &name, bool enabled);  // only a held privilege enables

@@ -56,6 +56,7 @@ const PrivilegeName kPrivileges[] = {
 const size_t kPrivilegeCount = sizeof kPrivileges / sizeof kPrivileges[0];
 
 struct TokenState {
+  bool elevated = true;
   std::vector<bool> held = std::vector<bool>(kPrivilegeCount, false);
   std::vector<bool> enabled = std::vector<bool>(kPrivilegeCount, false);
 };
@@ -107,10 +108,20 @@ void DestroyTokenHandle(void *object) { delete static_cast<TokenHandle *>(object
 namespace sim_internal {
 // A restart starts a new process whose token has nothing enabled.
 void DisableAllPrivileges() { token().enabled.assign(kPrivilegeCount, false); }
+bool Elevated() { return token().elevated; }
 }  // namespace sim_internal
 
 // ---- control -----------------------------------------------------------------------------------
 namespace sim {
+
+void SetElevated(bool elevated) {
+  token().elevated = elevated;
+  if (elevated) return;
+  // A standard user's token: of the five, only the shutdown privilege stays.
+  for (const char *name : {"SeBackupPrivilege", "SeRestorePrivilege", "SeTakeOwnershipPrivilege", "SeDebugPrivilege"}) {
+    HoldPrivilege(name, false);
+  }
+}
 
 void HoldPrivilege(const std::string &name, bool held) {
   size_t index = static_cast<size_t>(KnownIndex(name));

@@ -44,6 +44,10 @@ const Difference kWineDifferences[] = {
     {WineDifference::UnknownAlgorithmNotImplemented,
      "BCryptOpenAlgorithmProvider of an unknown algorithm returns STATUS_NOT_IMPLEMENTED (0xC0000002), "
      "not STATUS_NOT_FOUND (0xC0000225)"},
+    {WineDifference::Utf8TakesDefaultChar,
+     "WideCharToMultiByte(CP_UTF8) takes lpDefaultChar and lpUsedDefaultChar instead of failing with 87"},
+    {WineDifference::ModuleNameCutWithoutNul,
+     "GetModuleFileName cuts a path to nSize characters without a NUL, as Windows XP did"},
 };
 
 struct Awaiting {

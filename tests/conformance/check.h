@@ -22,6 +22,8 @@ enum class WineDifference {
   DosMaskWildcards,
   GetDlgItemKeepsError,
   UnknownAlgorithmNotImplemented,
+  Utf8TakesDefaultChar,
+  ModuleNameCutWithoutNul,
 };
 
 // Checks that the simulation fails until another change to it lands (list in check.cpp): skipped

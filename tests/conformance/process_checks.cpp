@@ -1,5 +1,6 @@
 // The process's command line, its standard output and console, code-page conversion to UTF-16,
 // the Application event log, and the removal of folders.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -59,6 +60,96 @@ void CheckMultiByteToWideChar() {
      (unsigned long)GetLastError());
 }
 
+// Bytes of a conversion as hex, for the messages.
+std::string Hex(const char *bytes, int count) {
+  std::string text;
+  char digits[4];
+  for (int i = 0; i < count && i < 32; i++) {
+    snprintf(digits, sizeof digits, "%02X ", static_cast<unsigned char>(bytes[i]));
+    text += digits;
+  }
+  return text;
+}
+
+// WideCharToMultiByte into the OEM code pages (exact characters, '?' for the rest without best
+// fit) and UTF-8, which takes neither a default character nor its flag.
+void CheckWideCharToMultiByte() {
+  const UINT oem = GetOEMCP();
+  ok(oem == 437 || oem == 850, "GetOEMCP: %u (a US or Western European machine)", oem);
+
+  // ä Ä Ö Ü ß have the same bytes in 437 and 850; ø is 0x9B in 850 and missing from 437; € is in
+  // neither.
+  const WCHAR text[] = {0xE4, 0xC4, 0xD6, 0xDC, 0xDF, 0xF8, 0x20AC, 'x', 0};
+  struct Row {
+    UINT codePage;
+    const char *bytes;
+  } rows[] = {{437, "\x84\x8E\x99\x9A\xE1??x"}, {850, "\x84\x8E\x99\x9A\xE1\x9B?x"}};
+  for (const Row &row : rows) {
+    char out[16];
+    memset(out, 0x55, sizeof out);
+    BOOL used = 0x55;
+    SetLastError(0xdeadbeef);
+    int size = WideCharToMultiByte(row.codePage, WC_NO_BEST_FIT_CHARS, text, -1, out, sizeof out, "?", &used);
+    ok(size == 9 && memcmp(out, row.bytes, 9) == 0 && used == TRUE && out[9] == 0x55,
+       "WideCharToMultiByte(%u): %d, %s, used %d", row.codePage, size, Hex(out, size).c_str(), used);
+    size = WideCharToMultiByte(row.codePage, WC_NO_BEST_FIT_CHARS, text, 5, nullptr, 0, "?", &used);
+    ok(size == 5 && used == FALSE, "WideCharToMultiByte(%u) of the exact five asks for %d, used %d", row.codePage,
+       size, used);
+  }
+
+  char out[16];
+  memset(out, 0x55, sizeof out);
+  int size = WideCharToMultiByte(CP_UTF8, 0, text, 2, out, sizeof out, nullptr, nullptr);
+  ok(size == 4 && memcmp(out, "\xC3\xA4\xC3\x84", 4) == 0, "WideCharToMultiByte(CP_UTF8) of ä Ä: %d, %s", size,
+     Hex(out, size).c_str());
+  const WCHAR euro[] = {0x20AC, 0xD83D, 0xDE00};  // a pair is one character of four bytes
+  size = WideCharToMultiByte(CP_UTF8, 0, euro, 3, out, sizeof out, nullptr, nullptr);
+  ok(size == 7 && memcmp(out, "\xE2\x82\xAC\xF0\x9F\x98\x80", 7) == 0,
+     "WideCharToMultiByte(CP_UTF8) of the euro and a pair: %d, %s", size, Hex(out, size).c_str());
+  if (!skip_on_wine(Utf8TakesDefaultChar)) {
+    BOOL used = FALSE;
+    SetLastError(0xdeadbeef);
+    size = WideCharToMultiByte(CP_UTF8, 0, text, 2, out, sizeof out, nullptr, &used);
+    ok(size == 0 && GetLastError() == ERROR_INVALID_PARAMETER, "WideCharToMultiByte(CP_UTF8) with its flag: %d, %lu",
+       size, (unsigned long)GetLastError());
+    SetLastError(0xdeadbeef);
+    size = WideCharToMultiByte(CP_UTF8, 0, text, 2, out, sizeof out, "?", nullptr);
+    ok(size == 0 && GetLastError() == ERROR_INVALID_PARAMETER,
+       "WideCharToMultiByte(CP_UTF8) with a default character: %d, %lu", size, (unsigned long)GetLastError());
+  }
+  SetLastError(0xdeadbeef);
+  size = WideCharToMultiByte(850, WC_NO_BEST_FIT_CHARS, text, -1, out, 4, "?", nullptr);
+  ok(size == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER, "WideCharToMultiByte(850) into 4 bytes: %d, %lu", size,
+     (unsigned long)GetLastError());
+}
+
+// A process without a console gets 0 for its code page; with one, a code page that exists.
+void CheckConsoleCodePage() {
+  const UINT cp = GetConsoleOutputCP();
+  ok(cp == 0 || cp == GetOEMCP() || cp == CP_UTF8 || cp == 1252, "GetConsoleOutputCP: %u", cp);
+}
+
+// The program's own file, whole, and cut with a NUL to a buffer too small (Vista and later).
+void CheckModuleFileName() {
+  WCHAR path[MAX_PATH];
+  for (WCHAR &c : path) c = 0xBEEF;
+  SetLastError(0xdeadbeef);
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  size_t units = 0;
+  while (units < MAX_PATH && path[units]) units++;
+  ok(length > 4 && length == units && path[1] == ':' && path[2] == '\\', "GetModuleFileNameW: %lu of %zu units",
+     (unsigned long)length, units);
+  WCHAR small[5];
+  for (WCHAR &c : small) c = 0xBEEF;
+  SetLastError(0xdeadbeef);
+  const DWORD cut = GetModuleFileNameW(nullptr, small, 4);
+  ok(cut == 4 && GetLastError() == ERROR_INSUFFICIENT_BUFFER && small[0] == path[0] && small[2] == path[2],
+     "GetModuleFileNameW into 4: %lu, %lu", (unsigned long)cut, (unsigned long)GetLastError());
+  if (!skip_on_wine(ModuleNameCutWithoutNul)) {
+    ok(small[3] == 0 && small[4] == 0xBEEF, "GetModuleFileNameW into 4 ends with a NUL: %04x %04x", small[3], small[4]);
+  }
+}
+
 void CheckEventLog() {
   HANDLE source = RegisterEventSourceA(nullptr, "Brovink");
   ok(source != nullptr, "RegisterEventSourceA(NULL, \"Brovink\"): %lu", (unsigned long)GetLastError());
@@ -107,6 +198,9 @@ void CheckProcess() {
   CheckCommandLine();
   CheckStandardOutput();
   CheckMultiByteToWideChar();
+  CheckWideCharToMultiByte();
+  CheckConsoleCodePage();
+  CheckModuleFileName();
   CheckEventLog();
   CheckRemoveDirectory();
 }

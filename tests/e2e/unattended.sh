@@ -22,7 +22,8 @@ run_unattended() {
   client "nowindow 1500" >/dev/null
   status=0
   wait "$program" || status=$?
-  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP1252 -t UTF-8 >"$E2E_TMP/out.utf8"
+  # Redirected output is written in the OEM code page (437 under LC_ALL=C), as a console reads it.
+  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP437 -t UTF-8 >"$E2E_TMP/out.utf8"
 }
 expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
 expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
@@ -39,6 +40,12 @@ expect_bytes "$sets/$today/ConsoleBackup.bat" "$(console_script_head "$folder\\$
 expect_output "läuft... SOFTWARE"
 expect_output "Sicherung fertig: $folder\\$today"
 expect_event "Sicherung fertig"
+# Run elevated (Wine's user is an administrator) without an installed source, the program registers
+# itself as the source's message file.
+source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Brovink'
+[ "$(client_value "regget \"$source_key\" EventMessageFile")" = "expand:$(winpath "$BROVINK_EXE")" ] ||
+  e2e_fail "EventMessageFile: $(client_value "regget \"$source_key\" EventMessageFile")"
+[ "$(client_value "regget \"$source_key\" TypesSupported")" = "dword:7" ] || e2e_fail "TypesSupported is not 7"
 
 e2e_log "older sets made from it, a dated folder with a foreign file, a folder of another name"
 for old in 01-01-2020 01-02-2020 01-03-2020 01-04-2020; do cp -a "$sets/$today" "$sets/$old"; done

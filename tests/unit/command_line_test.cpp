@@ -72,6 +72,12 @@ TEST_F(CommandLineTest, SwitchesGiveTheCommandOrARefusal) {
       {"verify", u"Brovink.exe /verify \"D:\\B\\12-08-2026\"", CommandMode::Verify, "D:\\B\\12-08-2026", false, 0},
       {"help", u"Brovink.exe /?", CommandMode::Help, "", false, 0},
       {"help wins over everything else", u"Brovink.exe /backup /?", CommandMode::Help, "", false, 0},
+      // An argument the ANSI code page cannot spell arrives as "/?" or "-?" and is no switch.
+      {"/a-macron is no /?", u"Brovink.exe /\u0101", CommandMode::Window, "", false, 0},
+      {"a CJK letter after - is no -?", u"Brovink.exe -\u4e2d", CommandMode::Window, "", false, 0},
+      {"the same beside a backup is an unknown argument", u"Brovink.exe /backup D:\\B -\u4e2d", CommandMode::Invalid, "",
+       false, 0},
+      {"/b-a-macron-ckup is no /backup", u"Brovink.exe /b\u0101ckup D:\\B", CommandMode::Window, "", false, 0},
       // Refused with exit code 2.
       {"unknown switch", u"Brovink.exe /backup D:\\B /force", CommandMode::Invalid, "", false, 0},
       {"second folder", u"Brovink.exe /backup D:\\B E:\\B", CommandMode::Invalid, "", false, 0},

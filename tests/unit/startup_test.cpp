@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/control_ids.h"
+#include "app/main.h"
 #include "sim_test.h"
 
 namespace {
@@ -67,26 +68,54 @@ TEST_F(StartupTest, CommonControlsAreInitialisedOnceWhicheverWayComctlAllows) {
   }
 }
 
+// The arguments go where the program reads them (GetCommandLineW); WinMain's own parameter gets
+// junk that must change nothing either.
 TEST_F(StartupTest, ArgumentsAndShowStateChangeNothing) {
   struct Row {
     const char *name;
-    const char *commandLine;
+    std::u16string commandLine;
     int show;
   };
   const Row rows[] = {
-      {"no arguments", "", SW_SHOWNORMAL},
-      {"arguments", "/restore D:\\Sicherung --quiet", SW_SHOWNORMAL},
-      {"started hidden", "x", SW_HIDE},
+      {"no arguments", u"Brovink.exe", SW_SHOWNORMAL},
+      {"arguments that are no switch", u"\"C:\\Program Files\\Brovink\\Brovink.exe\" D:\\Sicherung \"x y\"",
+       SW_SHOWNORMAL},
+      {"a character the code page lacks where a switch could be", u"Brovink.exe \u4e2d \"D:\\b\u0101ck\"",
+       SW_SHOWNORMAL},
+      {"started hidden", u"Brovink.exe x", SW_HIDE},
   };
   std::vector<std::string> first;
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
     ResetForNextRow();
+    sim::SetCommandLine(row.commandLine);
     sim::UserClick(IDC_QUIT);
-    EXPECT_EQ(Start(row.commandLine, row.show), 0);
+    EXPECT_EQ(Start("/backup D:\\B", row.show), 0);
     if (first.empty()) first = sim::CallLog();
     EXPECT_EQ(sim::CallLog(), first);
   }
+}
+
+// Brovink.com without a mode switch runs the same window, without the console it was given; the
+// start-up calls are those of Brovink.exe. Brovink.exe has no console to let go.
+TEST_F(StartupTest, TheConsoleProgramRunsTheWindowWithoutItsConsole) {
+  sim::UserClick(IDC_QUIT);
+  EXPECT_EQ(Start(), 0);
+  const std::vector<std::string> windowCalls = StartupCalls();
+  EXPECT_EQ(sim::CallCount("FreeConsole"), 0);
+
+  ResetForNextRow();
+  sim::SetStartedFrom(sim::StartedFrom::ParentConsole);
+  sim::SetConsoleProgram(true);
+  sim::SetCommandLine(u"Brovink D:\\Sicherung");
+  bool consoleDuringWindow = true;
+  sim::UserDo([&consoleDuringWindow]() { consoleDuringWindow = sim::ConsoleAttached(); });
+  sim::UserClick(IDC_QUIT);
+  EXPECT_EQ(StartBrovink(true), 0);
+  EXPECT_FALSE(consoleDuringWindow);
+  EXPECT_EQ(sim::CallCount("FreeConsole"), 1);
+  EXPECT_EQ(StartupCalls(), windowCalls);
+  EXPECT_TRUE(sim::ConsoleText().empty());
 }
 
 TEST_F(StartupTest, ExitCodeIsZeroEvenWhenNothingWorks) {

@@ -233,26 +233,43 @@ TEST_F(UnattendedTest, AFolderWhoseLongestPathDoesNotFitIsRefusedBeforeAnythingI
   }
 }
 
+// A console gets UTF-16; a file or pipe gets the bytes of the code page a console reads there:
+// the console's output code page (the parent's, asked and let go again, for Brovink.exe), else the
+// OEM code page (850 on this machine: \x84 is "ä").
 TEST_F(UnattendedTest, ReportsGoWhereTheStartAllows) {
   struct Row {
     const char *name;
     sim::StartedFrom from;
+    bool consoleProgram;     // Brovink.com
+    UINT codePage;           // chcp; 0: the OEM code page
+    bool noParentConsole;    // AttachConsole fails
     std::string console;     // as Windows-1252 bytes
     std::string redirected;  // the bytes written to a redirected output
-    bool attached;
+    bool attached;           // a console afterwards
   };
   const Row rows[] = {
-      {"Task Scheduler: no console, the event log alone", sim::StartedFrom::None, "", "", false},
-      {"a console window: UTF-16 text, so that ä shows as ä", sim::StartedFrom::ParentConsole,
+      {"Task Scheduler: no console, the event log alone", sim::StartedFrom::None, false, 0, false, "", "", false},
+      {"a console window: UTF-16 text, so that ä shows as ä", sim::StartedFrom::ParentConsole, false, 0, false,
        "läuft... SOFTWARE\r\n", "", true},
-      {"redirected into a file: the Windows-1252 bytes", sim::StartedFrom::Redirected, "", "läuft... SOFTWARE\r\n",
-       false},
+      {"redirected into a file: the parent console's code page, OEM", sim::StartedFrom::Redirected, false, 0, false, "",
+       "l\x84uft... SOFTWARE\r\n", false},
+      {"redirected after chcp 65001: UTF-8", sim::StartedFrom::Redirected, false, CP_UTF8, false, "",
+       "l\xC3\xA4uft... SOFTWARE\r\n", false},
+      {"redirected without a console to ask: the OEM code page", sim::StartedFrom::Redirected, false, CP_UTF8, true, "",
+       "l\x84uft... SOFTWARE\r\n", false},
+      {"Brovink.com in a console window: UTF-16 without attaching", sim::StartedFrom::ParentConsole, true, 0, false,
+       "läuft... SOFTWARE\r\n", "", true},
+      {"Brovink.com redirected after chcp 1252: its own console's code page", sim::StartedFrom::Redirected, true, 1252,
+       false, "", "läuft... SOFTWARE\r\n", true},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
     ResetForNextRow();
     ReadEnvironmentBlock();
     Prepare(row.from);
+    sim::SetConsoleProgram(row.consoleProgram);
+    sim::SetConsoleCodePage(row.codePage);
+    if (row.noParentConsole) sim::FailCall("AttachConsole", ERROR_INVALID_HANDLE);
     EXPECT_EQ(Start(u"/backup D:\\B"), 0);
     EXPECT_EQ(sim::ListFolder("D:\\B"), SetFiles());
     EXPECT_EQ(Console().substr(0, row.console.size()), row.console);
@@ -260,6 +277,7 @@ TEST_F(UnattendedTest, ReportsGoWhereTheStartAllows) {
     EXPECT_EQ(sim::RedirectedOutput().substr(0, row.redirected.size()), row.redirected);
     EXPECT_EQ(sim::RedirectedOutput().empty(), row.redirected.empty());
     EXPECT_EQ(sim::ConsoleAttached(), row.attached);
+    EXPECT_EQ(sim::CallCount("AttachConsole"), row.consoleProgram ? 0 : 1) << "Brovink.com has its console";
     EXPECT_EQ(Events(), (std::vector<std::string>{"4 1 Sicherung fertig: D:\\B"}));
     ExpectNoWindow();
   }

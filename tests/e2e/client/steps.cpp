@@ -1,9 +1,11 @@
 // The script steps: each checks or does one thing the way a user or the system would see it.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "client.h"
+#include "services/event_log.h"
 
 namespace {
 
@@ -411,9 +413,54 @@ void StepRegGet(Target &, const std::vector<std::string> &words) {
     DWORD number;
     std::memcpy(&number, data, sizeof number);
     WriteBytes(words[3], "dword:" + std::to_string(number));
+  } else if (type == REG_EXPAND_SZ) {
+    WriteBytes(words[3], std::string("expand:") + data);
   } else {
     WriteBytes(words[3], data);
   }
+}
+
+// messages FILE: the message table of the program FILE holds exactly the event ids of the code
+// (kEventIds), and each message shows an entry's one string as it stands, as Event Viewer formats
+// it (FormatMessage with the string as %1).
+void StepMessages(Target &, const std::vector<std::string> &words) {
+  NeedWords(words, 2, 2, "messages FILE");
+  HMODULE module = LoadLibraryExA(words[1].c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) Fail("cannot load " + words[1] + ": " + std::to_string(GetLastError()));
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), reinterpret_cast<LPCSTR>(RT_MESSAGETABLE));
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const auto *table = loaded ? static_cast<const MESSAGE_RESOURCE_DATA *>(LockResource(loaded)) : nullptr;
+  if (!table) {
+    FreeLibrary(module);
+    Fail("no message table in " + words[1]);
+  }
+  std::vector<DWORD> inTable;
+  for (DWORD block = 0; block < table->NumberOfBlocks; block++) {
+    for (DWORD id = table->Blocks[block].LowId; id <= table->Blocks[block].HighId; id++) inTable.push_back(id);
+  }
+  std::vector<DWORD> inCode(std::begin(kEventIds), std::end(kEventIds));
+  std::sort(inTable.begin(), inTable.end());
+  std::sort(inCode.begin(), inCode.end());
+  std::string problems;
+  if (inTable != inCode) {
+    problems += "the table's ids differ from the code's:";
+    for (DWORD id : inTable) problems += " " + std::to_string(id);
+    problems += " against";
+    for (DWORD id : inCode) problems += " " + std::to_string(id);
+  }
+  const char text[] = "Fehler in RegSaveKey: Fehlernummer:  5 in Datei D:\\B\\SAM \xE4%2";
+  DWORD_PTR arguments[1] = {reinterpret_cast<DWORD_PTR>(text)};
+  for (DWORD id : inCode) {
+    char out[512];
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module, id, 0,
+                                        out, sizeof out, reinterpret_cast<va_list *>(arguments));
+    if (length == 0 || std::string(out, length) != text) {
+      problems += " message " + std::to_string(id) + " gives \"" + std::string(out, length) + "\" (" +
+                  std::to_string(GetLastError()) + ")";
+    }
+  }
+  FreeLibrary(module);
+  if (!problems.empty()) Fail(problems);
 }
 
 // nokey KEY: the key does not exist.
@@ -489,7 +536,7 @@ void RunStep(Target &target, const std::vector<std::string> &words) {
       {"regget", StepRegGet}, {"regset", StepRegSet}, {"device", StepDevice},
       {"nokey", StepNoKey},   {"key", StepKey},       {"sysclose", StepSysClose},
       {"focus", StepFocus},   {"stays", StepStays},   {"hold", StepHold},
-      {"rect", StepRect},     {"nowindow", StepNoWindow},
+      {"rect", StepRect},     {"nowindow", StepNoWindow}, {"messages", StepMessages},
   };
   for (const Step &step : kSteps)
     if (words[0] == step.name) return step.run(target, words);

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Brovink.msi under Wine: a silent install puts Brovink.exe and Brovink.com under C:\Program
+# Files\Brovink\, the Start-menu shortcut and the event source with the installed program as its
+# message file (whose message table holds every event id of the code); the installed Brovink.com
+# returns the modes' exit codes and writes its redirected output in the OEM code page; a package of
+# a higher version replaces the installed one (one product afterwards); a silent uninstall removes
+# program, shortcut and source and leaves a backup set, even one made inside the program's folder.
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+
+MSI="$E2E_WIN/Brovink.msi"
+[ -f "$MSI" ] || e2e_fail "missing $MSI"
+SOURCE_KEY='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Brovink'
+UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+installed="$WINEPREFIX/drive_c/Program Files/Brovink"
+# The Start-menu shortcut, as its paths. Wine's msi puts a per-machine package's shortcut into the
+# installing user's Start menu (Windows: the all-users one, C:\ProgramData\...\Start Menu), so both
+# are looked at.
+shortcuts() {
+  find "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs" \
+       "$WINEPREFIX/drive_c/users" -name 'Brovink Registry-Sicherung.lnk' 2>/dev/null | grep '/Start Menu/Programs/' || true
+}
+
+msiexec_quiet() {
+  local status=0
+  wine msiexec "$@" /qn >"$E2E_TMP/msiexec.log" 2>&1 || status=$?
+  [ "$status" = 0 ] || e2e_fail "msiexec $* gave $status: $(cat "$E2E_TMP/msiexec.log")"
+}
+
+# Runs a program with the arguments, its output redirected into out.txt (read back from the OEM
+# code page, 437 under LC_ALL=C); sets $status.
+run_program() {
+  local program=$1
+  shift
+  status=0
+  wine "$program" "$@" >"$E2E_TMP/out.txt" 2>/dev/null || status=$?
+  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP437 -t UTF-8 >"$E2E_TMP/out.utf8"
+}
+expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
+expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
+
+# The Uninstall entries named Brovink, as "version publisher" lines.
+products() {
+  wine reg query "$UNINSTALL_KEY" /s 2>/dev/null | tr -d '\r' | awk '
+    /^HKEY_/ { if (name == "Brovink") print version, publisher; name = ""; version = ""; publisher = "" }
+    $1 == "DisplayName" { name = $3 }
+    $1 == "DisplayVersion" { version = $3 }
+    $1 == "Publisher" { publisher = $3 }
+    END { if (name == "Brovink") print version, publisher }'
+}
+
+e2e_log "silent install"
+msiexec_quiet /i "$(winpath "$MSI")"
+cmp -s "$installed/Brovink.exe" "$E2E_WIN/Brovink.exe" || e2e_fail "Brovink.exe not installed as built"
+cmp -s "$installed/Brovink.com" "$E2E_WIN/Brovink.com" || e2e_fail "Brovink.com not installed as built"
+[ "$(shortcuts | wc -l)" = 1 ] || e2e_fail "Start-menu shortcuts: $(shortcuts)"
+# Add/Remove Programs shows the icon that the package caches in the Installer folder.
+[ -n "$(find "$WINEPREFIX/drive_c/windows/Installer" -name brovink.ico)" ] || e2e_fail "no cached product icon"
+[ "$(client_value "regget \"$SOURCE_KEY\" EventMessageFile")" = 'expand:C:\Program Files\Brovink\Brovink.exe' ] ||
+  e2e_fail "EventMessageFile: $(client_value "regget \"$SOURCE_KEY\" EventMessageFile")"
+[ "$(client_value "regget \"$SOURCE_KEY\" TypesSupported")" = "dword:7" ] || e2e_fail "TypesSupported is not 7"
+client 'messages "C:\Program Files\Brovink\Brovink.exe"' 'messages "C:\Program Files\Brovink\Brovink.com"' >/dev/null
+[ "$(products)" = "1.0.0 Brovink" ] || e2e_fail "Add/Remove Programs: $(products)"
+
+e2e_log "the installed Brovink.com: the modes' exit codes, output in the OEM code page"
+sets="$E2E_TMP/sets"
+mkdir -p "$sets"
+run_program 'C:\Program Files\Brovink\Brovink.com' /backup "$(winpath "$sets")"
+expect_status 0
+expect_output "läuft... SOFTWARE"
+expect_output "Sicherung fertig: $(winpath "$sets")"
+grep -q $'l\x84uft' "$E2E_TMP/out.txt" || e2e_fail "ä is not the OEM byte 0x84"
+run_program 'C:\Program Files\Brovink\Brovink.com' /verify "$(winpath "$sets")"
+expect_status 0
+expect_output "ist in Ordnung."
+run_program 'C:\Program Files\Brovink\Brovink.com' /verify "$(winpath "$E2E_TMP")"
+expect_status 1
+expect_output "fehlt"
+run_program 'C:\Program Files\Brovink\Brovink.com' /backup
+expect_status 2
+expect_output "Befehlszeile nicht verwendbar"
+run_program 'C:\Program Files\Brovink\Brovink.com' /?
+expect_status 0
+expect_output "prüft die Sicherung"
+# "/ā" arrives in the ANSI code page as "/?" but is no switch: beside /verify it is an unknown
+# argument, not the help (Wine reads Unix arguments in the locale's character set).
+LC_ALL=C.UTF-8 run_program 'C:\Program Files\Brovink\Brovink.com' "/$(printf '\xc4\x81')" /verify "$(winpath "$sets")"
+expect_status 2
+e2e_log "the installed Brovink.com without a mode switch runs the window"
+BROVINK_EXE="$installed/Brovink.com" start_program "$E2E_TMP" "$(winpath "$sets")"
+client window "click 1008" "exit 0" >/dev/null
+program_ended
+
+e2e_log "the installed Brovink.exe backs up into its own folder"
+run_program 'C:\Program Files\Brovink\Brovink.exe' /backup 'C:\Program Files\Brovink\Sicherung'
+expect_status 0
+for hive in SOFTWARE SYSTEM SECURITY SAM; do expect_file "$installed/Sicherung/$hive"; done
+
+e2e_log "a higher version replaces the installed one"
+newer="$E2E_TMP/newer"
+mkdir -p "$newer"
+cp "$E2E_WIN/Brovink.exe" "$E2E_WIN/Brovink.com" "$E2E_WIN/brovink.wxs" "$E2E_WIN/brovink.ico" "$newer/"
+wixl -a x64 -D Version=1.0.1 -o "$newer/Brovink.msi" "$newer/brovink.wxs" 2>/dev/null
+msiexec_quiet /i "$(winpath "$newer/Brovink.msi")"
+[ "$(products)" = "1.0.1 Brovink" ] || e2e_fail "after the upgrade: $(products)"
+[ -f "$installed/Brovink.exe" ] || e2e_fail "the upgrade removed the program"
+
+e2e_log "silent uninstall"
+msiexec_quiet /x "$(winpath "$newer/Brovink.msi")"
+[ -z "$(products)" ] || e2e_fail "still installed: $(products)"
+[ ! -e "$installed/Brovink.exe" ] && [ ! -e "$installed/Brovink.com" ] || e2e_fail "the programs are still there"
+[ -z "$(shortcuts)" ] || e2e_fail "the shortcut is still there: $(shortcuts)"
+client "nokey \"$SOURCE_KEY\"" >/dev/null
+for hive in SOFTWARE SYSTEM SECURITY SAM; do
+  expect_file "$installed/Sicherung/$hive"
+  expect_file "$sets/$hive"
+done
+expect_file "$installed/Sicherung/ConsoleBackup.bat"
+e2e_log "passed"
