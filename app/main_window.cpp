@@ -10,6 +10,7 @@
 #include "services/ansi_path.h"
 #include "services/file_helpers.h"
 #include "services/text_ops.h"
+#include "workflows/restore.h"
 
 namespace {
 
@@ -167,14 +168,7 @@ void TellFolderRefused(HWND mainWindow, const std::string &folder) {
 // An empty folder text names no folder: joined with the names it would point at the root of the
 // current drive.
 void ApplyRestoreAvailability(HWND mainWindow, const std::string &folder) {
-  if (folder.empty()) {
-    EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), FALSE);
-    return;
-  }
-  int16_t software = PathExists(folder + "\\SOFTWARE");
-  int16_t system = PathExists(folder + "\\SYSTEM");
-  int16_t sam = PathExists(folder + "\\SAM");
-  EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), (software & system & sam) == 1 ? TRUE : FALSE);
+  EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), HoldsRestorableSet(folder) ? TRUE : FALSE);
 }
 
 std::string ReadFolderField(HWND mainWindow) {

@@ -7,8 +7,12 @@
 #include "services/hive_file_check.h"
 #include "workflows/run_view.h"
 
-// setRefused when a file of the set failed the check and nothing was done; failedHives counts
-// the hives reported as not staged or not registered.
+// The restore-availability rule: the folder holds SOFTWARE, SYSTEM and SAM ("" holds nothing).
+bool HoldsRestorableSet(const std::string &folder);
+
+// setRefused when a file of the set failed the check, the folder holds no set, or an earlier
+// restore waits for the restart: then nothing was done (a box said why). failedHives counts the
+// hives not registered (0: every hive of the set is registered for the next start).
 RunResult RunRestore(RunView &view);
 
 // Every file of the backup set in folder that a restore would use, in the restore's order (the

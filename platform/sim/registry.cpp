@@ -739,10 +739,28 @@ std::vector<Replacement> Replacements() {
   return records;
 }
 
+// Volatile keys live in memory only and are gone after a restart; the loaded-hive list is one, but
+// the kernel makes it again at every start.
+void DropVolatile(const KeyPtr &key, const KeyPtr &keep) {
+  std::vector<KeyPtr> gone;
+  for (const auto &child : key->children) {
+    if (child->isVolatile && child != keep) {
+      gone.push_back(child);
+    } else {
+      DropVolatile(child, keep);
+    }
+  }
+  for (const auto &child : gone) {
+    key->children.Remove(child);
+    MarkDeleted(child);
+  }
+}
+
 void Restart() {
   Registry &r = registry();
   for (const auto &pending : r.pending) PutInPlace(pending);
   r.pending.clear();
+  for (const KeyPtr &root : {r.machine, r.users, r.currentUser}) DropVolatile(root, HiveListKey());
   sim_internal::FsReleaseSystemHolds();
   sim_internal::DisableAllPrivileges();
 }
