@@ -207,8 +207,8 @@ void ReportIncomplete(const std::string &folder, const std::vector<SetHive> &hiv
                "ersetzt:\r\n" + HiveNames(hives, true) +
                "\r\n\r\nNicht ersetzt werden:\r\n" + HiveNames(hives, false) +
                "\r\n\r\nStellen Sie die Registry bitte in der Wiederherstellungskonsole über die "
-               "Batchdatei ConsoleBackup.bat aus dem Ordner \"" + folder +
-               "\" vollständig wieder her.";
+               "Batchdatei ConsoleBackup.bat aus dem Ordner „" + folder +
+               "“ vollständig wieder her.";
   entry.file = folder;
   Report(entry);
 }
@@ -281,7 +281,7 @@ RunResult RunRestore(RunView &view) {
   std::vector<SetHive> hives;
   std::string unreadable;
   if (!HoldsRestorableSet(folder)) {
-    Refuse(folder, "Der Ordner \"" + folder + "\" enthält keine vollständige Sicherung (SOFTWARE, "
+    Refuse(folder, "Der Ordner „" + folder + "“ enthält keine vollständige Sicherung (SOFTWARE, "
                    "SYSTEM und SAM), es wurde nichts wiederhergestellt.");
     result.setRefused = true;
   } else if (ReportBadFiles(folder, CheckBackupSet(folder))) {

@@ -41,6 +41,8 @@ const Difference kWineDifferences[] = {
     {WineDifference::DosMaskWildcards,
      "FindFirstFile masks lack the DOS meaning: \"?\" never matches nothing, \"*.\" is \"*\""},
     {WineDifference::GetDlgItemKeepsError, "GetDlgItem of a missing id leaves the last error as it was"},
+    {WineDifference::ShutdownBlockReasonStub,
+     "ShutdownBlockReasonCreate and ...Destroy are stubs that fail with 120 (ERROR_CALL_NOT_IMPLEMENTED)"},
 };
 
 struct Awaiting {

@@ -145,7 +145,7 @@ class FaultSweepTest : public RunTest {
     for (const auto &box : sim::MessageBoxes()) {
       if (box.caption == "Wiederherstellung abgebrochen") {
         const bool refusal = box.text.rfind("Die Sicherung ist unbrauchbar", 0) == 0 ||
-                             box.text.rfind("Der Ordner \"" + kBackup + "\" enthält keine", 0) == 0 ||
+                             box.text.rfind("Der Ordner „" + kBackup + "“ enthält keine", 0) == 0 ||
                              box.text.rfind("Eine frühere Wiederherstellung wartet", 0) == 0;
         EXPECT_TRUE(refusal) << box.text;
       } else if (box.caption == "Wiederherstellung unvollständig" ||

@@ -156,7 +156,7 @@ TEST_F(RestoreTest, FolderWithoutASetAtTheClickIsRefused) {
     ASSERT_EQ(sim::MessageBoxes().size(), 1u);
     EXPECT_EQ(sim::MessageBoxes()[0].caption, "Wiederherstellung abgebrochen");
     EXPECT_EQ(sim::MessageBoxes()[0].text,
-              "Der Ordner \"D:\\Backup\" enthält keine vollständige Sicherung (SOFTWARE, SYSTEM und "
+              "Der Ordner „D:\\Backup“ enthält keine vollständige Sicherung (SOFTWARE, SYSTEM und "
               "SAM), es wurde nichts wiederhergestellt.");
     EXPECT_TRUE(sim::Replacements().empty());
     EXPECT_EQ(sim::ListFolder(kConfig), config);
@@ -470,7 +470,7 @@ TEST_F(RestoreTest, RegistrationThatFailsIsToldAsItIs) {
                 "Hives ersetzt:\r\n\r\nSOFTWARE\r\n\r\nNicht ersetzt werden:\r\n\r\nSYSTEM\r\n"
                 "SECURITY\r\nSAM\r\ns-1-5-21-1-2-3-1000\r\n\r\nStellen Sie die Registry bitte in "
                 "der Wiederherstellungskonsole über die Batchdatei ConsoleBackup.bat aus dem "
-                "Ordner \"D:\\Backup\" vollständig wieder her.");
+                "Ordner „D:\\Backup“ vollständig wieder her.");
       EXPECT_EQ(sim::MessageBoxes()[1].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
       EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"), CleanupLines("SOFTWARE") + ClosingLines());
     } else {

@@ -462,6 +462,20 @@ void StepHold(Target &, const std::vector<std::string> &words) {
   // The handle stays open on purpose: the process's end closes it.
 }
 
+// queryend ANSWER: the main window is asked, as before a log-off, whether the session may end
+// (WM_QUERYENDSESSION, sent as the system sends it); ANSWER is 1 (yes) or 0 (no).
+void StepQueryEnd(Target &target, const std::vector<std::string> &words) {
+  NeedWords(words, 2, 2, "queryend 0|1");
+  if (!target.main) WaitForMainWindow(target, 2000);
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(target.main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                           kDefaultTimeoutMs, &answer)) {
+    Fail("the window did not answer WM_QUERYENDSESSION");
+  }
+  if ((answer ? 1 : 0) != Number(words[1]))
+    Fail("WM_QUERYENDSESSION answered " + std::to_string(answer) + ", expected " + words[1]);
+}
+
 // rect FILE: where the main window is on the screen, as WIDTHxHEIGHT+X+Y (for cutting screenshots).
 void StepRect(Target &target, const std::vector<std::string> &words) {
   NeedWords(words, 2, 2, "rect FILE");
@@ -489,7 +503,7 @@ void RunStep(Target &target, const std::vector<std::string> &words) {
       {"regget", StepRegGet}, {"regset", StepRegSet}, {"device", StepDevice},
       {"nokey", StepNoKey},   {"key", StepKey},       {"sysclose", StepSysClose},
       {"focus", StepFocus},   {"stays", StepStays},   {"hold", StepHold},
-      {"rect", StepRect},     {"nowindow", StepNoWindow},
+      {"rect", StepRect},     {"nowindow", StepNoWindow}, {"queryend", StepQueryEnd},
   };
   for (const Step &step : kSteps)
     if (words[0] == step.name) return step.run(target, words);
