@@ -34,7 +34,11 @@ mkdir -p "$set_folder"
 for hive in SOFTWARE SYSTEM SAM; do printf 'x' >"$set_folder/$hive"; done
 start_program "$set_folder"
 client window "expect 1006 enabled=1" "click 1004"
-client window 'picker "Bitte wählen Sie ein Verzeichnis aus." ok' "save 1003 $(winpath "$E2E_TMP/chosen")"
+client - <<SCRIPT
+window
+picker "Bitte wählen Sie ein Verzeichnis aus." ok
+save 1003 $(winpath "$E2E_TMP/chosen")
+SCRIPT
 chosen=$(cat "$E2E_TMP/chosen")
 [ -n "$chosen" ] && [ "$chosen" != "$(winpath "$set_folder")" ] || e2e_fail "the dialog chose \"$chosen\""
 client window "expect 1006 enabled=0" "click 1004"

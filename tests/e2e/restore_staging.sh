@@ -34,7 +34,8 @@ e2e_log "a set that lost SOFTWARE after the button was enabled"
 start_program "$work/A"
 client window "expect 1006 enabled=1"
 mv "$work/A/SOFTWARE" "$work/SOFTWARE.away"
-before=$(ls -1 "$config" 2>/dev/null | tr '\n' ' ')
+listing() { if [ -d "$config" ]; then ls -1 "$config" | tr '\n' ' '; else echo "no folder"; fi; }
+before=$(listing)
 client - <<SCRIPT
 window
 click 1006
@@ -45,7 +46,7 @@ expect 1002 text=""
 expect 1006 enabled=0
 expect 1005 enabled=1
 SCRIPT
-[ "$(ls -1 "$config" 2>/dev/null | tr '\n' ' ')" = "$before" ] || e2e_fail "the configuration folder changed"
+[ "$(listing)" = "$before" ] || e2e_fail "the configuration folder changed: $(listing)"
 expect_bytes "$dellog" "the user's own"$'\r\n'
 mv "$work/SOFTWARE.away" "$work/A/SOFTWARE"
 
@@ -57,7 +58,7 @@ window
 click 1007
 click 1007
 expect 1006 enabled=1
-hold $configwin\\SAM.tmp
+hold $configwin\\SAM.tmp read
 queryend 1
 click 1006
 box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes

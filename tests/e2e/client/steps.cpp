@@ -452,12 +452,17 @@ void StepDevice(Target &, const std::vector<std::string> &words) {
   WriteBytes(words[2], name);
 }
 
-// hold FILE: another process keeps FILE open (reading, every sharing allowed) until the client ends.
+// hold FILE [read]: another process keeps FILE open for reading until the client ends, allowing
+// every sharing, or with "read" only others' reading (so that nobody can write it).
 void StepHold(Target &, const std::vector<std::string> &words) {
-  NeedWords(words, 2, 2, "hold FILE");
-  HANDLE file = CreateFileA(words[1].c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  NeedWords(words, 2, 3, "hold FILE [read]");
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  if (words.size() == 3) {
+    if (words[2] != "read") Fail("hold FILE [read]");
+    share = FILE_SHARE_READ;
+  }
+  HANDLE file = CreateFileA(words[1].c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) Fail("cannot open " + words[1]);
   // The handle stays open on purpose: the process's end closes it.
 }
