@@ -467,6 +467,28 @@ void StepHold(Target &, const std::vector<std::string> &words) {
   // The handle stays open on purpose: the process's end closes it.
 }
 
+// typein TITLE TEXT: TEXT typed into the edit control of another program's window TITLE (such as
+// "Untitled - Notepad"), character by character, as the keyboard would.
+void StepTypeIn(Target &, const std::vector<std::string> &words) {
+  NeedWords(words, 3, 3, "typein TITLE TEXT");
+  HWND window = nullptr;
+  for (int tries = 0; tries < 600 && !window; tries++) {
+    window = FindWindowA(nullptr, ToAnsi(words[1]).c_str());
+    if (!window) Sleep(50);
+  }
+  if (!window) Fail("no window \"" + words[1] + "\"");
+  HWND edit = FindWindowExA(window, nullptr, "Edit", nullptr);
+  if (!edit) Fail("the window \"" + words[1] + "\" has no edit control");
+  for (char c : ToAnsi(words[2])) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+// shown TITLE MS: a window TITLE of any program is there after MS milliseconds.
+void StepShown(Target &, const std::vector<std::string> &words) {
+  NeedWords(words, 3, 3, "shown TITLE MS");
+  Sleep(static_cast<DWORD>(Number(words[2])));
+  if (!FindWindowA(nullptr, ToAnsi(words[1]).c_str())) Fail("no window \"" + words[1] + "\"");
+}
+
 // queryend ANSWER: the main window is asked, as before a log-off, whether the session may end
 // (WM_QUERYENDSESSION, sent as the system sends it); ANSWER is 1 (yes) or 0 (no).
 void StepQueryEnd(Target &target, const std::vector<std::string> &words) {
@@ -509,6 +531,7 @@ void RunStep(Target &target, const std::vector<std::string> &words) {
       {"nokey", StepNoKey},   {"key", StepKey},       {"sysclose", StepSysClose},
       {"focus", StepFocus},   {"stays", StepStays},   {"hold", StepHold},
       {"rect", StepRect},     {"nowindow", StepNoWindow}, {"queryend", StepQueryEnd},
+      {"typein", StepTypeIn},     {"shown", StepShown},
   };
   for (const Step &step : kSteps)
     if (words[0] == step.name) return step.run(target, words);
