@@ -23,10 +23,11 @@ const char kCleanupCaption[] = "Autostart-Ordner nicht gefunden";
 // A refused set's box names at most this many files, then how many more there are.
 const size_t kListedFiles = 20;
 
-// A volatile key that a restore makes once it has registered a replacement. The system drops
-// volatile keys at its next start, the start that puts the replacements in place; so while the key
-// is there, registered replacements wait. (Wine's RegReplaceKey registers nothing and holds no
-// file, so this key is the only trace of a restore there.)
+// A volatile key that a restore makes before its first copy and keeps once it has registered a
+// replacement. The system drops volatile keys at its next start, the start that puts the
+// replacements in place; so while the key is there, a restore runs or its replacements wait.
+// (Wine's RegReplaceKey registers nothing and holds no file, so this key is the only trace of a
+// restore there.)
 const char kPendingKey[] = "SOFTWARE\\Brovink-Wiederherstellung";
 
 // One hive that the restore puts in place.
@@ -81,15 +82,10 @@ bool HeldOpen(const std::string &path) {
   return !file && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-// The mark of an earlier restore, or a staged copy that is held for one: of any machine hive
-// (also one this set lacks, which the next start would take from the earlier set), or of the set's
-// user hives.
-bool RestorePending(const std::vector<SetHive> &hives, const std::string &configFolder) {
-  KeyOwner key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPendingKey, 0, KEY_QUERY_VALUE, key.Receive()) ==
-      ERROR_SUCCESS) {
-    return true;
-  }
+// A staged copy that the system holds for an earlier registration: of any machine hive (also one
+// this set lacks, which the next start would take from the earlier set), or of the set's user
+// hives.
+bool StagedCopyHeld(const std::vector<SetHive> &hives, const std::string &configFolder) {
   for (const MachineHive &machine : kMachineHives) {
     if (HeldOpen(configFolder + "\\" + machine.staged)) return true;
   }
@@ -99,12 +95,22 @@ bool RestorePending(const std::vector<SetHive> &hives, const std::string &config
   return false;
 }
 
-void MarkRestorePending() {
+// Claims the configuration folder for this restore: false when the mark is there already (a
+// restore that waits for the restart, or one that runs in another process right now). Creating the
+// key is the one step that two restores cannot both win. A mark that cannot be made at all does
+// not stop the restore: the staged copies the system holds still show a pending one.
+bool ClaimRestore() {
   KeyOwner key;
   DWORD disposition = 0;
-  RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPendingKey, 0, const_cast<char *>(""), REG_OPTION_VOLATILE,
-                  KEY_QUERY_VALUE, nullptr, key.Receive(), &disposition);
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPendingKey, 0, const_cast<char *>(""), REG_OPTION_VOLATILE,
+                      KEY_QUERY_VALUE, nullptr, key.Receive(), &disposition) != ERROR_SUCCESS) {
+    return true;
+  }
+  return disposition != REG_OPENED_EXISTING_KEY;
 }
+
+// Nothing was registered: the mark goes, so that the next restore is not refused.
+void ReleaseRestore() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kPendingKey); }
 
 // Whether a file of the set is there: a file the system cannot look at is neither there nor
 // missing, and a restore that passed it over would put the rest of the set in place without it.
@@ -277,7 +283,7 @@ RunResult RunRestore(RunView &view) {
   };
 
   // Checked before anything is written: not even the configuration folder is created, nor the
-  // clean-up script of an earlier restore that waits for its log-on emptied.
+  // clean-up script of an earlier restore that waits for its log-on emptied. The claim comes last.
   std::vector<SetHive> hives;
   std::string unreadable;
   if (!HoldsRestorableSet(folder)) {
@@ -290,7 +296,7 @@ RunResult RunRestore(RunView &view) {
     Refuse(folder, "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:\r\n\r\n" +
                        unreadable);
     result.setRefused = true;
-  } else if (RestorePending(hives, configFolder)) {
+  } else if (StagedCopyHeld(hives, configFolder) || !ClaimRestore()) {
     Refuse(folder, "Eine frühere Wiederherstellung wartet noch auf den Neustart des Rechners. "
                    "Starten Sie den Rechner bitte zuerst neu; es wurde nichts geändert.");
     result.setRefused = true;
@@ -302,27 +308,20 @@ RunResult RunRestore(RunView &view) {
 
   if (PathExists(configFolder) != 1) CreateFolder(configFolder);
   view.SetProgress(1);
-  if (!StageAll(view, hives, configFolder)) {
-    RemoveUnregisteredCopies(hives, configFolder);
-    result.failedHives = 1;
-    return finish();
+  bool staged = StageAll(view, hives, configFolder);
+  for (size_t i = 0; staged && i < hives.size(); i++) {
+    staged = KeepOldHiveFile(configFolder, hives[i].hive + ".bak") == ERROR_SUCCESS;
   }
-  for (const SetHive &hive : hives) {
-    if (KeepOldHiveFile(configFolder, hive.hive + ".bak") != ERROR_SUCCESS) {
-      RemoveUnregisteredCopies(hives, configFolder);
-      result.failedHives = 1;
-      return finish();
-    }
-  }
-
   size_t registered = 0;
-  for (SetHive &hive : hives) {
+  for (size_t i = 0; staged && i < hives.size(); i++) {
+    SetHive &hive = hives[i];
     ReplaceHive(hive.keyPath, hive.hive + ".tmp", hive.hive + ".bak", &hive.registered);
     if (!hive.registered) break;
-    if (registered++ == 0) MarkRestorePending();
+    registered++;
   }
   result.failedHives = static_cast<int>(hives.size() - registered);
   RemoveUnregisteredCopies(hives, configFolder);
+  if (registered == 0) ReleaseRestore();
   if (registered > 0) WriteCleanupScript(hives, configFolder, startupFolder);
   if (registered > 0 && registered < hives.size()) ReportIncomplete(folder, hives);
   return finish();

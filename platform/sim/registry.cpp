@@ -823,6 +823,27 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
   return ERROR_SUCCESS;
 }
 
+// Deletes a key without sub-keys (one with sub-keys: ERROR_ACCESS_DENIED, as advapi32 gives);
+// handles still open on it then get ERROR_KEY_DELETED. A hive root cannot be deleted.
+LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+  sim_internal::Log(std::string("RegDeleteKeyA ") + HandlePath(hKey) + "\\" + (lpSubKey ? lpSubKey : ""));
+  SIM_FAULT_STATUS("RegDeleteKeyA", LONG);
+  if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+  OpenKey parent;
+  if (!Resolve(hKey, &parent)) return ERROR_INVALID_HANDLE;
+  if (parent.key->deleted) return ERROR_KEY_DELETED;
+  KeyPtr key;
+  LONG status = Walk(parent.key, lpSubKey, false, 0, &key, nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  KeyPtr above = key->parent.lock();
+  if (!above || key->hiveRoot || key->container || key->children.begin() != key->children.end()) {
+    return ERROR_ACCESS_DENIED;
+  }
+  above->children.Remove(key);
+  MarkDeleted(key);
+  return ERROR_SUCCESS;
+}
+
 // Closing a predefined key succeeds and does nothing.
 LONG WINAPI RegCloseKey(HKEY hKey) {
   sim_internal::Log("RegCloseKey");

@@ -53,6 +53,7 @@ const std::vector<CallFaults> kFaults = {
     {"RegOpenKeyExA", {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND}},
     {"RegCreateKeyExA", {ERROR_ACCESS_DENIED, ERROR_PRIVILEGE_NOT_HELD, ERROR_FILE_NOT_FOUND}},
     {"RegCloseKey", {ERROR_INVALID_HANDLE}},
+    {"RegDeleteKeyA", {ERROR_ACCESS_DENIED}},
     {"RegSetValueExA", {ERROR_ACCESS_DENIED}},
     {"RegQueryValueExA", {ERROR_FILE_NOT_FOUND, ERROR_MORE_DATA}},
     {"RegEnumValueA", {ERROR_MORE_DATA, ERROR_ACCESS_DENIED, ERROR_REGISTRY_IO_FAILED}},

@@ -202,6 +202,8 @@ TEST_F(RestoreTest, FailedCopyRemovesThisRunsCopiesAndRegistersNothing) {
     EXPECT_FALSE(sim::FileExists(kStartup + "\\dellog.bat"));
     ExpectButtonsSwitchedInRunOrder();
     EXPECT_EQ(RunProgress().back(), 0);
+    EXPECT_EQ(Restore("D:\\Backup").failedHives, 0) << "nothing waits: the next restore goes ahead";
+    EXPECT_EQ(sim::Replacements().size(), 5u);
   }
 }
 
@@ -218,6 +220,15 @@ TEST_F(RestoreTest, SecondRestoreBeforeTheRestartIsRefused) {
     std::function<void()> restarted;  // what the restart ends besides the system's holds
   } rows[] = {
       {"an earlier restore of this program", [this] { Restore("D:\\A"); }, [] {}},
+      {"a restore under way in another process, nothing staged yet",
+       [] {
+         HKEY mark = nullptr;
+         ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brovink-Wiederherstellung", 0, nullptr,
+                                   REG_OPTION_VOLATILE, KEY_QUERY_VALUE, nullptr, &mark, nullptr),
+                   ERROR_SUCCESS);
+         RegCloseKey(mark);
+       },
+       [] {}},
       {"a staged file held open, without the mark",
        [] {
          sim::PutFile(kConfig + "\\SECURITY.tmp", "registered by another tool");
