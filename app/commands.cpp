@@ -8,8 +8,6 @@
 #include "app/folder_picker.h"
 #include "app/main_window.h"
 #include "services/privileges.h"
-#include "services/file_helpers.h"
-#include "services/text_ops.h"
 #include "workflows/backup.h"
 #include "workflows/restore.h"
 

@@ -8,7 +8,6 @@
 #include "app/commands.h"
 #include "app/control_ids.h"
 #include "services/ansi_path.h"
-#include "services/file_helpers.h"
 #include "services/text_ops.h"
 #include "workflows/restore.h"
 
