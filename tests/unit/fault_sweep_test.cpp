@@ -180,6 +180,13 @@ class FaultSweepTest : public RunTest {
           << entry.second << " outside the run's folders: " << entry.first;
     }
 
+    // The hive file kept by an earlier restore survives every failure, under its name or a dated one.
+    bool wayBack = false;
+    for (const std::string &name : sim::ListFolder(kConfig)) {
+      wayBack = wayBack || sim::FileBytes(kConfig + "\\" + name) == "way back";
+    }
+    EXPECT_TRUE(wayBack) << "the earlier SAM.bak is gone";
+
     sim::Restart();
     if (!fileSeenMissing) ExpectRegisteredAllOrNone(hivesBefore, backupFile);
     for (const auto &hive : kHives) {
