@@ -19,12 +19,12 @@ std::string TrimBlanks(const std::string &text) {
 
 }  // namespace
 
-// The chosen folder, or the current directory when the user cancelled or chose an item that has
-// no file-system path (the buffer would then hold its display name, which is no path). The path
-// comes from the wide call: the ANSI one would best-fit a name that the code page cannot spell, and
-// so name another folder. Such a folder is refused with a message; then, as when the current
-// directory cannot be read, there is no folder to return and the restore button stays as it was.
-// Otherwise the restore button is set for the folder returned.
+// The chosen folder. A cancelled dialog, or an item that has no file-system path (the buffer would
+// then hold its display name, which is no path), changes nothing, like a cancelled dialog anywhere
+// in Windows: no folder is returned and the restore button stays as it was. The path comes from
+// the wide call: the ANSI one would best-fit a name that the code page cannot spell, and so name
+// another folder. Such a folder is refused with a message, and nothing changes either. Otherwise
+// the restore button is set for the folder returned.
 bool BrowseForBackupFolder(HWND mainWindow, std::string *folder) {
   char path[MAX_PATH];
   memset(path, 0, sizeof path);
@@ -45,9 +45,10 @@ bool BrowseForBackupFolder(HWND mainWindow, std::string *folder) {
     chosen = SHGetPathFromIDListW(list, widePath) != FALSE;
     CoTaskMemFree(list);
   }
+  if (!chosen) return false;
   std::string text;
-  bool exact = chosen ? ExactAnsiText(widePath, &text) : ExactCurrentFolder(&text);
-  if (chosen) text = TrimBlanks(text);
+  bool exact = ExactAnsiText(widePath, &text);
+  text = TrimBlanks(text);
   if (!exact) {
     if (!text.empty()) TellFolderRefused(mainWindow, text);
     return false;

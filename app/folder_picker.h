@@ -5,6 +5,6 @@
 
 #include "platform.h"
 
-// The chosen folder (the current directory when cancelled) in *folder; false when there is none
-// that the program can use (the user has been told why).
+// The chosen folder in *folder, with the restore button set for it; false when the user cancelled
+// or chose nothing the program can use (then told why), with nothing changed.
 bool BrowseForBackupFolder(HWND mainWindow, std::string *folder);

@@ -8,7 +8,6 @@
 #include "app/commands.h"
 #include "app/control_ids.h"
 #include "services/ansi_path.h"
-#include "services/file_helpers.h"
 #include "services/text_ops.h"
 #include "workflows/backup_set.h"
 
@@ -168,10 +167,6 @@ void TellFolderRefused(HWND mainWindow, const std::string &folder) {
 // An empty folder text names no folder: joined with the names it would point at the root of the
 // current drive.
 void ApplyRestoreAvailability(HWND mainWindow, const std::string &folder) {
-  if (folder.empty()) {
-    EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), FALSE);
-    return;
-  }
   EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), OffersRestore(folder) ? TRUE : FALSE);
 }
 

@@ -18,9 +18,13 @@ const char *const kRestoreHint =
     "in der Wiederherstellungskonsole über die Batchdatei ConsoleBackup.BAT aus dem "
     "Backup-Verzeichnis wieder her.";
 
+// Kept copies of one hive per day before the names are taken as used up.
+const int kMaxKeptNumber = 999;
+
 }  // namespace
 
-// The operating system keeps the current hive file under the old name and puts the new one in
+// The operating system keeps the current hive file under the old name (which must be free: see
+// KeepOldHiveFile) and puts the new one in
 // place at the next start. RegReplaceKeyA gets the sub-key again: a sub-key that is no hive root
 // stands for the hive that holds it, which is the hive opened here.
 LONG ReplaceHive(const std::string &keyPath, const std::string &newName,
@@ -43,7 +47,6 @@ LONG ReplaceHive(const std::string &keyPath, const std::string &newName,
     return -1;
   }
 
-  if (PathExists(oldPath) == 1) DeleteFiles(oldPath);
   EnablePrivilege("SeBackupPrivilege");
   EnablePrivilege("SeRestorePrivilege");
   EnablePrivilege("SeTakeOwnershipPrivilege");
@@ -62,4 +65,23 @@ LONG ReplaceHive(const std::string &keyPath, const std::string &newName,
     ReportRegistryError(ReportKind::HiveRestore, status, newPath, "RegReplaceKey", kRestoreHint);
   }
   return key.Close();
+}
+
+// MoveFileExA without MOVEFILE_REPLACE_EXISTING never takes an existing name: a number already
+// taken is skipped, so no earlier kept file is ever overwritten.
+LONG KeepOldHiveFile(const std::string &configFolder, const std::string &oldName) {
+  const std::string oldPath = configFolder + "\\" + oldName;
+  if (PathExists(oldPath) != 1) return ERROR_SUCCESS;
+  const std::string dated = oldPath + "-" + DateText() + "-";
+  for (int number = 1; number <= kMaxKeptNumber; number++) {
+    const std::string kept = dated + std::to_string(number);
+    if (MoveFileExA(oldPath.c_str(), kept.c_str(), 0)) return ERROR_SUCCESS;
+    const DWORD code = GetLastError();
+    if (code != ERROR_ALREADY_EXISTS && code != ERROR_FILE_EXISTS) {
+      ReportRegistryError(ReportKind::HiveRestore, static_cast<LONG>(code), oldPath, "MoveFile");
+      return static_cast<LONG>(code);
+    }
+  }
+  ReportRegistryError(ReportKind::HiveRestore, ERROR_FILE_EXISTS, oldPath, "MoveFile");
+  return ERROR_FILE_EXISTS;
 }

@@ -124,6 +124,7 @@ std::string LongestSetPath(const std::string &folder) {
 bool SetPathsFit(const std::string &folder) { return FitsBuffer(LongestSetPath(folder), kSetPathBuffer); }
 
 bool OffersRestore(const std::string &folder) {
+  if (folder.empty()) return false;  // joined with the names it would point at the drive's root
   const int16_t software = PathExists(SetFilePath(folder, kMachineHives[0].hive));
   const int16_t system = PathExists(SetFilePath(folder, kMachineHives[1].hive));
   const int16_t sam = PathExists(SetFilePath(folder, kMachineHives[3].hive));

@@ -49,7 +49,7 @@ std::string LongestSetPath(const std::string &folder);
 bool SetPathsFit(const std::string &folder);
 
 // The window offers "Wiederherstellen" when the folder holds SOFTWARE, SYSTEM and SAM (file or
-// folder; all three looked at, in this order). SECURITY does not count.
+// folder; all three looked at, in this order). SECURITY does not count; "" holds nothing.
 bool OffersRestore(const std::string &folder);
 
 // Retention's rule, over the names of a folder's entries (each already a plain regular file of its

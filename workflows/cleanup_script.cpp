@@ -3,6 +3,7 @@
 #include "workflows/cleanup_script.h"
 
 #include <cstring>
+#include <vector>
 
 #include "platform.h"
 #include "services/file_helpers.h"
@@ -10,11 +11,25 @@
 #include "services/text_ops.h"
 
 namespace {
-// The reference to the profile folder that the "Startup" value may hold.
-const char kProfileReference[] = "%userprofile%";
-const size_t kProfileReferenceLength = sizeof kProfileReference - 1;
+// The longest folder the script may name: ExpandEnvironmentStringsA's own limit.
+const DWORD kExpandedLimit = 32767;
+
+// The text with every %variable% of the environment put in; "" when it cannot be expanded.
+std::string ExpandVariables(const std::string &text) {
+  std::vector<char> expanded(MAX_PATH, '\0');
+  DWORD needed = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), MAX_PATH);
+  if (needed > MAX_PATH && needed <= kExpandedLimit) {
+    expanded.assign(needed, '\0');
+    needed = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), needed);
+  }
+  if (needed == 0 || needed > expanded.size()) return "";
+  return std::string(expanded.data(), strnlen(expanded.data(), expanded.size()));
+}
 }  // namespace
 
+// The value may name its folder through variables (%USERPROFILE%, %APPDATA%, ...): all of them are
+// put in, wherever they stand. Without a value, the German default below the profile folder; without
+// a profile folder, none (""): the root of the current drive is no one's Startup folder.
 std::string FindStartupFolder() {
   char buffer[256] = {0};
   KeyOwner key;
@@ -31,36 +46,33 @@ std::string FindStartupFolder() {
     key.Close();
   }
   const std::string text(buffer, strnlen(buffer, sizeof buffer));
-  if (text.empty()) return EnvironmentValue("userprofile") + "\\Startmenü\\Programme\\Autostart";
-  // The reference is replaced where it stands (lower-casing keeps every byte's position).
-  const int position = SearchText(1, LowerCase(text), kProfileReference);
-  if (position != 0) {
-    const size_t at = static_cast<size_t>(position) - 1;
-    return text.substr(0, at) + EnvironmentValue("userprofile") +
-           text.substr(at + kProfileReferenceLength);
-  }
-  return text;
+  if (!text.empty()) return ExpandVariables(text);
+  const std::string profile = EnvironmentValue("userprofile");
+  return profile.empty() ? "" : profile + "\\Startmenü\\Programme\\Autostart";
 }
 
 namespace CleanupScript {
 
-void Open(TextFile &script, const std::string &startupFolder) {
-  TextFileOpen(script, startupFolder + "\\dellog.bat");
+int Open(TextFile &script, const std::string &startupFolder) {
+  return TextFileOpen(script, startupFolder + "\\dellog.bat");
 }
 
-void AddHive(TextFile &script, const std::string &configFolder, const std::string &hive) {
+int AddHive(TextFile &script, const std::string &configFolder, const std::string &hive) {
   const std::string log = "\"" + configFolder + "\\" + hive + ".tmp.log\"";
-  TextFileWriteLine(script, "attrib -r -s -h " + log);
-  TextFileWriteLine(script, "del " + log);
+  const int attrib = TextFileWriteLine(script, "attrib -r -s -h " + log);
+  const int del = TextFileWriteLine(script, "del " + log);
+  return attrib != 0 ? attrib : del;
 }
 
 // The console runs the batch file in its OEM code page: lower-casing folds the code page 437
 // capitals, and "ü" (0xFC in Windows-1252) becomes 0x81, its OEM byte.
-void Finish(TextFile &script, const std::string &startupFolder) {
+int Finish(TextFile &script, const std::string &startupFolder) {
   const std::string converted = ReplaceText("\xFC", "\x81", LowerCase(startupFolder));
-  TextFileWriteLine(script, "cd /d \"" + converted + "\"");
-  TextFileWriteLine(script, "del /f dellog.bat");
-  TextFileClose(script);
+  int result = TextFileWriteLine(script, "cd /d \"" + converted + "\"");
+  const int del = TextFileWriteLine(script, "del /f dellog.bat");
+  const int close = TextFileClose(script);
+  if (result == 0) result = del;
+  return result != 0 ? result : close;
 }
 
 }  // namespace CleanupScript

@@ -22,10 +22,10 @@ class RunView {
   virtual std::string FolderText() = 0;
 };
 
-// What a run did, for a front end that has no window to show it (the window ignores it).
+// What a run did: the window offers the restart only after a restore that registered every hive.
 struct RunResult {
-  int failedHives = 0;      // hives whose save, staging or registration failed (a report each)
-  bool setRefused = false;  // restore only: a file of the set failed the check, nothing was done
+  int failedHives = 0;      // hives whose save failed; restore: hives not registered
+  bool setRefused = false;  // restore only: the set or the machine refused it, nothing was done
   int failedFiles = 0;      // backup only: the script or the fingerprint not written (a report each)
   bool folderRefused = false;  // backup only: a path of the set too long, nothing written (reported)
 };

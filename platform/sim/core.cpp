@@ -128,6 +128,11 @@ void ResetCore() {
   comctl->exports["InitCommonControls"] = Export(&InitCommonControls);
   comctl->exports["InitCommonControlsEx"] = Export(&InitCommonControlsEx);
   c.modules.push_back(std::move(comctl));
+  auto user32 = std::make_unique<Module>();
+  user32->name = "USER32.DLL";  // loaded with every window; its calls of Vista and later
+  user32->exports["ShutdownBlockReasonCreate"] = Export(&ShutdownBlockReasonCreate);
+  user32->exports["ShutdownBlockReasonDestroy"] = Export(&ShutdownBlockReasonDestroy);
+  c.modules.push_back(std::move(user32));
   auto ntdll = std::make_unique<Module>();
   ntdll->name = "NTDLL.DLL";  // mapped into every process; no export the system looks up
   c.modules.push_back(std::move(ntdll));
@@ -420,6 +425,63 @@ LPSTR WINAPI GetEnvironmentStringsA(void) {
 }
 
 BOOL WINAPI FreeEnvironmentStringsA(LPSTR) { return TRUE; }
+
+namespace {
+// The value of a variable, its name compared without ASCII case; false when it is not set.
+bool FindVariable(const std::string &name, std::string *value) {
+  if (name.empty()) return false;
+  for (const auto &entry : core().environment) {
+    const size_t equals = entry.find('=', 1);
+    if (equals != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < name.size() && same; i++) {
+      same = tolower(static_cast<unsigned char>(entry[i])) == tolower(static_cast<unsigned char>(name[i]));
+    }
+    if (same) {
+      *value = entry.substr(equals + 1);
+      return true;
+    }
+  }
+  return false;
+}
+}  // namespace
+
+// Each %NAME% of a set variable is replaced; an unknown one stays as it stands, and so does a
+// lone "%" (as ntdll's RtlExpandEnvironmentStrings does). Returns the characters the result needs
+// with its NUL; the buffer is written only when they fit.
+DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize) {
+  SIM_FAULT_LAST_ERROR("ExpandEnvironmentStringsA", 0);
+  if (!lpSrc) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const std::string source = lpSrc;
+  std::string result;
+  size_t at = 0;
+  while (at < source.size()) {
+    const size_t open = source.find('%', at);
+    if (open == std::string::npos) {
+      result += source.substr(at);
+      break;
+    }
+    result += source.substr(at, open - at);
+    const size_t close = source.find('%', open + 1);
+    if (close == std::string::npos) {
+      result += source.substr(open);
+      break;
+    }
+    std::string value;
+    if (FindVariable(source.substr(open + 1, close - open - 1), &value)) {
+      result += value;
+    } else {
+      result += source.substr(open, close - open + 1);
+    }
+    at = close + 1;
+  }
+  const DWORD needed = static_cast<DWORD>(result.size() + 1);
+  if (lpDst && nSize >= needed) memcpy(lpDst, result.c_str(), needed);
+  return needed;
+}
 
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
   SIM_COUNT_CALL("GetLocalTime");

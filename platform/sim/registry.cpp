@@ -570,10 +570,28 @@ std::vector<Replacement> Replacements() {
   return records;
 }
 
+// Volatile keys live in memory only and are gone after a restart; the loaded-hive list is one, but
+// the kernel makes it again at every start.
+void DropVolatile(const KeyPtr &key, const KeyPtr &keep) {
+  std::vector<KeyPtr> gone;
+  for (const auto &child : key->children) {
+    if (child->isVolatile && child != keep) {
+      gone.push_back(child);
+    } else {
+      DropVolatile(child, keep);
+    }
+  }
+  for (const auto &child : gone) {
+    key->children.Remove(child);
+    MarkDeleted(child);
+  }
+}
+
 void Restart() {
   Registry &r = registry();
   for (const auto &pending : r.pending) PutInPlace(pending);
   r.pending.clear();
+  for (const KeyPtr &root : {r.machine, r.users, r.currentUser}) DropVolatile(root, HiveListKey());
   sim_internal::FsReleaseSystemHolds();
   sim_internal::DisableAllPrivileges();
 }
@@ -633,6 +651,27 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
   status = OpenAccess(key, ulOptions, samDesired, &granted);
   if (status != ERROR_SUCCESS) return status;
   *phkResult = NewKeyHandle(key, granted);
+  return ERROR_SUCCESS;
+}
+
+// Deletes a key without sub-keys (one with sub-keys: ERROR_ACCESS_DENIED, as advapi32 gives);
+// handles still open on it then get ERROR_KEY_DELETED. A hive root cannot be deleted.
+LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+  sim_internal::Log(std::string("RegDeleteKeyA ") + HandlePath(hKey) + "\\" + (lpSubKey ? lpSubKey : ""));
+  SIM_FAULT_STATUS("RegDeleteKeyA", LONG);
+  if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+  OpenKey parent;
+  if (!Resolve(hKey, &parent)) return ERROR_INVALID_HANDLE;
+  if (parent.key->deleted) return ERROR_KEY_DELETED;
+  KeyPtr key;
+  LONG status = Walk(parent.key, lpSubKey, false, 0, &key, nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  KeyPtr above = key->parent.lock();
+  if (!above || key->hiveRoot || key->container || key->children.begin() != key->children.end()) {
+    return ERROR_ACCESS_DENIED;
+  }
+  above->children.Remove(key);
+  MarkDeleted(key);
   return ERROR_SUCCESS;
 }
 

@@ -69,8 +69,9 @@ struct Replacement {
 };
 std::vector<Replacement> Replacements();  // registered, not yet in place
 // The next start: every registered replacement puts its content in place of its hive (open handles
-// into the replaced hive then get 1018), the loaded-hive list is kept, and the new process token
-// has no privilege enabled.
+// into the replaced hive then get 1018), volatile keys are gone (the loaded-hive list is kept, as the
+// kernel makes it again), registered files are no longer held, and the new process token has no
+// privilege enabled.
 void Restart();
 
 }  // namespace sim

@@ -25,6 +25,9 @@ std::vector<std::string> TextHistory(int id);
 // Every PBM_SETPOS position in order, as sent (before the control holds it inside its range).
 std::vector<int> ProgressHistory(int id);
 int FocusedControl();  // id of the control with the keyboard focus, 0 when none has it
+// True while the window has a shutdown-block reason (ShutdownBlockReasonCreate, not yet destroyed);
+// the reason in *reason.
+bool ShutdownBlocked(HWND window, std::u16string *reason = nullptr);
 
 struct WindowInfo {
   bool alive = false;

@@ -199,6 +199,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 LPSTR WINAPI GetEnvironmentStringsA(void);
 BOOL WINAPI FreeEnvironmentStringsA(LPSTR penv);
+DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize);
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 HLOCAL WINAPI LocalFree(HLOCAL hMem);
 
@@ -329,6 +330,7 @@ BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwE
 #define KEY_WRITE 0x20006
 #define KEY_ALL_ACCESS 0xF003F
 #define REG_OPTION_NON_VOLATILE 0x0000
+#define REG_OPTION_VOLATILE 0x0001
 #define REG_OPTION_BACKUP_RESTORE 0x0004
 #define REG_CREATED_NEW_KEY 1
 #define REG_OPENED_EXISTING_KEY 2
@@ -349,6 +351,7 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                           PHKEY phkResult);
 LONG WINAPI RegCloseKey(HKEY hKey);
+LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 LONG WINAPI RegSaveKeyA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 LONG WINAPI RegSaveKeyExA(HKEY hKey, LPCSTR lpFile, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                           DWORD Flags);
@@ -435,6 +438,7 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define WM_GETTEXT 0x000D
 #define WM_GETTEXTLENGTH 0x000E
 #define WM_CLOSE 0x0010
+#define WM_QUERYENDSESSION 0x0011
 #define WM_QUIT 0x0012
 #define WM_SETFONT 0x0030
 #define WM_GETFONT 0x0031
@@ -521,6 +525,10 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define LR_LOADMAP3DCOLORS 0x00001000
 #define EWX_REBOOT 0x00000002
 #define EWX_FORCE 0x00000004
+#define EWX_FORCEIFHUNG 0x00000010
+#define SHTDN_REASON_MAJOR_OPERATINGSYSTEM 0x00020000
+#define SHTDN_REASON_MINOR_RECONFIG 0x00000004
+#define SHTDN_REASON_FLAG_PLANNED 0x80000000
 
 #define ICC_PROGRESS_CLASS 0x00000020
 #define ICC_WIN95_CLASSES 0x000000FF
@@ -552,6 +560,10 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 int WINAPI GetWindowTextLengthA(HWND hWnd);
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex);
+#define DWLP_MSGRESULT 0
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+BOOL WINAPI ShutdownBlockReasonCreate(HWND hWnd, LPCWSTR pwszReason);
+BOOL WINAPI ShutdownBlockReasonDestroy(HWND hWnd);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 HWND WINAPI GetActiveWindow(void);
 HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);

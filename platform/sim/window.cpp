@@ -52,6 +52,10 @@ struct Window {
   std::vector<int> boxButtons;
   int defaultButton = 0;
   int boxResult = 0;
+  LONG_PTR msgResult = 0;  // DWLP_MSGRESULT: what a dialog procedure that handled a message answers
+  // ShutdownBlockReasonCreate: the reason shown while the window blocks the end of the session.
+  bool blocksShutdown = false;
+  std::u16string shutdownReason;
 };
 
 // A message sent to a window of another thread: the sender waits until the window's thread,
@@ -243,6 +247,8 @@ LRESULT DefWindow(Window &w, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       DestroyTree(w.handle);
       return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // DefWindowProc lets the session end
     default:
       return 0;
   }
@@ -294,11 +300,13 @@ LRESULT DefDialog(Window &dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT DialogProc(Window &dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   HWND handle = dialog.handle;
+  dialog.msgResult = 0;  // DefDlgProc clears DWLP_MSGRESULT before it calls the procedure
   INT_PTR result = dialog.proc ? dialog.proc(handle, message, wParam, lParam) : 0;
   if (message == WM_INITDIALOG) return result;
-  // A procedure that handled the message, or destroyed the window, gets no default processing.
-  if (result) return 0;
   Window *still = Live(handle);
+  // A procedure that handled the message gets no default processing; the answer is what it left
+  // in DWLP_MSGRESULT.
+  if (result) return still ? still->msgResult : 0;
   return still ? DefDialog(*still, message, wParam, lParam) : 0;
 }
 
@@ -789,6 +797,13 @@ void UserAnswer(int answer) { state().actions.push_back(UserAction{UserAction::A
 int PendingUserActions() { return static_cast<int>(state().actions.size()) + sim_internal::PendingFolderAnswers(); }
 
 const std::vector<std::string> &WindowErrors() { return state().errors; }
+
+bool ShutdownBlocked(HWND window, std::u16string *reason) {
+  Window *w = Live(window);
+  if (!w || !w->blocksShutdown) return false;
+  if (reason) *reason = w->shutdownReason;
+  return true;
+}
 void ClearWindowErrors() { state().errors.clear(); }
 
 const std::vector<ImageLoad> &ImageLoads() { return state().imageLoads; }
@@ -1252,6 +1267,55 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
       SetLastError(ERROR_INVALID_INDEX);
       return 0;
   }
+}
+
+// Only DWLP_MSGRESULT of a dialog is modelled; returns the value it replaces.
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
+  SIM_FAULT_LAST_ERROR("SetWindowLongPtrA", 0);
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  if (nIndex != DWLP_MSGRESULT || w->kind != Kind::Dialog) {
+    sim_internal::WindowError("SetWindowLongPtrA index " + std::to_string(nIndex) + " is not modelled");
+    SetLastError(ERROR_INVALID_INDEX);
+    return 0;
+  }
+  const LONG_PTR old = w->msgResult;
+  w->msgResult = dwNewLong;
+  return old;
+}
+
+BOOL WINAPI ShutdownBlockReasonCreate(HWND hWnd, LPCWSTR pwszReason) {
+  SIM_FAULT_LAST_ERROR("ShutdownBlockReasonCreate", FALSE);
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  if (!pwszReason) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  sim_internal::Log("ShutdownBlockReasonCreate");
+  w->blocksShutdown = true;
+  w->shutdownReason.clear();
+  for (const WCHAR *at = pwszReason; *at; at++) w->shutdownReason.push_back(static_cast<char16_t>(*at));
+  return TRUE;
+}
+
+BOOL WINAPI ShutdownBlockReasonDestroy(HWND hWnd) {
+  SIM_FAULT_LAST_ERROR("ShutdownBlockReasonDestroy", FALSE);
+  Window *w = Live(hWnd);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  sim_internal::Log("ShutdownBlockReasonDestroy");
+  w->blocksShutdown = false;
+  w->shutdownReason.clear();
+  return TRUE;
 }
 
 HWND WINAPI GetActiveWindow(void) {

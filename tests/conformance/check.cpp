@@ -48,6 +48,8 @@ const Difference kWineDifferences[] = {
      "WideCharToMultiByte(CP_UTF8) takes lpDefaultChar and lpUsedDefaultChar instead of failing with 87"},
     {WineDifference::ModuleNameCutWithoutNul,
      "GetModuleFileName cuts a path to nSize characters without a NUL, as Windows XP did"},
+    {WineDifference::ShutdownBlockReasonStub,
+     "ShutdownBlockReasonCreate and ...Destroy are stubs that fail with 120 (ERROR_CALL_NOT_IMPLEMENTED)"},
 };
 
 struct Awaiting {

@@ -24,6 +24,7 @@ enum class WineDifference {
   UnknownAlgorithmNotImplemented,
   Utf8TakesDefaultChar,
   ModuleNameCutWithoutNul,
+  ShutdownBlockReasonStub,
 };
 
 // Checks that the simulation fails until another change to it lands (list in check.cpp): skipped

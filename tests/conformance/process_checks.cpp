@@ -1,6 +1,7 @@
 // The process's command line, its standard output and console, code-page conversion to UTF-16,
 // the Application event log, and the removal of folders.
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -192,9 +193,46 @@ void CheckRemoveDirectory() {
      (unsigned long)GetLastError());
 }
 
+// The value of a variable as the environment block holds it, its name compared without case.
+std::string BlockValue(const char *name) {
+  std::string value;
+  LPSTR block = GetEnvironmentStringsA();
+  for (const char *entry = block; entry && *entry; entry += strlen(entry) + 1) {
+    const char *equals = strchr(entry + 1, '=');
+    if (!equals || static_cast<size_t>(equals - entry) != strlen(name)) continue;
+    bool same = true;
+    for (size_t i = 0; name[i] && same; i++) same = tolower(static_cast<unsigned char>(entry[i])) == tolower(name[i]);
+    if (same) value = equals + 1;
+  }
+  if (block) FreeEnvironmentStringsA(block);
+  return value;
+}
+
+void CheckExpandEnvironmentStrings() {
+  const std::string root = BlockValue("SystemRoot");
+  ok(!root.empty(), "SystemRoot is set");
+  char out[MAX_PATH];
+  memset(out, 'x', sizeof out);
+  SetLastError(0xdeadbeef);
+  DWORD size = ExpandEnvironmentStringsA("%systemROOT%\\a%", out, sizeof out);
+  const std::string expected = root + "\\a%";
+  ok(size == expected.size() + 1 && expected == out, "ExpandEnvironmentStringsA of a variable in any case: %lu \"%s\"",
+     (unsigned long)size, out);
+  memset(out, 'x', sizeof out);
+  size = ExpandEnvironmentStringsA("x%BROVINK_NOT_SET_XYZ%\\y", out, sizeof out);
+  ok(size == 25 && strcmp(out, "x%BROVINK_NOT_SET_XYZ%\\y") == 0,
+     "an unknown variable stays as it stands: %lu \"%s\"", (unsigned long)size, out);
+  memset(out, 'x', sizeof out);
+  size = ExpandEnvironmentStringsA("%SystemRoot%%SystemRoot%", out, 3);
+  ok(size >= 2 * root.size() + 1, "a buffer too small: the size needed, %lu", (unsigned long)size);
+  size = ExpandEnvironmentStringsA("%SystemRoot%", nullptr, 0);
+  ok(size == root.size() + 1, "no buffer: the size needed, %lu", (unsigned long)size);
+}
+
 }  // namespace
 
 void CheckProcess() {
+  CheckExpandEnvironmentStrings();
   CheckCommandLine();
   CheckStandardOutput();
   CheckMultiByteToWideChar();

@@ -60,6 +60,36 @@ void CheckKeys() {
   RegCloseKey(key);
 }
 
+// A volatile key, as the restore makes to mark itself: created once (the second create opens it),
+// deleted only without sub-keys.
+void CheckVolatileKeys() {
+  HKEY key = nullptr;
+  DWORD disposition = 0xdeadbeef;
+  LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\BrovinkConformanceVolatile", 0, nullptr,
+                                REG_OPTION_VOLATILE, KEY_QUERY_VALUE, nullptr, &key, &disposition);
+  ok(status == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY, "create a volatile key: %ld, %lu", (long)status,
+     (unsigned long)disposition);
+  if (status == ERROR_SUCCESS) RegCloseKey(key);
+  disposition = 0xdeadbeef;
+  status = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\BrovinkConformanceVolatile", 0, nullptr,
+                           REG_OPTION_VOLATILE, KEY_QUERY_VALUE, nullptr, &key, &disposition);
+  ok(status == ERROR_SUCCESS && disposition == REG_OPENED_EXISTING_KEY, "create it again: %ld, %lu", (long)status,
+     (unsigned long)disposition);
+  if (status == ERROR_SUCCESS) RegCloseKey(key);
+  HKEY child = nullptr;
+  status = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\BrovinkConformanceVolatile\\Kind", 0, nullptr,
+                           REG_OPTION_VOLATILE, KEY_QUERY_VALUE, nullptr, &child, nullptr);
+  if (status == ERROR_SUCCESS) RegCloseKey(child);
+  status = RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\BrovinkConformanceVolatile");
+  ok(status == ERROR_ACCESS_DENIED, "RegDeleteKeyA of a key with a sub-key: %ld", (long)status);
+  status = RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\BrovinkConformanceVolatile\\Kind");
+  ok(status == ERROR_SUCCESS, "RegDeleteKeyA of the sub-key: %ld", (long)status);
+  status = RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\BrovinkConformanceVolatile");
+  ok(status == ERROR_SUCCESS, "RegDeleteKeyA of the emptied key: %ld", (long)status);
+  status = RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\BrovinkConformanceVolatile");
+  ok(status == ERROR_FILE_NOT_FOUND, "RegDeleteKeyA of a missing key: %ld", (long)status);
+}
+
 void CheckValues() {
   HKEY key = nullptr;
   LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\BrovinkConformance\\Values", 0, nullptr, 0,
@@ -223,6 +253,7 @@ void CheckReplace() {
 
 void CheckRegistry() {
   CheckKeys();
+  CheckVolatileKeys();
   CheckValues();
   CheckSave();
   CheckReplace();

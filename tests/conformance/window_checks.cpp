@@ -149,6 +149,42 @@ void CheckMessageBoxes(HWND owner) {
   ok(unowned.focused == IDNO, "MB_DEFBUTTON2 makes No the default: %d", unowned.focused);
 }
 
+// A dialog procedure that refuses the end of the session, as a dialog must: through
+// DWLP_MSGRESULT, returning TRUE.
+INT_PTR CALLBACK RefusingProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message != WM_QUERYENDSESSION) return message == WM_INITDIALOG;
+  SetWindowLongPtrA(dialog, DWLP_MSGRESULT, FALSE);
+  return TRUE;
+}
+
+void CheckSessionEnd(HWND agreeing, const std::vector<DWORD> &dialogTemplate) {
+  ok(SendMessageA(agreeing, WM_QUERYENDSESSION, 0, 0) == TRUE,
+     "a dialog procedure that leaves WM_QUERYENDSESSION alone lets the session end");
+  HWND refusing = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
+                                             reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), nullptr,
+                                             RefusingProc, 0);
+  ok(refusing != nullptr, "the refusing dialog: error %lu", (unsigned long)GetLastError());
+  if (!refusing) return;
+  ok(SendMessageA(refusing, WM_QUERYENDSESSION, 0, 0) == FALSE, "DWLP_MSGRESULT answers WM_QUERYENDSESSION");
+
+  const WCHAR reason[] = {'l', 0xE4, 'u', 'f', 't', 0};
+  SetLastError(0xdeadbeef);
+  BOOL created = ShutdownBlockReasonCreate(refusing, reason);
+  DWORD error = GetLastError();
+  if (!skip_on_wine(ShutdownBlockReasonStub)) {
+    ok(created, "ShutdownBlockReasonCreate on the process's own window: %lu", (unsigned long)error);
+    ok(ShutdownBlockReasonDestroy(refusing), "ShutdownBlockReasonDestroy: %lu", (unsigned long)GetLastError());
+  }
+  DestroyWindow(refusing);
+  SetLastError(0xdeadbeef);
+  created = ShutdownBlockReasonCreate(refusing, reason);
+  error = GetLastError();
+  if (!skip_on_wine(ShutdownBlockReasonStub)) {
+    ok(!created && error == ERROR_INVALID_WINDOW_HANDLE, "ShutdownBlockReasonCreate on a destroyed window: %d, %lu",
+       created, (unsigned long)error);
+  }
+}
+
 }  // namespace
 
 void CheckWindows() {
@@ -240,6 +276,7 @@ void CheckWindows() {
      "a position above the range is held at 100");
 
   CheckMessageBoxes(dialog);
+  CheckSessionEnd(dialog, dialogTemplate);
 
   ok(DestroyWindow(dialog), "DestroyWindow");
   ok(!IsWindow(dialog) && !IsWindow(button), "dialog and controls are gone");

@@ -29,7 +29,7 @@ window 60000
 expect 1006 enabled=1
 click 1006
 box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
-box "Fertig" "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?" yes*,no no
+box "Fertig" "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?" yes,no* no
 expect 1002 text="Wiederherstellung fertig"
 nobox
 expect 0 text="Brovink: Registry Sicherung"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole window in one session: the date check box adds and removes today's date folder, a
-# backup creates that folder with a complete set, the folder dialog cancelled shows the current
-# directory again, a restore declined changes nothing, a restore confirmed ends with the window
+# backup creates that folder with a complete set, the folder dialog cancelled changes nothing, a
+# restore declined changes nothing, a restore confirmed ends with the window
 # open, and "Quit" ends the program with exit code 0.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
@@ -49,7 +49,13 @@ window
 click 1004
 picker "Bitte wählen Sie ein Verzeichnis aus." cancel
 expect 1003 text="$folder"
-# After the cancelled dialog the button follows the current directory, which holds a set now.
+# A cancelled dialog changes nothing; the date box, checked and unchecked, gives the folder back
+# and looks at it again: it holds a set now.
+expect 1006 enabled=0
+click 1007
+expect 1003 text="$folder\\$today"
+click 1007
+expect 1003 text="$folder"
 expect 1006 enabled=1
 click 1006
 SCRIPT
@@ -69,7 +75,7 @@ client - <<SCRIPT
 window
 click 1006
 box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
-box "Fertig" "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?" yes*,no no
+box "Fertig" "Die Wiederherstellung ist abgeschlossen, soll der Rechner jetzt neu gestartet werden?" yes,no* no
 expect 1002 text="Wiederherstellung fertig"
 expect 1006 enabled=1
 nobox

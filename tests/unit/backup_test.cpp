@@ -226,6 +226,21 @@ TEST_F(BackupTest, OneHiveThatCannotBeOpenedGivesOneMessageAndTheRestIsSaved) {
   EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 0}));
 }
 
+// A user hive whose save fails keeps its copy line: the script copies back whatever file the set
+// holds for it (from an earlier backup), as it does for a machine hive.
+TEST_F(BackupTest, UserHiveWhoseSaveFailsKeepsItsCopyLine) {
+  LoadUser(kUser, kUserFile);
+  sim::FailCall("RegSaveKeyExA", ERROR_DISK_FULL, 4);  // the user hive, after the four machine hives
+  sim::FailCall("RegSaveKeyA", ERROR_DISK_FULL);       // and its second attempt
+  sim::AnswerMessageBox(IDOK);
+  Run("D:\\Backup");
+
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegSaveKey");
+  EXPECT_FALSE(sim::FileExists("D:\\Backup\\s-1-5-21-1-2-3-1000"));
+  EXPECT_EQ(sim::FileBytes("D:\\Backup\\ConsoleBackup.bat"), ScriptWithUser());
+}
+
 TEST_F(BackupTest, NoUserHiveGivesFiveScriptLinesAndMachineProgressOnly) {
   sim::SetEnvironment({"USERPROFILE=C:\\Users\\admin"});  // no systemroot
   ReadEnvironmentBlock();

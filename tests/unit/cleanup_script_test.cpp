@@ -28,7 +28,14 @@ TEST_F(CleanupScriptTest, FindStartupFolder) {
       {"plain folder as read", "C:\\Start", {"USERPROFILE=C:\\P"}, "C:\\Start"},
       {"missing value: German fallback", nullptr, {"USERPROFILE=C:\\P"},
        "C:\\P\\Startmenü\\Programme\\Autostart"},
-      {"missing value and profile", nullptr, {}, "\\Startmenü\\Programme\\Autostart"},
+      // No folder at all rather than one at the root of the current drive.
+      {"missing value and profile: none", nullptr, {}, ""},
+      {"every variable is expanded", "%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+       {"APPDATA=C:\\Users\\admin\\AppData\\Roaming"},
+       "C:\\Users\\admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"},
+      {"two variables", "%HOMEDRIVE%%HOMEPATH%\\Start", {"HOMEDRIVE=E:", "HOMEPATH=\\Home"}, "E:\\Home\\Start"},
+      {"an unknown variable stays as it stands", "%NICHTDA%\\Start", {"USERPROFILE=C:\\P"},
+       "%NICHTDA%\\Start"},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);

@@ -36,6 +36,7 @@ class CommandsTest : public SimTest {
     }
     sim::MakeFolders(currentFolder);
     sim::SetCurrentDirectory(currentFolder);
+    sim::MakeFolders("C:\\Users\\admin\\Startmenü\\Programme\\Autostart");
   }
 
   static void Run() { EXPECT_EQ(ShowMainWindow(nullptr), 0); }
@@ -89,12 +90,18 @@ TEST_F(CommandsTest, DateBoxAddsAndRemovesTodaysDateFolder) {
       {"check and uncheck on the same day", "C:\\Users\\admin", {"click", "click"},
        {"C:\\Users\\admin\\" + today, "C:\\Users\\admin"}},
       {"drive root: C: gets its backslash back", "D:\\", {"click", "click"}, {"D:\\" + today, "D:\\"}},
-      {"unchecked after midnight: the old date stays, the new one is appended", "C:\\Users\\admin",
-       {"click", "midnight", "click", "click"},
-       {"C:\\Users\\admin\\" + today, "C:\\Users\\admin\\" + today,
-        "C:\\Users\\admin\\" + today + "\\12-09-2026"}},
-      {"today's date already in the folder: cut before its first occurrence", "D:\\Backups\\12-08-2026",
-       {"click", "click"}, {"D:\\Backups\\12-08-2026\\" + today, "D:\\Backups"}},
+      // Unchecking gives back what checking took, on any day; checking again takes today's date.
+      {"unchecked after midnight", "C:\\Users\\admin", {"click", "midnight", "click", "click"},
+       {"C:\\Users\\admin\\" + today, "C:\\Users\\admin", "C:\\Users\\admin\\12-09-2026"}},
+      // A folder the user named with a date (as "/backup /date" names them) keeps its name.
+      {"today's date already in the folder", "D:\\Backups\\12-08-2026", {"click", "click"},
+       {"D:\\Backups\\12-08-2026\\" + today, "D:\\Backups\\12-08-2026"}},
+      {"a folder whose name holds the date", "D:\\Sicherung 12-08-2026 vor Update", {"click", "click"},
+       {"D:\\Sicherung 12-08-2026 vor Update\\" + today, "D:\\Sicherung 12-08-2026 vor Update"}},
+      // A field changed since the date was added is left whole, also one that starts with the date.
+      {"a field changed since, starting with the date", "C:\\Users\\admin",
+       {"click", "set " + today + "\\x", "click"},
+       {"C:\\Users\\admin\\" + today, today + "\\x", today + "\\x"}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -102,6 +109,10 @@ TEST_F(CommandsTest, DateBoxAddsAndRemovesTodaysDateFolder) {
     for (const std::string &step : row.steps) {
       if (step == "click") sim::UserClick(IDC_DATEFOLDER);
       if (step == "midnight") sim::UserDo([]() { sim::SetLocalTime(2026, 12, 9, 0, 0, 1); });
+      if (step.rfind("set ", 0) == 0) {
+        const std::string text = step.substr(4);
+        sim::UserDo([text]() { SetWindowTextA(sim::Control(IDC_FOLDER), text.c_str()); });
+      }
     }
     sim::UserClick(IDC_QUIT);
     Run();
@@ -140,7 +151,8 @@ TEST_F(CommandsTest, FailedBackupEndsWithoutTheDoneText) {
   ASSERT_GE(status.size(), 1u);
   EXPECT_EQ(status.back(), "");  // the run's own last text
   EXPECT_EQ(std::count(status.begin(), status.end(), "Sicherung fertig"), 0);
-  for (int id : {IDC_BROWSE, IDC_BACKUP, IDC_RESTORE, IDC_QUIT}) EXPECT_TRUE(sim::ControlEnabled(id)) << id;
+  for (int id : {IDC_BROWSE, IDC_BACKUP, IDC_QUIT}) EXPECT_TRUE(sim::ControlEnabled(id)) << id;
+  EXPECT_FALSE(sim::ControlEnabled(IDC_RESTORE)) << "the folder holds no set after all";
 }
 
 TEST_F(CommandsTest, RestoreAsksFirstAndOffersTheRestartAfterwards) {
@@ -150,17 +162,21 @@ TEST_F(CommandsTest, RestoreAsksFirstAndOffersTheRestartAfterwards) {
     bool restored;
     bool restart;
     bool damaged = false;  // SYSTEM of the set is no hive file
+    bool registrationFails = false;  // SYSTEM's, after SOFTWARE's
   };
   const Row rows[] = {
       {"No to the restore question changes nothing", {IDNO}, false, false},
       {"Yes, then No to the restart", {IDYES, IDNO}, true, false},
       {"Yes and Yes: the forced reboot", {IDYES, IDYES}, true, true},
       {"Yes to a damaged set: its box, no restart offered", {IDYES, IDOK}, false, false, true},
+      {"Yes, but SYSTEM is not registered: no \"fertig\", no restart offered", {IDYES, IDOK, IDOK},
+       false, false, false, true},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
     Prepare("D:\\Sicherung");
     if (row.damaged) sim::PutFile("D:\\Sicherung\\SYSTEM", "kaputt");
+    if (row.registrationFails) sim::FailCall("RegReplaceKeyA", ERROR_ACCESS_DENIED, 1);
     for (int answer : row.answers) sim::AnswerMessageBox(answer);
     bool openAfterwards = false;
     sim::UserClick(IDC_RESTORE);
@@ -177,14 +193,20 @@ TEST_F(CommandsTest, RestoreAsksFirstAndOffersTheRestartAfterwards) {
     EXPECT_EQ(boxes[0].owner, sim::MainWindow()) << "owned, so the window takes no clicks meanwhile";
     if (row.damaged) {
       EXPECT_EQ(boxes[1].caption, "Wiederherstellung abgebrochen");
+    } else if (row.registrationFails) {
+      EXPECT_EQ(boxes[1].caption, "Fehler in RegReplaceKey");
+      EXPECT_EQ(boxes[2].caption, "Wiederherstellung unvollst\xE4ndig");
     } else if (boxes.size() > 1) {
       EXPECT_EQ(boxes[1].text, kRestartQuestion);
       EXPECT_EQ(boxes[1].caption, "Fertig");
-      EXPECT_EQ(boxes[1].style, 0x44u);
+      EXPECT_EQ(boxes[1].style, 0x144u) << "MB_DEFBUTTON2: No is the default";
     }
-    EXPECT_EQ(sim::Replacements().size(), row.restored ? 4u : 0u);
+    EXPECT_EQ(sim::Replacements().size(), row.restored ? 4u : row.registrationFails ? 1u : 0u);
     std::vector<std::string> status = sim::TextHistory(IDC_STATUS);
-    if (row.restored) {
+    if (row.registrationFails) {
+      ASSERT_FALSE(status.empty());
+      EXPECT_EQ(status.back(), "") << "the run's own last text, no \"fertig\"";
+    } else if (row.restored) {
       ASSERT_FALSE(status.empty());
       EXPECT_EQ(status.back(), "Wiederherstellung fertig");
     } else {
@@ -193,10 +215,68 @@ TEST_F(CommandsTest, RestoreAsksFirstAndOffersTheRestartAfterwards) {
 
     ASSERT_EQ(sim::ExitRequests().size(), row.restart ? 1u : 0u);
     if (row.restart) {
-      EXPECT_EQ(sim::ExitRequests()[0].flags, static_cast<UINT>(EWX_REBOOT | EWX_FORCE));
-      EXPECT_EQ(sim::ExitRequests()[0].reason, 0u);
+      // Programs may still ask to save; only a hanging one is ended.
+      EXPECT_EQ(sim::ExitRequests()[0].flags, static_cast<UINT>(EWX_REBOOT | EWX_FORCEIFHUNG));
+      EXPECT_EQ(sim::ExitRequests()[0].reason, 0x80020004u) << "planned, operating system: reconfiguration";
       EXPECT_EQ(sim::ExitRequests()[0].result, TRUE) << "the shutdown privilege was enabled first";
     }
+  }
+}
+
+// A cancelled picker changes nothing: the field and the restore button stay as the last choice
+// left them.
+TEST_F(CommandsTest, CancelledPickerChangesNothing) {
+  sim::UserClick(IDC_BROWSE);
+  sim::AnswerFolderDialog("D:\\Sicherung");
+  sim::UserClick(IDC_BROWSE);
+  sim::CancelFolderDialog();
+  sim::UserClick(IDC_QUIT);
+  Run();
+  EXPECT_EQ(sim::TextHistory(IDC_FOLDER), std::vector<std::string>{"D:\\Sicherung"});
+  EXPECT_TRUE(sim::ControlEnabled(IDC_RESTORE));
+}
+
+// While a run works, also while one of its boxes is open, the window keeps the session from ending
+// and names the reason; before and after it lets it end.
+TEST_F(CommandsTest, SessionCannotEndWhileARunWorks) {
+  const std::u16string kReason = u"Registry-Sicherung l\u00e4uft";
+  struct Row {
+    const char *name;
+    const char *folder;
+    int button;
+    std::vector<int> answers;  // queued for the boxes before the run's first error box
+    int errorBoxes;
+  } rows[] = {
+      {"backup into a folder that refuses writes", "D:\\Data", IDC_BACKUP, {}, 4},
+      {"restore whose first registration fails", "D:\\Sicherung", IDC_RESTORE, {IDYES}, 1},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    Prepare(row.folder);
+    sim::DenyWrites("D:\\Data");
+    sim::FailCall("RegReplaceKeyA", ERROR_ACCESS_DENIED);
+    std::vector<LRESULT> answers;
+    std::vector<bool> blocked;
+    std::u16string reason;
+    auto ask = [&]() {
+      answers.push_back(SendMessageA(sim::MainWindow(), WM_QUERYENDSESSION, 0, 0));
+      blocked.push_back(sim::ShutdownBlocked(sim::MainWindow(), &reason));
+    };
+    sim::UserDo(ask);
+    for (int answer : row.answers) sim::AnswerMessageBox(answer);
+    sim::UserClick(row.button);
+    sim::UserDo(ask);  // inside the run's first error box
+    for (int i = 0; i < row.errorBoxes; i++) sim::UserAnswer(IDOK);
+    sim::UserDo(ask);  // after the run
+    sim::UserClick(IDC_QUIT);
+    Run();
+    sim::ClearFaults();
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_EQ(answers[0], TRUE);
+    EXPECT_EQ(answers[1], FALSE);
+    EXPECT_EQ(answers[2], TRUE);
+    EXPECT_EQ(blocked, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(reason, kReason);
   }
 }
 

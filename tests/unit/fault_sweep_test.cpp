@@ -38,6 +38,7 @@ const std::vector<CallFaults> kFaults = {
     {"CreateFileA", {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_PATH_NOT_FOUND}},
     {"ReadFile", {ERROR_ACCESS_DENIED, ERROR_LOCK_VIOLATION}},
     {"MoveFileExA", {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_DISK_FULL}},
+    {"ExpandEnvironmentStringsA", {ERROR_NOT_ENOUGH_MEMORY}},
     {"WriteFile", {ERROR_DISK_FULL, ERROR_ACCESS_DENIED}},
     {"SetFilePointer", {ERROR_INVALID_HANDLE}},
     {"SetEndOfFile", {ERROR_DISK_FULL}},
@@ -53,6 +54,7 @@ const std::vector<CallFaults> kFaults = {
     {"RegOpenKeyExA", {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND}},
     {"RegCreateKeyExA", {ERROR_ACCESS_DENIED, ERROR_PRIVILEGE_NOT_HELD, ERROR_FILE_NOT_FOUND}},
     {"RegCloseKey", {ERROR_INVALID_HANDLE}},
+    {"RegDeleteKeyA", {ERROR_ACCESS_DENIED}},
     {"RegSetValueExA", {ERROR_ACCESS_DENIED}},
     {"RegQueryValueExA", {ERROR_FILE_NOT_FOUND, ERROR_MORE_DATA}},
     {"RegEnumValueA", {ERROR_MORE_DATA, ERROR_ACCESS_DENIED, ERROR_REGISTRY_IO_FAILED}},
@@ -98,8 +100,9 @@ bool IsUnder(const std::string &path, const std::string &folder) {
 
 class FaultSweepTest : public RunTest {
  protected:
-  // A machine with a user hive, a complete backup set from an earlier run, and a stale staged
-  // copy of an earlier restore in the configuration folder.
+  // A machine with a user hive, a complete backup set from an earlier run, a stale staged copy of
+  // an earlier restore and the hive file kept by it in the configuration folder, and a Startup
+  // value that names its folder through a variable.
   void Prepare() {
     sim::Reset();  // each case's boxes are unanswered by design; CheckAfterRun looks at them
     ReadEnvironmentBlock();
@@ -113,6 +116,10 @@ class FaultSweepTest : public RunTest {
     BackupIn(window);
     for (const auto &hive : kHives) sim::SetRegString(hive + "\\Brovink", "Stand", "geändert");
     sim::PutFile(kConfig + "\\SYSTEM.tmp", sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SOFTWARE"));
+    sim::PutFile(kConfig + "\\SAM.bak", "way back");
+    sim::SetRegString(
+        "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+        "Startup", "%USERPROFILE%\\Startmenü\\Programme\\Autostart");
     sim::ClearCallLog();
   }
 
@@ -124,6 +131,13 @@ class FaultSweepTest : public RunTest {
     for (const auto &call : kFaults) counts[call.api] = sim::CallCount(call.api) - before[call.api];
     return counts;
   }
+
+  // Set while GetFileAttributesA reports an existing file as not found: the restore then passes
+  // that hive's file over as missing, as it does for a set without it.
+  bool fileSeenMissing = false;
+  // Cleared while the calls that read the loaded-hive list fail: the restore then knows of no user
+  // hive and restores the machine hives alone, as it does when no user hive is loaded.
+  bool userHivesListed = true;
 
   void CheckAfterRun(const std::map<std::string, std::string> &filesBefore,
                      const std::map<std::string, std::string> &hivesBefore,
@@ -137,13 +151,19 @@ class FaultSweepTest : public RunTest {
 
     for (const auto &box : sim::MessageBoxes()) {
       if (box.caption == "Wiederherstellung abgebrochen") {
-        EXPECT_EQ(box.text.rfind("Die Sicherung ist unbrauchbar", 0), 0u) << box.text;
+        const bool refusal = box.text.rfind("Die Sicherung ist unbrauchbar", 0) == 0 ||
+                             box.text.rfind("Der Ordner „" + kBackup + "“ enthält keine", 0) == 0 ||
+                             box.text.rfind("Eine frühere Wiederherstellung wartet", 0) == 0;
+        EXPECT_TRUE(refusal) << box.text;
+      } else if (box.caption == "Wiederherstellung unvollständig" ||
+                 box.caption == "Autostart-Ordner nicht gefunden") {
+        // Checked against the registrations below.
       } else {
         // The registry and copy calls of the hives; the file and CNG calls of the script and the
         // fingerprint.
         static const std::vector<std::string> kOwnCalls = {
             "RegSaveKey", "RegCreateKeyEx", "RegReplaceKey", "CopyFile", "CreateFile", "WriteFile",
-            "SetEndOfFile", "CloseHandle", "ReadFile", "MoveFileEx", "BCryptOpenAlgorithmProvider",
+            "SetEndOfFile", "CloseHandle", "ReadFile", "MoveFile", "MoveFileEx", "BCryptOpenAlgorithmProvider",
             "BCryptCreateHash", "BCryptHashData", "BCryptFinishHash"};
         bool ownBox = false;
         for (const std::string &call : kOwnCalls) ownBox = ownBox || box.caption == "Fehler in " + call;
@@ -169,7 +189,15 @@ class FaultSweepTest : public RunTest {
           << entry.second << " outside the run's folders: " << entry.first;
     }
 
+    // The hive file kept by an earlier restore survives every failure, under its name or a dated one.
+    bool wayBack = false;
+    for (const std::string &name : sim::ListFolder(kConfig)) {
+      wayBack = wayBack || sim::FileBytes(kConfig + "\\" + name) == "way back";
+    }
+    EXPECT_TRUE(wayBack) << "the earlier SAM.bak is gone";
+
     sim::Restart();
+    if (!fileSeenMissing) ExpectRegisteredAllOrNone(hivesBefore, backupFile);
     for (const auto &hive : kHives) {
       const std::string now = sim::HiveSnapshot(hive);
       EXPECT_TRUE(now == hivesBefore.at(hive) || now == sim::HiveFileSnapshot(backupFile(hive)))
@@ -199,6 +227,37 @@ class FaultSweepTest : public RunTest {
   }
   static std::string LowerCaseUser(const std::string &name) {
     return name == kUser ? "s-1-5-21-1-2-3-1000" : name;
+  // Whole or not at all: after the restart either every hive holds what it held before, or every
+  // hive holds its backup, or a box said exactly which hives the start put in place.
+  void ExpectRegisteredAllOrNone(const std::map<std::string, std::string> &hivesBefore,
+                                 const std::string &backupFile(const std::string &)) {
+    std::vector<std::string> replaced, kept;
+    for (const auto &hive : kHives) {
+      if (!userHivesListed && hive.rfind("HKEY_USERS", 0) == 0) continue;
+      const std::string now = sim::HiveSnapshot(hive);
+      if (now == hivesBefore.at(hive)) {
+        kept.push_back(hive);
+      } else if (now == sim::HiveFileSnapshot(backupFile(hive))) {
+        replaced.push_back(hive);
+      }
+    }
+    if (replaced.empty() || kept.empty()) return;
+    std::string told;
+    for (const auto &box : sim::MessageBoxes()) {
+      if (box.caption == "Wiederherstellung unvollständig") told = box.text;
+    }
+    ASSERT_FALSE(told.empty()) << "a part of the set was put in place without a word";
+    const std::string list = told.substr(0, told.find("Nicht ersetzt"));
+    for (const auto &hive : replaced) {
+      std::string name = hive.substr(hive.rfind('\\') + 1);
+      if (hive.rfind("HKEY_USERS", 0) == 0) name = LowerCase(name);
+      EXPECT_NE(list.find("\r\n" + name + "\r\n"), std::string::npos) << name << " not named: " << told;
+    }
+    for (const auto &hive : kept) {
+      std::string name = hive.substr(hive.rfind('\\') + 1);
+      if (hive.rfind("HKEY_USERS", 0) == 0) name = LowerCase(name);
+      EXPECT_EQ(list.find("\r\n" + name + "\r\n"), std::string::npos) << name << " named wrongly: " << told;
+    }
   }
 
   // Runs `run` once for every call index of every listed call and every code.
@@ -217,6 +276,10 @@ class FaultSweepTest : public RunTest {
             setBefore[hive] = sim::FileBytes(backupFile(hive));
           }
           sim::FailCall(call.api, code, index < 0 ? 0 : index, index < 0 ? -1 : 1);
+          userHivesListed = std::string(call.api) != "RegOpenKeyExA" &&
+                            std::string(call.api) != "RegEnumValueA";
+          fileSeenMissing = std::string(call.api) == "GetFileAttributesA" &&
+                            (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND);
           SCOPED_TRACE(std::string(call.api) + " fails with " + std::to_string(code) +
                        (index < 0 ? " every time" : " at call " + std::to_string(index)));
           const RunResult result = run(window);

@@ -78,7 +78,7 @@ TEST_F(FolderPickerTest, ResultAndRestoreButtonFollowTheChoice) {
     std::string answer;  // "": cancelled
     bool noPath;         // the chosen item has no file-system path
     std::string result;  // "(none)": no folder returned, the restore button left as it was
-    bool restore;
+    bool restore;        // the button afterwards; with "(none)" the opposite, as it was before
     std::string box;     // the folder the refusal box names, "" for no box
   };
   const Row rows[] = {
@@ -86,16 +86,16 @@ TEST_F(FolderPickerTest, ResultAndRestoreButtonFollowTheChoice) {
       {"another folder", "C:\\Sicherung", "D:\\Daten", false, "D:\\Daten", false, ""},
       {"a drive root keeps its backslash", "C:\\Users\\admin", "D:\\", false, "D:\\", true, ""},
       {"blanks around the path", "C:\\Users\\admin", "  D:\\Sicherung  ", false, "D:\\Sicherung", true, ""},
-      // Cancelled: the current directory, and the button set for it (so that it matches the
-      // folder field, which the command handler sets to that directory).
-      {"cancel in a backup set", "C:\\Sicherung", "", false, "C:\\Sicherung", true, ""},
-      {"cancel elsewhere", "C:\\Users\\admin", "", false, "C:\\Users\\admin", false, ""},
+      // Cancelled: nothing changes, whatever the current directory holds (the button is left in
+      // both states).
+      {"cancel in a backup set", "C:\\Sicherung", "", false, "(none)", true, ""},
+      {"cancel elsewhere", "C:\\Users\\admin", "", false, "(none)", false, ""},
       // Without a path the buffer holds only the item's display name ("Sicherung"), which would
       // name a folder relative to wherever the program runs: handled like a cancel.
-      {"an item without a path", "C:\\Users\\admin", "D:\\Sicherung", true, "C:\\Users\\admin", false, ""},
+      {"an item without a path", "C:\\Users\\admin", "D:\\Sicherung", true, "(none)", false, ""},
       // The ANSI path of D:\b\u0101ck is D:\back, another folder that holds a backup set: refused.
       {"a name the code page cannot spell", "C:\\Users\\admin", bAck, false, "(none)", true, "D:\\b?ck"},
-      {"cancel in such a current directory", cAck, "", false, "(none)", true, "C:\\b?ck"},
+      {"cancel in such a current directory", cAck, "", false, "(none)", true, ""},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -113,7 +113,7 @@ TEST_F(FolderPickerTest, ResultAndRestoreButtonFollowTheChoice) {
     if (row.noPath) sim::FailCall("SHGetPathFromIDListW", ERROR_INVALID_PARAMETER);
     EnableWindow(GetDlgItem(window, IDC_RESTORE), row.restore ? FALSE : TRUE);  // the opposite first
     EXPECT_EQ(Browse(), row.result);
-    EXPECT_EQ(sim::ControlEnabled(IDC_RESTORE), row.box.empty() ? row.restore : !row.restore);
+    EXPECT_EQ(sim::ControlEnabled(IDC_RESTORE), row.result == "(none)" ? !row.restore : row.restore);
     EXPECT_EQ(sim::LiveItemLists(), 0);
     if (row.box.empty()) {
       EXPECT_TRUE(sim::MessageBoxes().empty());

@@ -1,4 +1,4 @@
-// Registering a staged hive file in place of a loaded hive: the old-file delete, the privileges,
+// Registering a staged hive file in place of a loaded hive: the kept old file, the privileges,
 // the call that relies on a sub-key standing for its hive, the boxes, and the next start.
 #include "services/hive_replace.h"
 
@@ -82,52 +82,62 @@ TEST_F(HiveReplaceTest, UserHiveIsReplacedThroughItsLowerCaseName) {
   EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
-// An old file of an earlier restore is removed before the replacement is registered; one that
-// the delete leaves (hidden or system) makes the registration fail.
-TEST_F(HiveReplaceTest, OldFileOfAnEarlierRestore) {
+// The old file of an earlier restore is the user's way back: ReplaceHive never deletes it (the
+// system then refuses the name), and KeepOldHiveFile moves it to the first free dated name.
+TEST_F(HiveReplaceTest, OldFileOfAnEarlierRestoreIsKeptUnderADatedName) {
+  const std::string bak = kConfig + "\\SYSTEM.bak";
   struct Row {
     const char *name;
     DWORD attributes;
-    bool registered;
+    std::vector<std::string> taken;  // dated names already there
+    std::string kept;                // where the earlier file ends up
   } rows[] = {
-      {"plain file deleted", FILE_ATTRIBUTE_ARCHIVE, true},
-      {"hidden file stays", FILE_ATTRIBUTE_HIDDEN, false},
-      {"system file stays", FILE_ATTRIBUTE_SYSTEM, false},
+      {"plain file", FILE_ATTRIBUTE_ARCHIVE, {}, bak + "-12-08-2026-1"},
+      {"hidden and system file too", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, {},
+       bak + "-12-08-2026-1"},
+      {"first numbers taken, in any case", FILE_ATTRIBUTE_ARCHIVE,
+       {"SYSTEM.bak-12-08-2026-1", "system.BAK-12-08-2026-2"}, bak + "-12-08-2026-3"},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
     ResetForNextRow();
     StageAndChange("HKEY_LOCAL_MACHINE\\SYSTEM", "SYSTEM.tmp");
-    sim::PutFile(kConfig + "\\SYSTEM.bak", "earlier", row.attributes);
-    if (!row.registered) sim::AnswerMessageBox(IDOK);
+    sim::PutFile(bak, "earlier", row.attributes);
+    for (const std::string &taken : row.taken) sim::PutFile(kConfig + "\\" + taken, taken);
+    sim::AnswerMessageBox(IDOK);
 
     EXPECT_EQ(ReplaceHive("HKEY_LOCAL_MACHINE\\SYSTEM", "SYSTEM.tmp", "SYSTEM.bak"), 0);
+    ExpectErrorBox("Fehler in RegReplaceKey",
+                   "Fehlernummer:  183 in Datei " + kConfig + "\\SYSTEM.tmp" + kHint);
+    EXPECT_EQ(sim::FileBytes(bak), "earlier") << "never deleted";
 
-    EXPECT_EQ(sim::Replacements().size(), row.registered ? 1u : 0u);
-    if (row.registered) {
-      EXPECT_EQ(
-          LoggedCalls({"DeleteFileA", "AdjustTokenPrivileges SeBackup", "RegReplaceKeyA"}),
-          (std::vector<std::string>{
-              "DeleteFileA " + kConfig + "\\SYSTEM.bak", "AdjustTokenPrivileges SeBackupPrivilege",
-              "RegReplaceKeyA SYSTEM " + kConfig + "\\SYSTEM.tmp " + kConfig + "\\SYSTEM.bak"}));
-      EXPECT_NE(sim::FileBytes(kConfig + "\\SYSTEM.bak"), "earlier");
-      EXPECT_TRUE(sim::MessageBoxes().empty());
-    } else {
-      ExpectErrorBox("Fehler in RegReplaceKey",
-                     "Fehlernummer:  183 in Datei " + kConfig + "\\SYSTEM.tmp" + kHint);
-      EXPECT_EQ(sim::FileBytes(kConfig + "\\SYSTEM.bak"), "earlier");
-    }
-    EXPECT_EQ(sim::OpenKeyCount(), 0);
+    EXPECT_EQ(KeepOldHiveFile(kConfig, "SYSTEM.bak"), ERROR_SUCCESS);
+    EXPECT_EQ(sim::FileBytes(row.kept), "earlier");
+    for (const std::string &taken : row.taken) EXPECT_EQ(sim::FileBytes(kConfig + "\\" + taken), taken);
+    EXPECT_FALSE(sim::FileExists(bak));
+    EXPECT_EQ(ReplaceHive("HKEY_LOCAL_MACHINE\\SYSTEM", "SYSTEM.tmp", "SYSTEM.bak"), 0);
+    EXPECT_EQ(sim::Replacements().size(), 1u);
+    EXPECT_EQ(sim::FileBytes(row.kept), "earlier");
   }
 }
 
-TEST_F(HiveReplaceTest, UnknownRootReturnsAfterTheDeleteAndThePrivileges) {
+TEST_F(HiveReplaceTest, OldFileThatCannotBeMovedIsReported) {
+  sim::PutFile(kConfig + "\\SAM.bak", "earlier");
+  sim::FailCall("MoveFileExA", ERROR_SHARING_VIOLATION);
+  sim::AnswerMessageBox(IDOK);
+  EXPECT_EQ(KeepOldHiveFile(kConfig, "SAM.bak"), ERROR_SHARING_VIOLATION);
+  ExpectErrorBox("Fehler in MoveFile", "Fehlernummer:  32 in Datei " + kConfig + "\\SAM.bak");
+  EXPECT_EQ(sim::FileBytes(kConfig + "\\SAM.bak"), "earlier");
+  EXPECT_EQ(KeepOldHiveFile(kConfig, "SOFTWARE.bak"), ERROR_SUCCESS) << "none there: nothing to do";
+}
+
+TEST_F(HiveReplaceTest, UnknownRootReturnsAfterThePrivileges) {
   sim::PutFile(kConfig + "\\SOFTWARE.bak", "earlier");
   sim::ClearCallLog();
 
   EXPECT_EQ(ReplaceHive("HKEY_NOWHERE\\SOFTWARE", "SOFTWARE.tmp", "SOFTWARE.bak"), -99999);
 
-  EXPECT_FALSE(sim::FileExists(kConfig + "\\SOFTWARE.bak"));
+  EXPECT_EQ(sim::FileBytes(kConfig + "\\SOFTWARE.bak"), "earlier");
   for (const char *name : {"SeBackupPrivilege", "SeRestorePrivilege", "SeTakeOwnershipPrivilege",
                            "SeDebugPrivilege"}) {
     EXPECT_TRUE(sim::PrivilegeEnabled(name)) << name;
@@ -186,7 +196,7 @@ TEST_F(HiveReplaceTest, TextThatDoesNotFitItsFieldIsNotCut) {
     SCOPED_TRACE(row.name);
     ResetForNextRow();
     sim::PutFile(kConfig + "\\" + row.newName, sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SOFTWARE"));
-    sim::PutFile(kConfig + "\\" + row.oldName, "earlier");
+    if (!row.fits) sim::PutFile(kConfig + "\\" + row.oldName, "earlier");
     if (!row.fits) sim::AnswerMessageBox(IDOK);
 
     LONG result = ReplaceHive(row.keyPath, row.newName, row.oldName);

@@ -296,3 +296,23 @@ TEST_F(RegistrySimTest, RestartPutsTheReplacementInPlace) {
 }
 
 }  // namespace
+
+namespace {
+
+// Volatile keys live in memory only: the restart drops them everywhere, but the loaded-hive list,
+// which the kernel makes again at every start.
+TEST_F(RegistrySimTest, RestartDropsVolatileKeys) {
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fluechtig", 0, nullptr, REG_OPTION_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &key, &disposition),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  sim::SetRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Bleibend", "Wert", "x");
+  sim::Restart();
+  EXPECT_FALSE(sim::RegKeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Fluechtig"));
+  EXPECT_TRUE(sim::RegKeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Bleibend"));
+  EXPECT_TRUE(sim::RegKeyExists("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\hivelist"));
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <cstdio>
 #include <map>
 
 #include "run_fixture.h"
@@ -92,82 +93,250 @@ TEST_F(RestoreTest, RoundTripRestoresEveryHiveFromItsOwnFile) {
 TEST_F(RestoreTest, PartialSetRestoresWhatIsThere) {
   SetFolder("D:\\Teil");
   BackupIn(window);
-  for (const char *extra : {"SECURITY", "SAM", "SHA256SUMS"}) {
+  for (const char *extra : {"SECURITY", "SHA256SUMS"}) {
     ASSERT_TRUE(DeleteFileA((std::string("D:\\Teil\\") + extra).c_str())) << extra;
   }
 
-  Restore("D:\\Teil");
+  EXPECT_EQ(Restore("D:\\Teil").failedHives, 0);
 
   EXPECT_EQ(RunStatus(), (std::vector<std::string>{"läuft... SOFTWARE", "läuft... SYSTEM",
                                                    "läuft... SECURITY", "läuft... SAM", ""}));
-  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 0}));
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 40, 0}));
   EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"),
-            CleanupLines("SOFTWARE") + CleanupLines("SYSTEM") + ClosingLines());
-  EXPECT_EQ(sim::Replacements().size(), 2u);
-  EXPECT_TRUE(sim::MessageBoxes().empty());
-}
-
-TEST_F(RestoreTest, EmptyFolderStillWritesTheClosingLines) {
-  sim::MakeFolders("D:\\Leer");
-  sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
-  Restore("D:\\Leer");
-  EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"), ClosingLines());
-  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 0}));
-  EXPECT_EQ(RunStatus().at(4), "läuft... s-1-5-21-1-2-3-1000");
-  EXPECT_TRUE(sim::Replacements().empty());
-  EXPECT_TRUE(sim::MessageBoxes().empty());
-  ExpectButtonsSwitchedInRunOrder();
-}
-
-// A staged copy that cannot be made must not let a stale copy of an earlier restore be put in
-// place: the failure is reported and that hive is left alone.
-TEST_F(RestoreTest, FailedCopyRegistersNothingForThatHive) {
-  SetFolder("D:\\Backup");
-  BackupIn(window);
-  sim::PutFile(kConfig + "\\SYSTEM.tmp", "stale copy of an earlier restore");
-  sim::FailCall("CopyFileA", ERROR_DISK_FULL, 1);  // SYSTEM's copy
-  sim::AnswerMessageBox(IDOK);
-
-  Restore("D:\\Backup");
-
-  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
-  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in CopyFile");
-  EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  112 in Datei " + kConfig + "\\SYSTEM.tmp");
-  EXPECT_EQ(sim::MessageBoxes()[0].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
-  for (const auto &replacement : sim::Replacements()) {
-    EXPECT_EQ(replacement.newFile.find("SYSTEM"), std::string::npos) << replacement.newFile;
-  }
+            CleanupLines("SOFTWARE") + CleanupLines("SYSTEM") + CleanupLines("SAM") + ClosingLines());
   EXPECT_EQ(sim::Replacements().size(), 3u);
-  EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"),
-            CleanupLines("SOFTWARE") + CleanupLines("SECURITY") + CleanupLines("SAM") +
-                ClosingLines());
-  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 0}));
+  EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
-// The kernel holds a registered replacement file open until the restart: a second restore before
-// it cannot copy over the staged file, says so, and registers nothing more for that hive.
-TEST_F(RestoreTest, SecondRestoreBeforeTheRestartMeetsTheHeldStagedCopy) {
+// A loaded hive whose file the set lacks shows its status and is passed over without moving the
+// bar; the next one moves it by 10.
+TEST_F(RestoreTest, MissingUserHiveIsPassedOverWithoutProgress) {
+  sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
+  sim::LoadUserHive("S-1-5-21-1-2-3-1001", "\\Device\\HarddiskVolume1\\Users\\u2\\NTUSER.DAT");
   SetFolder("D:\\Backup");
   BackupIn(window);
-  Restore("D:\\Backup");
-  ASSERT_EQ(sim::Replacements().size(), 4u);
-  const std::string staged = sim::FileBytes(kConfig + "\\SOFTWARE.TMP");
-  sim::SetRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Brovink", "Stand", "zweite Sicherung");
-  BackupIn(window);
-  for (int i = 0; i < 4; i++) sim::AnswerMessageBox(IDOK);
+  ASSERT_TRUE(DeleteFileA("D:\\Backup\\s-1-5-21-1-2-3-1000"));
 
   Restore("D:\\Backup");
 
-  ASSERT_EQ(sim::MessageBoxes().size(), 4u);
-  const char *const staging[] = {"SOFTWARE.TMP", "SYSTEM.tmp", "SECURITY.tmp", "SAM.tmp"};
-  for (int i = 0; i < 4; i++) {
-    EXPECT_EQ(sim::MessageBoxes()[i].caption, "Fehler in CopyFile");
-    EXPECT_EQ(sim::MessageBoxes()[i].text,
-              "Fehlernummer:  32 in Datei " + kConfig + "\\" + staging[i]);
+  EXPECT_EQ(RunStatus().at(4), "läuft... s-1-5-21-1-2-3-1000");
+  EXPECT_EQ(RunStatus().at(5), "läuft... s-1-5-21-1-2-3-1001");
+  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 0}));
+  EXPECT_EQ(sim::Replacements().size(), 5u);
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+// The set is looked at when the button is clicked, not when it was enabled: a folder that lost its
+// set (or part of it that the button asks for) is refused before anything is written.
+TEST_F(RestoreTest, FolderWithoutASetAtTheClickIsRefused) {
+  struct Row {
+    const char *name;
+    std::function<void()> spoil;
+  } rows[] = {
+      {"folder removed", [] {
+         for (const std::string &name : sim::ListFolder("D:\\Backup")) {
+           DeleteFileA(("D:\\Backup\\" + name).c_str());
+         }
+         RemoveDirectoryA("D:\\Backup");
+       }},
+      {"SOFTWARE removed", [] { DeleteFileA("D:\\Backup\\SOFTWARE"); }},
+      {"SAM removed", [] { DeleteFileA("D:\\Backup\\SAM"); }},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    StartNextRow();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::MakeFolders(kStartup);
+    SetFolder("D:\\Backup");
+    BackupIn(window);
+    sim::PutFile(kStartup + "\\dellog.bat", "the user's own");
+    row.spoil();
+    const auto config = sim::ListFolder(kConfig);
+    sim::AnswerMessageBox(IDOK);
+
+    EXPECT_TRUE(Restore("D:\\Backup").setRefused);
+
+    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, "Wiederherstellung abgebrochen");
+    EXPECT_EQ(sim::MessageBoxes()[0].text,
+              "Der Ordner „D:\\Backup“ enthält keine vollständige Sicherung (SOFTWARE, SYSTEM und "
+              "SAM), es wurde nichts wiederhergestellt.");
+    EXPECT_TRUE(sim::Replacements().empty());
+    EXPECT_EQ(sim::ListFolder(kConfig), config);
+    EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"), "the user's own");
+    ExpectButtonsSwitchedInRunOrder();
   }
+}
+
+// Every copy is made before the first registration: a copy that fails removes the copies this
+// run made and registers nothing, so no start mixes two points in time.
+TEST_F(RestoreTest, FailedCopyRemovesThisRunsCopiesAndRegistersNothing) {
+  struct Row {
+    const char *name;
+    int failingCopy;
+    std::string staged;  // the copy that failed
+  } rows[] = {
+      {"SOFTWARE, the first", 0, "SOFTWARE.TMP"},
+      {"SYSTEM", 1, "SYSTEM.tmp"},
+      {"the user hive, the last", 4, "s-1-5-21-1-2-3-1000.tmp"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    StartNextRow();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::MakeFolders(kStartup);
+    sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
+    SetFolder("D:\\Backup");
+    BackupIn(window);
+    sim::PutFile(kConfig + "\\SAM.bak", "way back");
+    const auto config = sim::ListFolder(kConfig);
+    sim::FailCall("CopyFileA", ERROR_DISK_FULL, row.failingCopy);
+    sim::AnswerMessageBox(IDOK);
+
+    const RunResult result = Restore("D:\\Backup");
+
+    EXPECT_GT(result.failedHives, 0);
+    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in CopyFile");
+    EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  112 in Datei " + kConfig + "\\" + row.staged);
+    EXPECT_TRUE(sim::Replacements().empty());
+    EXPECT_EQ(sim::ListFolder(kConfig), config);
+    EXPECT_EQ(sim::FileBytes(kConfig + "\\SAM.bak"), "way back");
+    EXPECT_FALSE(sim::FileExists(kStartup + "\\dellog.bat"));
+    ExpectButtonsSwitchedInRunOrder();
+    EXPECT_EQ(RunProgress().back(), 0);
+    EXPECT_EQ(Restore("D:\\Backup").failedHives, 0) << "nothing waits: the next restore goes ahead";
+    EXPECT_EQ(sim::Replacements().size(), 5u);
+  }
+}
+
+// One restore waits for the restart at a time: a second one, from any set, is refused and changes
+// nothing, seen through the volatile mark of the first or through the staged file the system holds
+// for a registration; after the restart a restore works again.
+TEST_F(RestoreTest, SecondRestoreBeforeTheRestartIsRefused) {
+  const char kPending[] =
+      "Eine frühere Wiederherstellung wartet noch auf den Neustart des Rechners. Starten Sie den "
+      "Rechner bitte zuerst neu; es wurde nichts geändert.";
+  struct Row {
+    const char *name;
+    std::function<void()> earlier;
+    std::function<void()> restarted;  // what the restart ends besides the system's holds
+  } rows[] = {
+      {"an earlier restore of this program", [this] { Restore("D:\\A"); }, [] {}},
+      {"a restore under way in another process, nothing staged yet",
+       [] {
+         HKEY mark = nullptr;
+         ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brovink-Wiederherstellung", 0, nullptr,
+                                   REG_OPTION_VOLATILE, KEY_QUERY_VALUE, nullptr, &mark, nullptr),
+                   ERROR_SUCCESS);
+         RegCloseKey(mark);
+       },
+       [] {}},
+      {"a staged file held open, without the mark",
+       [] {
+         sim::PutFile(kConfig + "\\SECURITY.tmp", "registered by another tool");
+         sim::HoldOpen(kConfig + "\\SECURITY.tmp", 0);
+       },
+       [] { sim::ReleaseHold(kConfig + "\\SECURITY.tmp"); }},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    StartNextRow();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::MakeFolders(kStartup);
+    SetFolder("D:\\A");
+    BackupIn(window);
+    sim::SetRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Brovink", "Stand", "Satz B");
+    SetFolder("D:\\B");
+    BackupIn(window);
+    ASSERT_TRUE(DeleteFileA("D:\\B\\SECURITY"));
+    row.earlier();
+    const auto replacements = sim::Replacements().size();
+    const auto config = sim::ListFolder(kConfig);
+    std::map<std::string, std::string> bytes;
+    for (const auto &name : config) bytes[name] = sim::FileBytes(kConfig + "\\" + name);
+    const std::string script = sim::FileBytes(kStartup + "\\dellog.bat");
+    sim::AnswerMessageBox(IDOK);
+
+    EXPECT_TRUE(Restore("D:\\B").setRefused);
+
+    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, "Wiederherstellung abgebrochen");
+    EXPECT_EQ(sim::MessageBoxes()[0].text, kPending);
+    EXPECT_EQ(sim::Replacements().size(), replacements);
+    ASSERT_EQ(sim::ListFolder(kConfig), config);
+    for (const auto &name : config) EXPECT_EQ(sim::FileBytes(kConfig + "\\" + name), bytes[name]) << name;
+    EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"), script);
+
+    sim::Restart();
+    row.restarted();
+    EXPECT_EQ(Restore("D:\\B").failedHives, 0);
+    EXPECT_EQ(sim::Replacements().size(), 3u);
+    EXPECT_EQ(sim::MessageBoxes().size(), 1u);
+  }
+}
+
+// The hive from before an earlier restore is the user's way back: kept under a dated name.
+TEST_F(RestoreTest, EarlierBakFilesAreKeptUnderDatedNames) {
+  SetFolder("D:\\Backup");
+  BackupIn(window);
+  sim::PutFile(kConfig + "\\SOFTWARE.bak", "way back 1");
+  sim::PutFile(kConfig + "\\SOFTWARE.bak-12-08-2026-1", "way back 0");
+  sim::PutFile(kConfig + "\\SAM.bak", "way back 2", FILE_ATTRIBUTE_HIDDEN);
+
+  EXPECT_EQ(Restore("D:\\Backup").failedHives, 0);
+
+  EXPECT_EQ(sim::FileBytes(kConfig + "\\SOFTWARE.bak-12-08-2026-1"), "way back 0");
+  EXPECT_EQ(sim::FileBytes(kConfig + "\\SOFTWARE.bak-12-08-2026-2"), "way back 1");
+  EXPECT_EQ(sim::FileBytes(kConfig + "\\SAM.bak-12-08-2026-1"), "way back 2");
   EXPECT_EQ(sim::Replacements().size(), 4u);
-  EXPECT_EQ(sim::FileBytes(kConfig + "\\SOFTWARE.TMP"), staged);
-  EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"), ClosingLines());
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+// Without a Startup folder to write dellog.bat into, the restore still registers every hive and
+// names the log files to delete by hand.
+TEST_F(RestoreTest, NoStartupFolderNamesTheLogFilesInABox) {
+  const char *const kShellFolders =
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  struct Row {
+    const char *name;
+    std::function<void()> setUp;
+    std::string folder;  // the box's file
+  } rows[] = {
+      {"value names a file", [=] {
+         sim::PutFile("C:\\Datei", "x");
+         sim::SetRegString(kShellFolders, "Startup", "C:\\Datei");
+       }, "C:\\Datei"},
+      {"value holds a variable that is not set",
+       [=] { sim::SetRegString(kShellFolders, "Startup", "%APPDATA%\\Start"); }, "%APPDATA%\\Start"},
+      {"default folder missing", [] { RemoveDirectoryA(kStartup.c_str()); }, kStartup},
+      {"no value and no profile", [] {
+         sim::SetEnvironment({"SystemRoot=C:\\WINDOWS"});
+         ReadEnvironmentBlock();
+       }, ""},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    StartNextRow();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::MakeFolders(kStartup);
+    SetFolder("D:\\Backup");
+    BackupIn(window);
+    row.setUp();
+    sim::AnswerMessageBox(IDOK);
+
+    EXPECT_EQ(Restore("D:\\Backup").failedHives, 0);
+
+    EXPECT_EQ(sim::Replacements().size(), 4u);
+    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, "Autostart-Ordner nicht gefunden");
+    EXPECT_EQ(sim::MessageBoxes()[0].text,
+              "Die Datei dellog.bat konnte nicht in den Autostart-Ordner geschrieben werden. "
+              "Löschen Sie bitte nach dem Neustart diese Dateien von Hand:\r\n\r\n" +
+                  kConfig + "\\SOFTWARE.tmp.log\r\n" + kConfig + "\\SYSTEM.tmp.log\r\n" + kConfig +
+                  "\\SECURITY.tmp.log\r\n" + kConfig + "\\SAM.tmp.log");
+    EXPECT_FALSE(sim::FileExists("\\dellog.bat"));
+  }
 }
 
 // Every file the restore would use is checked before the first copy; one that is no hive file
@@ -337,21 +506,74 @@ TEST_F(RestoreTest, WineTextHivesAreCheckedAsAWholeOnWine) {
   EXPECT_EQ(HiveFileReason(CheckBackupSet("D:\\Backup")[1]), "enthält nicht den Hive SYSTEM");
 }
 
-TEST_F(RestoreTest, FailedReplacementIsReportedAndTheRunGoesOn) {
-  sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
+// A registration can fail after others succeeded: the registered ones stay (the system holds
+// them), the rest of the copies go, and one box says which hives the next start replaces and what
+// the user can do. A failure of the first registration leaves nothing behind.
+TEST_F(RestoreTest, RegistrationThatFailsIsToldAsItIs) {
+  struct Row {
+    const char *name;
+    int failingRegistration;
+    size_t registered;
+    std::vector<std::string> config;  // the configuration folder afterwards
+  } rows[] = {
+      {"SYSTEM, after SOFTWARE", 1, 1, {"SOFTWARE.bak", "SOFTWARE.TMP"}},
+      {"SOFTWARE, the first", 0, 0, {}},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    StartNextRow();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    sim::MakeFolders(kStartup);
+    sim::MakeFolders(kConfig);
+    sim::LoadUserHive("S-1-5-21-1-2-3-1000", "\\Device\\HarddiskVolume1\\Users\\u1\\NTUSER.DAT");
+    SetFolder("D:\\Backup");
+    BackupIn(window);
+    sim::FailCall("RegReplaceKeyA", ERROR_ACCESS_DENIED, row.failingRegistration);
+    sim::AnswerMessageBox(IDOK, row.registered ? 2 : 1);
+
+    const RunResult result = Restore("D:\\Backup");
+
+    EXPECT_EQ(result.failedHives, static_cast<int>(5 - row.registered));
+    EXPECT_FALSE(result.setRefused);
+    EXPECT_EQ(sim::Replacements().size(), row.registered);
+    EXPECT_EQ(sim::ListFolder(kConfig), row.config);
+    ASSERT_EQ(sim::MessageBoxes().size(), row.registered ? 2u : 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegReplaceKey");
+    if (row.registered) {
+      EXPECT_EQ(sim::MessageBoxes()[1].caption, "Wiederherstellung unvollständig");
+      EXPECT_EQ(sim::MessageBoxes()[1].text,
+                "Die Wiederherstellung ist unvollständig. Beim nächsten Start werden nur diese "
+                "Hives ersetzt:\r\n\r\nSOFTWARE\r\n\r\nNicht ersetzt werden:\r\n\r\nSYSTEM\r\n"
+                "SECURITY\r\nSAM\r\ns-1-5-21-1-2-3-1000\r\n\r\nStellen Sie die Registry bitte in "
+                "der Wiederherstellungskonsole über die Batchdatei ConsoleBackup.bat aus dem "
+                "Ordner „D:\\Backup“ vollständig wieder her.");
+      EXPECT_EQ(sim::MessageBoxes()[1].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+      EXPECT_EQ(sim::FileBytes(kStartup + "\\dellog.bat"), CleanupLines("SOFTWARE") + ClosingLines());
+    } else {
+      EXPECT_FALSE(sim::FileExists(kStartup + "\\dellog.bat"));
+    }
+  }
+}
+
+// A refused set's box stays on the screen: the first 20 files, then how many more.
+TEST_F(RestoreTest, RefusedSetBoxListsAtMostTwentyFiles) {
   SetFolder("D:\\Backup");
+  for (int i = 0; i < 25; i++) {
+    char name[32];
+    snprintf(name, sizeof name, "S-1-5-21-1-2-3-%d", 1000 + i);
+    sim::LoadUserHive(name, "\\Device\\HarddiskVolume1\\Users\\u\\NTUSER.DAT");
+  }
   BackupIn(window);
-  sim::FailCall("RegReplaceKeyA", ERROR_ACCESS_DENIED, 1);  // SYSTEM
+  for (int i = 0; i < 25; i++) sim::PutFile("D:\\Backup\\s-1-5-21-1-2-3-" + std::to_string(1000 + i), "");
   sim::AnswerMessageBox(IDOK);
 
-  const RunResult result = Restore("D:\\Backup");
+  EXPECT_TRUE(Restore("D:\\Backup").setRefused);
 
-  EXPECT_EQ(result.failedHives, 1);
-  EXPECT_FALSE(result.setRefused);
+  std::string expected = "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:\r\n";
+  for (int i = 0; i < 20; i++) expected += "\r\nD:\\Backup\\s-1-5-21-1-2-3-" + std::to_string(1000 + i) + " ist leer";
+  expected += "\r\nund 5 weitere";
   ASSERT_EQ(sim::MessageBoxes().size(), 1u);
-  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegReplaceKey");
-  EXPECT_EQ(sim::Replacements().size(), 4u) << "SOFTWARE, SECURITY, SAM and the user hive";
-  EXPECT_EQ(RunProgress(), (std::vector<int>{1, 10, 20, 30, 40, 50, 0}));
+  EXPECT_EQ(sim::MessageBoxes()[0].text, expected);
 }
 
 // Both runs move the bar 10 further per user hive, past 100 with seven of them. The restore row
@@ -380,8 +602,9 @@ TEST_F(RestoreTest, MissingConfigurationFolderIsCreated) {
   sim::SetEnvironment({"SystemRoot=D:\\W", "USERPROFILE=C:\\Users\\admin"});
   ReadEnvironmentBlock();
   sim::MakeFolders("D:\\W\\System32");
-  sim::MakeFolders("D:\\Leer");
-  Restore("D:\\Leer");
+  SetFolder("D:\\Satz");
+  BackupIn(window);
+  EXPECT_EQ(Restore("D:\\Satz").failedHives, 0);
   EXPECT_TRUE(sim::FolderExists("D:\\W\\System32\\config"));
 }
 

@@ -499,14 +499,55 @@ void StepDevice(Target &, const std::vector<std::string> &words) {
   WriteBytes(words[2], name);
 }
 
-// hold FILE: another process keeps FILE open (reading, every sharing allowed) until the client ends.
+// hold FILE [read]: another process keeps FILE open for reading until the client ends, allowing
+// every sharing, or with "read" only others' reading (so that nobody can write it).
 void StepHold(Target &, const std::vector<std::string> &words) {
-  NeedWords(words, 2, 2, "hold FILE");
-  HANDLE file = CreateFileA(words[1].c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  NeedWords(words, 2, 3, "hold FILE [read]");
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  if (words.size() == 3) {
+    if (words[2] != "read") Fail("hold FILE [read]");
+    share = FILE_SHARE_READ;
+  }
+  HANDLE file = CreateFileA(words[1].c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) Fail("cannot open " + words[1]);
   // The handle stays open on purpose: the process's end closes it.
+}
+
+// typein TITLE TEXT: TEXT typed into the edit control of another program's window TITLE (such as
+// "Untitled - Notepad"), character by character, as the keyboard would.
+void StepTypeIn(Target &, const std::vector<std::string> &words) {
+  NeedWords(words, 3, 3, "typein TITLE TEXT");
+  HWND window = nullptr;
+  for (int tries = 0; tries < 600 && !window; tries++) {
+    window = FindWindowA(nullptr, ToAnsi(words[1]).c_str());
+    if (!window) Sleep(50);
+  }
+  if (!window) Fail("no window \"" + words[1] + "\"");
+  HWND edit = FindWindowExA(window, nullptr, "Edit", nullptr);
+  if (!edit) Fail("the window \"" + words[1] + "\" has no edit control");
+  for (char c : ToAnsi(words[2])) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+// shown TITLE MS: a window TITLE of any program is there after MS milliseconds.
+void StepShown(Target &, const std::vector<std::string> &words) {
+  NeedWords(words, 3, 3, "shown TITLE MS");
+  Sleep(static_cast<DWORD>(Number(words[2])));
+  if (!FindWindowA(nullptr, ToAnsi(words[1]).c_str())) Fail("no window \"" + words[1] + "\"");
+}
+
+// queryend ANSWER: the main window is asked, as before a log-off, whether the session may end
+// (WM_QUERYENDSESSION, sent as the system sends it); ANSWER is 1 (yes) or 0 (no).
+void StepQueryEnd(Target &target, const std::vector<std::string> &words) {
+  NeedWords(words, 2, 2, "queryend 0|1");
+  if (!target.main) WaitForMainWindow(target, 2000);
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(target.main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                           kDefaultTimeoutMs, &answer)) {
+    Fail("the window did not answer WM_QUERYENDSESSION");
+  }
+  if ((answer ? 1 : 0) != Number(words[1]))
+    Fail("WM_QUERYENDSESSION answered " + std::to_string(answer) + ", expected " + words[1]);
 }
 
 // rect FILE: where the main window is on the screen, as WIDTHxHEIGHT+X+Y (for cutting screenshots).
@@ -537,6 +578,7 @@ void RunStep(Target &target, const std::vector<std::string> &words) {
       {"nokey", StepNoKey},   {"key", StepKey},       {"sysclose", StepSysClose},
       {"focus", StepFocus},   {"stays", StepStays},   {"hold", StepHold},
       {"rect", StepRect},     {"nowindow", StepNoWindow}, {"messages", StepMessages},
+      {"queryend", StepQueryEnd}, {"typein", StepTypeIn},     {"shown", StepShown},
   };
   for (const Step &step : kSteps)
     if (words[0] == step.name) return step.run(target, words);
