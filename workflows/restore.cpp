@@ -41,14 +41,6 @@ struct SetHive {
   bool registered = false;
 };
 
-// A user hive's file in the set, or "" when the restore passes the hive over (a name that is no
-// file of its own in the set, or no file of that name).
-std::string UserHiveFile(const std::string &folder, const std::string &hiveName) {
-  const std::string backupFile = folder + "\\" + hiveName;
-  if (!IsUsableHiveName(hiveName) || PathExists(backupFile) != 1) return "";
-  return backupFile;
-}
-
 void Refuse(const std::string &folder, const std::string &text) {
   ReportEntry entry;
   entry.kind = ReportKind::SetCheck;

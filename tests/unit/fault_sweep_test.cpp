@@ -227,6 +227,7 @@ class FaultSweepTest : public RunTest {
   }
   static std::string LowerCaseUser(const std::string &name) {
     return name == kUser ? "s-1-5-21-1-2-3-1000" : name;
+  }
   // Whole or not at all: after the restart either every hive holds what it held before, or every
   // hive holds its backup, or a box said exactly which hives the start put in place.
   void ExpectRegisteredAllOrNone(const std::map<std::string, std::string> &hivesBefore,
