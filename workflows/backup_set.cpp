@@ -2,6 +2,8 @@
 // make a folder's files a set to restore, a complete set, or a set retention may remove.
 #include "workflows/backup_set.h"
 
+#include <utility>
+
 #include "services/file_helpers.h"
 #include "services/fingerprint.h"
 #include "services/text_ops.h"

@@ -173,7 +173,8 @@ NTSTATUS WINAPI BCryptHashData(BCRYPT_HASH_HANDLE hHash, PUCHAR pbInput, ULONG c
   Sha256 *hash = LiveHash(hHash);
   if (!hash) return kInvalidHandle;
   if (dwFlags || (!pbInput && cbInput)) return kInvalidParameter;
-  if (hash->finished) return kInvalidHandle;  // a finished hash that is not reusable is spent
+  // Use of a finished hash (not reusable) is not modelled: refused, never hashed on.
+  if (hash->finished) return kInvalidHandle;
   if (cbInput) Update(*hash, pbInput, cbInput);
   return kSuccess;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The fingerprint of a set: "/backup" writes SHA256SUMS, which coreutils' sha256sum -c accepts;
 # "/verify" and the window's restore accept the sound set and refuse a copy with one byte of a hive
-# changed, one with one byte of the script changed, and one with a hive the last run did not write
-# (nothing is staged for a refused one). Backups into folders of 235 to 245 characters either write
+# changed, one with one byte of the script changed, one with a hive the last run did not write, and
+# one whose list names a file outside the set (nothing is staged for a refused one); a set without
+# SHA256SUMS is checked by structure alone. Backups into folders of 235 to 245 characters either write
 # the whole set with its script and fingerprint or are refused before anything is written.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
@@ -46,7 +47,7 @@ expect_output "Jede Datei wurde mit SHA256SUMS verglichen."
 expect_output "$(winpath "$good")\\ConsoleBackup.bat ist in Ordnung"
 
 e2e_log "copies of it: one byte of a hive, one byte of the script, a hive the last run did not write"
-for damage in hive script unwritten; do cp -a "$good" "$sets/$damage"; done
+for damage in hive script unwritten hostile; do cp -a "$good" "$sets/$damage"; done
 # One letter of a value name in SOFTWARE's text form changes case: the file keeps its form.
 python3 - "$sets/hive/SOFTWARE" <<'PY'
 import sys
@@ -62,17 +63,22 @@ sed -i '1s/^Set/set/' "$sets/script/ConsoleBackup.bat"
 # SHA256SUMS as a run whose save of SYSTEM failed writes it: the SYSTEM in the folder is older.
 sed -i '/  SYSTEM\r$/d' "$sets/unwritten/SHA256SUMS"
 grep -q SYSTEM "$sets/unwritten/SHA256SUMS" && e2e_fail "the SYSTEM line is still there"
+# A line that names a file outside the set, with that file's true hash: the list is refused as a
+# whole, never followed out of the folder.
+printf 'outside the set' >"$sets/victim.txt"
+printf '%s  ..\\victim.txt\r\n' "$(sha256sum "$sets/victim.txt" | cut -c1-64)" >>"$sets/hostile/SHA256SUMS"
 
 declare -A file reason
 file[hive]=SOFTWARE; reason[hive]="wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"
 file[script]=ConsoleBackup.bat; reason[script]="wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"
 file[unwritten]=SYSTEM; reason[unwritten]="wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)"
+file[hostile]=SHA256SUMS; reason[hostile]="ist beschädigt"
 
 systemroot=$(wine_systemroot)
 startup=$(wine_startup)
 config=$(unixpath "$systemroot\\System32\\config")
 listing() { if [ -d "$config" ]; then ls -1 "$config" | tr '\n' ' '; else echo "no folder"; fi; }
-for damage in hive script unwritten; do
+for damage in hive script unwritten hostile; do
   folder=$(winpath "$sets/$damage")
   e2e_log "$damage: /verify and the window's restore refuse it"
   run_unattended /verify "$folder"
@@ -97,6 +103,13 @@ SCRIPT
   [ "$(listing)" = "$before" ] || e2e_fail "$damage: the configuration folder changed: $(listing)"
   expect_no_file "$(unixpath "$startup")/dellog.bat"
 done
+
+e2e_log "a set of an earlier version, without SHA256SUMS: checked by structure alone"
+cp -a "$good" "$sets/older"
+rm "$sets/older/SHA256SUMS"
+run_unattended /verify "$(winpath "$sets/older")"
+expect_status 0
+expect_output "Keine SHA256SUMS (Sicherung einer älteren Version): nur der Aufbau der Dateien wurde geprüft."
 
 e2e_log "folders of 235 to 245 characters: the whole set, or refused before anything is written"
 base="$E2E_TMP/l"

@@ -1,6 +1,7 @@
 // Fuzzes the loaded-hive list: arbitrary value names, types and data in the list (some of them
 // user hives that are really loaded), walked on their own and then by a whole backup and restore
-// run, whose hive names become file names, key paths and script lines.
+// run, whose hive names become file names, key paths and script lines; a run without a reported
+// failure leaves a set that passes its check, and a name too long for the folder refuses the run.
 // Input, per list entry: a kind byte taken from the end of the input (bit 0: a loaded user hive
 // whose key name is the name; otherwise a raw value of type kTypes[kind >> 1] in the list), and
 // from the front the name and the data as FuzzedDataProvider strings (backslashes doubled, each
@@ -14,6 +15,7 @@
 #include "app/main_window.h"
 #include "fuzz_support.h"
 #include "workflows/backup.h"
+#include "workflows/backup_set.h"
 #include "workflows/hive_list.h"
 #include "workflows/restore.h"
 
@@ -65,10 +67,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   HWND window = CreateMainWindow(nullptr);
   FUZZ_CHECK(window != nullptr);
   SetWindowTextA(GetDlgItem(window, IDC_FOLDER), "D:\\Sicherung");
+  // A hive name so long that its file's path would not fit makes the folder unusable for the run:
+  // refused before anything is written.
+  const bool fits = SetPathsFit("D:\\Sicherung");
+  RunResult result;
   {
     MainWindowView view(window);
-    RunBackup(view);
+    result = RunBackup(view);
   }
+  FUZZ_CHECK(result.folderRefused == !fits);
+  if (!fits) {
+    FUZZ_CHECK(sim::ListFolder("D:\\").empty());
+    DestroyWindow(window);
+    return 0;
+  }
+  // A run that reports no failure leaves a set that passes its own check.
+  FUZZ_CHECK(result.failedHives + result.failedFiles > 0 || IsCompleteSet(CheckSet("D:\\Sicherung")));
   const std::string script = sim::FileBytes("D:\\Sicherung\\ConsoleBackup.bat");
   FUZZ_CHECK(script.rfind("Set allowallpaths = true\r\n", 0) == 0);
   // Whatever the user hives are called, the machine hives' files of the set hold the machine hives.
