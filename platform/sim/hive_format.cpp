@@ -205,8 +205,7 @@ uint32_t WriteValue(Context &context, const HiveValue &value) {
   const std::string name = StoredName(value.name, &compressed);
   const std::string data = StoredData(value);
   uint32_t size = static_cast<uint32_t>(data.size()), offset = kNone;
-  if (data.size() <= 4 && !data.empty()) {
-    offset = 0;
+  if (data.size() <= 4) {  // also no data at all: an empty inline value, as hivex and libregf read it
     std::string word = data;
     word.resize(4, '\0');
     offset = Get32(word, 0);
@@ -224,7 +223,7 @@ uint32_t WriteValue(Context &context, const HiveValue &value) {
     Put16(db, 2, segments);
     Put32(db, 4, context.writer.Cell(list));
     offset = context.writer.Cell(db);
-  } else if (!data.empty()) {
+  } else {
     offset = context.writer.Cell(data);
   }
   std::string vk(20, '\0');

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <sstream>
 
@@ -63,7 +65,7 @@ class HiveOracleTest : public SimTest {
     folder_ = pattern;
   }
   void TearDown() override {
-    std::filesystem::remove_all(folder_);
+    if (!getenv("BROVINK_ORACLE_KEEP")) std::filesystem::remove_all(folder_);
     SimTest::TearDown();
   }
 
@@ -150,6 +152,104 @@ TEST_F(HiveOracleTest, CheckAgreesWithLibregfOnSoundAndDamagedFiles) {
       }
     }
   }
+}
+
+// What hivexsh shows of a value: "name"= and the data as hivex formats it (strings decoded from
+// UTF-16 with \ and " escaped, dword in hex digits, everything else as hex(type): bytes).
+std::string HivexLine(const std::string &name, DWORD type, const std::string &ansi) {
+  std::string line = "\"" + (name.empty() ? std::string("@") : name) + "\"=";
+  std::string text;
+  if (type == REG_SZ || type == REG_EXPAND_SZ) {
+    for (char c : ansi.substr(0, ansi.find('\0'))) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if (c == '\\' || c == '"') text += '\\';
+      if (u == 0x80) {
+        text += "\xE2\x82\xAC";  // the euro sign, the one byte of the tests' strings beyond Latin-1
+      } else if (u >= 0x80) {
+        text += static_cast<char>(0xC0 | u >> 6);
+        text += static_cast<char>(0x80 | (u & 0x3F));
+      } else {
+        text += c;
+      }
+    }
+    return line + (type == REG_SZ ? "\"" + text + "\"" : "str(2):\"" + text + "\"");
+  }
+  char hex[16];
+  if (type == REG_DWORD) {
+    DWORD value = 0;
+    memcpy(&value, ansi.data(), 4);
+    snprintf(hex, sizeof hex, "dword:%08x", static_cast<unsigned>(value));
+    return line + hex;
+  }
+  std::string bytes = ansi;
+  if (type == REG_MULTI_SZ) {  // stored in UTF-16 (the tests' lists are ASCII)
+    bytes.clear();
+    for (char c : ansi) bytes += std::string(1, c) + '\0';
+  }
+  snprintf(hex, sizeof hex, "hex(%u):", static_cast<unsigned>(type));
+  line += hex;
+  for (size_t i = 0; i < bytes.size(); i++) {
+    snprintf(hex, sizeof hex, i ? ",%02x" : "%02x", static_cast<unsigned char>(bytes[i]));
+    line += hex;
+  }
+  return line;
+}
+
+// The simulation's saved hive read by hivex and libregf: every key, value name, type and data as
+// the simulated registry held them.
+TEST_F(HiveOracleTest, SimulatedSavesReadBackInHivexAndLibregf) {
+  struct Value {
+    const char *name;
+    DWORD type;
+    std::string data;
+  };
+  const Value values[] = {
+      {"Text", REG_SZ, std::string("Gr\xFC\xDF" "e \x80 \\\"x\"\0", 13)},
+      {"Pfad", REG_EXPAND_SZ, std::string("%SystemRoot%\\System32\0", 22)},
+      {"Liste", REG_MULTI_SZ, std::string("a\0bc\0\0", 6)},
+      {"Zahl", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
+      {"Drei", REG_BINARY, std::string("\x01\x02\xFF", 3)},
+      {"Leer", REG_NONE, ""},
+      {"Mittel", REG_BINARY, std::string(300, '\x81')},
+      {"", REG_BINARY, std::string(40000, 'z')},  // big data in db segments
+  };
+  const std::string key = "HKLM\\SOFTWARE\\Typen \xFC";
+  for (const Value &value : values) sim::SetRegValue(key, value.name, value.type, value.data);
+  for (int i = 0; i < 600; i++) sim::SetRegDword("HKLM\\SOFTWARE\\Viele\\K" + std::to_string(i), "Nummer", 1);
+  const std::string path = WriteReal("SOFTWARE", sim::HiveSnapshot("HKLM\\SOFTWARE"));
+
+  std::string expected, script = "cd \\Typen \xC3\xBC\nlsval\ncd \\Viele\nls\ncd \\Viele\\K599\nlsval\n"
+                                 "cd \\Microsoft\\Windows NT\\CurrentVersion\nlsval\nls\ncd \\\nls\n";
+  for (const Value &value : values) expected += HivexLine(value.name, value.type, value.data) + "\n";
+  std::vector<std::string> many;
+  for (int i = 0; i < 600; i++) many.push_back("K" + std::to_string(i));
+  std::sort(many.begin(), many.end());  // hivex lists the index's order: names sorted without case
+  for (const std::string &name : many) expected += name + "\n";
+  expected += "\"Nummer\"=dword:00000001\n";
+  expected += "\"ProductName\"=\"Microsoft Windows XP\"\n\"CurrentVersion\"=\"5.1\"\n"
+              "\"SystemRoot\"=\"C:\\\\WINDOWS\"\nSetup\n";
+  expected += "Classes\nMicrosoft\nTypen \xC3\xBC\nViele\n";
+  int status = 0;
+  const std::string shown = RunTool("hivexsh " + Quoted(path) + " < " + Quoted(WriteReal("read.script", script)), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(shown, expected);
+
+  const std::string exported = RunTool("regfexport " + Quoted(path), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(exported.find("Is corrupted"), std::string::npos) << exported.substr(0, 4000);
+  // Value names, types and sizes as stored (string data in UTF-16: two bytes per character).
+  const char *const typeNames[] = {"undefined (REG_NONE)", "string (REG_SZ)", "expandable string (REG_EXPAND_SZ)",
+                                   "binary data (REG_BINARY)", "32-bit integer little-endian (REG_DWORD_LITTLE_ENDIAN)",
+                                   "", "", "multi-value string (REG_MULTI_SZ)"};
+  for (size_t i = 0; i < std::size(values); i++) {
+    const Value &value = values[i];
+    const bool utf16 = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+    const std::string entry = "Value: " + std::to_string(i) + " " + (*value.name ? value.name : "(default)") +
+                              "\nType: " + typeNames[value.type] + "\nData size: " +
+                              std::to_string(value.data.size() * (utf16 ? 2 : 1)) + "\n";
+    EXPECT_NE(exported.find(entry), std::string::npos) << entry;
+  }
+  EXPECT_NE(exported.find("Key path: SOFTWARE\\Viele\\K599\n"), std::string::npos);
 }
 
 }  // namespace
