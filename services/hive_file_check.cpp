@@ -57,7 +57,7 @@ bool SameAsciiLetters(char a, char b) {
 class HiveData {
  public:
   HiveData(const unsigned char *data, DWORD size, DWORD minorVersion)
-      : data_(data), size_(size), minor_(minorVersion), marks_(size / 8, 0) {}
+      : data_(data), size_(size), minor_(minorVersion), marks_(size / 32 + 1, 0) {}
 
   // Every bin in order, every cell of each bin.
   bool CheckBins() {
@@ -73,7 +73,7 @@ class HiveData {
         const LONG raw = static_cast<LONG>(Dword(data_ + cell));
         const DWORD cellSize = raw < 0 ? 0u - static_cast<DWORD>(raw) : static_cast<DWORD>(raw);
         if (cellSize < 8 || cellSize % 8 != 0 || cellSize > end - cell) return false;
-        if (raw < 0) marks_[cell / 8] = kAllocated;
+        if (raw < 0) Mark(cell, kAllocated);
         cell += cellSize;
       }
       bin = end;
@@ -110,7 +110,7 @@ class HiveData {
   // The content of the allocated cell at `offset`, when it holds at least `need` bytes and begins
   // with `signature` (two letters, or nullptr for a cell without one).
   const unsigned char *Cell(DWORD offset, DWORD need, const char *signature, DWORD *length = nullptr) const {
-    if (offset % 8 != 0 || offset >= size_ || !(marks_[offset / 8] & kAllocated)) return nullptr;
+    if (offset % 8 != 0 || offset >= size_ || !(Marks(offset) & kAllocated)) return nullptr;
     const DWORD content = 0u - Dword(data_ + offset) - 4;
     if (content < need) return nullptr;
     const unsigned char *cell = data_ + offset + 4;
@@ -121,9 +121,15 @@ class HiveData {
 
   // Marks a cell as reached once; false when it was reached before.
   bool FirstVisit(DWORD offset) {
-    if (marks_[offset / 8] & kVisited) return false;
-    marks_[offset / 8] |= kVisited;
+    if (Marks(offset) & kVisited) return false;
+    Mark(offset, kVisited);
     return true;
+  }
+
+  // Two bits for each 8 bytes of data, where a cell can start.
+  unsigned char Marks(DWORD offset) const { return (marks_[offset / 32] >> (offset / 8 % 4 * 2)) & 3; }
+  void Mark(DWORD offset, unsigned char bits) {
+    marks_[offset / 32] = static_cast<unsigned char>(marks_[offset / 32] | bits << (offset / 8 % 4 * 2));
   }
 
   bool CheckKey(DWORD offset, bool isRoot, DWORD parent, std::vector<DWORD> *subKeys) {
@@ -243,7 +249,7 @@ class HiveData {
 
   const unsigned char *data_;
   DWORD size_, minor_;
-  std::vector<unsigned char> marks_;  // per 8 bytes: an allocated cell starts here; reached
+  std::vector<unsigned char> marks_;  // an allocated cell starts here; it was reached
 };
 
 // Reads into buffer until `size` bytes are read or the file ends; the count read.
