@@ -146,7 +146,10 @@ class HiveData {
     if (!CheckValues(Dword(nk + 0x24), Dword(nk + 0x28))) return false;
     const DWORD count = Dword(nk + 0x14);
     if (count != 0) {
-      if (!CheckSubKeyList(Dword(nk + 0x1C), true, subKeys) || subKeys->size() != count) return false;
+      // No more sub-keys than key cells fit into the data: an ri that lists one leaf again and
+      // again must not make the list grow without end.
+      if (count > size_ / 0x50) return false;
+      if (!CheckSubKeyList(Dword(nk + 0x1C), true, count, subKeys) || subKeys->size() != count) return false;
     }
     return true;
   }
@@ -173,7 +176,9 @@ class HiveData {
   bool CheckValue(DWORD offset) {
     DWORD length = 0;
     const unsigned char *vk = Cell(offset, 20, "vk", &length);
-    if (!vk || Word(vk + 2) > length - 20) return false;
+    // A value belongs to one key, once: a value reached twice is a fault (and cannot make the walk
+    // repeat its data's checks).
+    if (!vk || !FirstVisit(offset) || Word(vk + 2) > length - 20) return false;
     const DWORD size = Dword(vk + 4), dataOffset = Dword(vk + 8);
     if (size & 0x80000000u) return (size & 0x7FFFFFFFu) <= 4;  // the data is the offset field
     if (size == 0) return true;
@@ -184,11 +189,11 @@ class HiveData {
   // db: a count of segments and a list of their cells, each holding up to 16344 bytes of the data.
   bool CheckBigData(DWORD offset, DWORD size) {
     const unsigned char *db = Cell(offset, 8, "db");
-    if (!db) return false;
+    if (!db || !FirstVisit(offset)) return false;
     const DWORD segments = Word(db + 2);
     if (static_cast<unsigned long long>(segments) * kBigDataSegment < size) return false;
     const unsigned char *list = Cell(Dword(db + 4), segments * 4, nullptr);
-    if (!list) return false;
+    if (!list || !FirstVisit(Dword(db + 4))) return false;
     DWORD left = size;
     for (DWORD i = 0; i < segments && left > 0; i++) {
       const DWORD part = left < kBigDataSegment ? left : kBigDataSegment;
@@ -199,26 +204,27 @@ class HiveData {
   }
 
   // lf and lh (offset and hash per entry), li (offsets), or ri (offsets of such lists, one level).
-  bool CheckSubKeyList(DWORD offset, bool mayBeRi, std::vector<DWORD> *subKeys) {
+  bool CheckSubKeyList(DWORD offset, bool mayBeRi, DWORD count, std::vector<DWORD> *subKeys) {
     DWORD length = 0;
     const unsigned char *list = Cell(offset, 4, nullptr, &length);
     if (!list) return false;
     const char a = static_cast<char>(list[0]), b = static_cast<char>(list[1]);
-    const DWORD count = Word(list + 2);
+    const DWORD entries = Word(list + 2);
     DWORD step = 4;
     if (a == 'l' && (b == 'f' || b == 'h')) {
       step = 8;
     } else if (!(a == 'l' && b == 'i') && !(a == 'r' && b == 'i' && mayBeRi)) {
       return false;
     }
-    if (count * step > length - 4) return false;
-    for (DWORD i = 0; i < count; i++) {
+    if (entries * step > length - 4) return false;
+    for (DWORD i = 0; i < entries; i++) {
       const DWORD entry = Dword(list + 4 + i * step);
       if (a == 'r') {
-        if (!CheckSubKeyList(entry, false, subKeys)) return false;
+        if (!CheckSubKeyList(entry, false, count, subKeys)) return false;
       } else {
         subKeys->push_back(entry);
       }
+      if (subKeys->size() > count) return false;
     }
     return true;
   }

@@ -52,6 +52,11 @@ const std::map<std::string, Stricter> kStricter = {
      {"libregf leaves the value out; the loader refuses the hive, and a restore would lose the value", true}},
     {"big data segment list at nothing",
      {"libregf leaves the value's data out; the loader refuses the hive", true}},
+    {"a value listed twice",
+     {"libregf lists the value twice; a value belongs to one key once, and a restore would put the "
+      "hive in place with one cell in two places", false}},
+    {"an ri that lists one leaf twice",
+     {"libregf lists those sub-keys twice; a key reached twice would be loaded twice", false}},
     {"sub-key count larger than its list",
      {"libregf takes the index as it stands; the loader refuses a key whose count and index disagree", false}},
 };
