@@ -299,10 +299,39 @@ const HiveIdentity *IdentityOf(const std::string &machineHive) {
   return nullptr;
 }
 
+// Whether the file reaches `end`: its byte before `end` is read, and the file pointer is put back
+// at `resume`. A base block may announce far more data than a short file holds; a look at the last
+// byte first spares such a file a buffer of the announced size.
+bool FileReaches(HANDLE file, DWORD end, DWORD resume, DWORD *error) {
+  LONG high = 0;
+  unsigned char last = 0;
+  DWORD read = 0;
+  if (SetFilePointer(file, static_cast<LONG>(end - 1), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != ERROR_SUCCESS) {
+    *error = GetLastError();
+    return false;
+  }
+  if (!ReadFile(file, &last, 1, &read, nullptr)) {
+    *error = GetLastError();
+    return false;
+  }
+  high = 0;
+  if (SetFilePointer(file, static_cast<LONG>(resume), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != ERROR_SUCCESS) {
+    *error = GetLastError();
+    return false;
+  }
+  return read == 1;
+}
+
 HiveFileState CheckBinaryHive(HANDLE file, const unsigned char *block, const HiveIdentity *identity,
                               DWORD *error) {
   if (!BaseBlockSound(block)) return HiveFileState::Damaged;
   const DWORD dataSize = Dword(block + 0x28);
+  SetLastError(ERROR_SUCCESS);
+  if (!FileReaches(file, kBaseBlockSize + dataSize, kBaseBlockSize, error)) {
+    return *error != 0 ? HiveFileState::Unreadable : HiveFileState::Truncated;
+  }
   std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[dataSize]);
   if (!data) {
     *error = ERROR_NOT_ENOUGH_MEMORY;

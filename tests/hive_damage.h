@@ -130,6 +130,13 @@ inline std::vector<Damage> Damages() {
          return true;
        },
        S::Truncated},
+      {"data size of almost 2 GB in a small file",
+       [](std::string &f) {
+         Put32(f, 0x28, 0x7FFFF000);
+         FixChecksum(f);
+         return true;
+       },
+       S::Truncated},
       {"data size no multiple of 4096",
        [](std::string &f) {
          Put32(f, 0x28, Get32(f, 0x28) - 8);
