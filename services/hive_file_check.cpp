@@ -431,38 +431,71 @@ bool NamesHive(const std::string &relativeTo, const std::string &hive) {
   return true;
 }
 
-HiveFileState CheckWineText(const std::string &text, const std::string &machineHive) {
-  if (text.empty() || text.back() != '\n') return HiveFileState::Truncated;
-  size_t start = 0, number = 0, keyLines = 0;
-  bool continues = false, identified = machineHive.empty();
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    number++;
-    if (number == 1) {
-      if (line != kWineHeader) return HiveFileState::NotAHive;
-    } else if (number == 2) {
-      if (!StartsWith(line, 0, kWineRelative)) return HiveFileState::Damaged;
-      if (!machineHive.empty()) identified = NamesHive(line.substr(strlen(kWineRelative)), machineHive);
-    } else if (continues) {
-      if (!StartsWith(line, 0, "  ") || !IsHexList(line, 2)) return HiveFileState::Damaged;
-      continues = !line.empty() && line.back() == '\\';
-    } else {
-      if (!WineLineSound(line, &continues)) return HiveFileState::Damaged;
-      if (line[0] == '[') keyLines++;
+// Wine's text form, line by line as the blocks arrive, so that no file, however large, is held
+// whole; a line longer than any Wine writes (its hex values wrap at 80 columns) is a fault.
+class WineTextCheck {
+ public:
+  explicit WineTextCheck(const std::string &machineHive)
+      : machineHive_(machineHive), identified_(machineHive.empty()) {}
+
+  // False once a fault is found (state() then names it).
+  bool Feed(const char *bytes, size_t size) {
+    for (size_t at = 0; at < size && state_ == HiveFileState::Good;) {
+      const char *end = static_cast<const char *>(memchr(bytes + at, '\n', size - at));
+      const size_t length = end ? static_cast<size_t>(end - (bytes + at)) : size - at;
+      if (line_.size() + length > kLongestLine) {
+        state_ = HiveFileState::Damaged;
+        break;
+      }
+      line_.append(bytes + at, length);
+      at += length;
+      if (!end) break;
+      at++;  // the line feed
+      CheckLine();
+      line_.clear();
+    }
+    return state_ == HiveFileState::Good;
+  }
+
+  HiveFileState Finish() {
+    if (state_ != HiveFileState::Good) return state_;
+    // A last line without its line feed, no key line at all (every save writes the saved key's
+    // own "[] ..."), or a value cut after its backslash: the file was cut.
+    if (!line_.empty() || number_ == 0 || keyLines_ == 0 || continues_) return HiveFileState::Truncated;
+    return identified_ ? HiveFileState::Good : HiveFileState::OtherHive;
+  }
+
+ private:
+  static const size_t kLongestLine = 1 << 20;
+
+  void CheckLine() {
+    number_++;
+    if (number_ == 1) {
+      if (line_ != kWineHeader) state_ = HiveFileState::NotAHive;
+    } else if (number_ == 2) {
+      if (!StartsWith(line_, 0, kWineRelative)) state_ = HiveFileState::Damaged;
+      if (!machineHive_.empty()) identified_ = NamesHive(line_.substr(strlen(kWineRelative)), machineHive_);
+    } else if (continues_) {
+      if (!StartsWith(line_, 0, "  ") || !IsHexList(line_, 2)) state_ = HiveFileState::Damaged;
+      continues_ = !line_.empty() && line_.back() == '\\';
+    } else if (!WineLineSound(line_, &continues_)) {
+      state_ = HiveFileState::Damaged;
+    } else if (!line_.empty() && line_[0] == '[') {
+      keyLines_++;
     }
   }
-  // Every save writes at least the saved key's own line ("[] ..."); a value cut after its
-  // backslash is cut too.
-  if (keyLines == 0 || continues) return HiveFileState::Truncated;
-  return identified ? HiveFileState::Good : HiveFileState::OtherHive;
-}
+
+  const std::string machineHive_;
+  std::string line_;
+  size_t number_ = 0, keyLines_ = 0;
+  bool continues_ = false, identified_;
+  HiveFileState state_ = HiveFileState::Good;
+};
 
 HiveFileState CheckTextOnWine(HANDLE file, const unsigned char *head, DWORD headSize,
                               const std::string &machineHive, DWORD *error) {
-  std::string text(reinterpret_cast<const char *>(head), headSize);
-  if (headSize == kBaseBlockSize) {
+  WineTextCheck text(machineHive);
+  if (text.Feed(reinterpret_cast<const char *>(head), headSize) && headSize == kBaseBlockSize) {
     std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kReadBlock]);
     if (!block) {
       *error = ERROR_NOT_ENOUGH_MEMORY;
@@ -471,11 +504,10 @@ HiveFileState CheckTextOnWine(HANDLE file, const unsigned char *head, DWORD head
     for (;;) {
       const DWORD read = ReadBlocks(file, block.get(), kReadBlock, error);
       if (*error != 0) return HiveFileState::Unreadable;
-      text.append(reinterpret_cast<const char *>(block.get()), read);
-      if (read < kReadBlock) break;
+      if (!text.Feed(reinterpret_cast<const char *>(block.get()), read) || read < kReadBlock) break;
     }
   }
-  return CheckWineText(text, machineHive);
+  return text.Finish();
 }
 
 }  // namespace
