@@ -99,3 +99,12 @@ if(BROVINK_BENCH)
   target_include_directories(brovink_bench PRIVATE ${CMAKE_SOURCE_DIR}/platform/sim)
   target_link_libraries(brovink_bench PRIVATE brovink_system benchmark::benchmark)
 endif()
+
+# The hive files against the distribution's own hive parsers (libregf, hivex; scripts/deps installs
+# them): the check's verdicts on a table of sound and damaged files, and the simulation's saved
+# hives read back. A test of its own, since it runs the parsers as programs.
+add_executable(brovink_oracle_tests ${CMAKE_SOURCE_DIR}/tests/oracle/hive_oracle_test.cpp)
+target_include_directories(brovink_oracle_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/platform/sim)
+target_link_libraries(brovink_oracle_tests PRIVATE brovink_system GTest::gtest GTest::gtest_main)
+add_test(NAME hive_oracle COMMAND brovink_oracle_tests --gtest_brief=1)
+set_tests_properties(hive_oracle PROPERTIES LABELS oracle TIMEOUT 300)

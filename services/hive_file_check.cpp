@@ -57,7 +57,7 @@ bool SameAsciiLetters(char a, char b) {
 class HiveData {
  public:
   HiveData(const unsigned char *data, DWORD size, DWORD minorVersion)
-      : data_(data), size_(size), minor_(minorVersion), marks_(size / 8, 0) {}
+      : data_(data), size_(size), minor_(minorVersion), marks_(size / 32 + 1, 0) {}
 
   // Every bin in order, every cell of each bin.
   bool CheckBins() {
@@ -73,7 +73,7 @@ class HiveData {
         const LONG raw = static_cast<LONG>(Dword(data_ + cell));
         const DWORD cellSize = raw < 0 ? 0u - static_cast<DWORD>(raw) : static_cast<DWORD>(raw);
         if (cellSize < 8 || cellSize % 8 != 0 || cellSize > end - cell) return false;
-        if (raw < 0) marks_[cell / 8] = kAllocated;
+        if (raw < 0) Mark(cell, kAllocated);
         cell += cellSize;
       }
       bin = end;
@@ -110,7 +110,7 @@ class HiveData {
   // The content of the allocated cell at `offset`, when it holds at least `need` bytes and begins
   // with `signature` (two letters, or nullptr for a cell without one).
   const unsigned char *Cell(DWORD offset, DWORD need, const char *signature, DWORD *length = nullptr) const {
-    if (offset % 8 != 0 || offset >= size_ || !(marks_[offset / 8] & kAllocated)) return nullptr;
+    if (offset % 8 != 0 || offset >= size_ || !(Marks(offset) & kAllocated)) return nullptr;
     const DWORD content = 0u - Dword(data_ + offset) - 4;
     if (content < need) return nullptr;
     const unsigned char *cell = data_ + offset + 4;
@@ -121,9 +121,15 @@ class HiveData {
 
   // Marks a cell as reached once; false when it was reached before.
   bool FirstVisit(DWORD offset) {
-    if (marks_[offset / 8] & kVisited) return false;
-    marks_[offset / 8] |= kVisited;
+    if (Marks(offset) & kVisited) return false;
+    Mark(offset, kVisited);
     return true;
+  }
+
+  // Two bits for each 8 bytes of data, where a cell can start.
+  unsigned char Marks(DWORD offset) const { return (marks_[offset / 32] >> (offset / 8 % 4 * 2)) & 3; }
+  void Mark(DWORD offset, unsigned char bits) {
+    marks_[offset / 32] = static_cast<unsigned char>(marks_[offset / 32] | bits << (offset / 8 % 4 * 2));
   }
 
   bool CheckKey(DWORD offset, bool isRoot, DWORD parent, std::vector<DWORD> *subKeys) {
@@ -140,7 +146,10 @@ class HiveData {
     if (!CheckValues(Dword(nk + 0x24), Dword(nk + 0x28))) return false;
     const DWORD count = Dword(nk + 0x14);
     if (count != 0) {
-      if (!CheckSubKeyList(Dword(nk + 0x1C), true, subKeys) || subKeys->size() != count) return false;
+      // No more sub-keys than key cells fit into the data: an ri that lists one leaf again and
+      // again must not make the list grow without end.
+      if (count > size_ / 0x50) return false;
+      if (!CheckSubKeyList(Dword(nk + 0x1C), true, count, subKeys) || subKeys->size() != count) return false;
     }
     return true;
   }
@@ -167,7 +176,9 @@ class HiveData {
   bool CheckValue(DWORD offset) {
     DWORD length = 0;
     const unsigned char *vk = Cell(offset, 20, "vk", &length);
-    if (!vk || Word(vk + 2) > length - 20) return false;
+    // A value belongs to one key, once: a value reached twice is a fault (and cannot make the walk
+    // repeat its data's checks).
+    if (!vk || !FirstVisit(offset) || Word(vk + 2) > length - 20) return false;
     const DWORD size = Dword(vk + 4), dataOffset = Dword(vk + 8);
     if (size & 0x80000000u) return (size & 0x7FFFFFFFu) <= 4;  // the data is the offset field
     if (size == 0) return true;
@@ -178,11 +189,11 @@ class HiveData {
   // db: a count of segments and a list of their cells, each holding up to 16344 bytes of the data.
   bool CheckBigData(DWORD offset, DWORD size) {
     const unsigned char *db = Cell(offset, 8, "db");
-    if (!db) return false;
+    if (!db || !FirstVisit(offset)) return false;
     const DWORD segments = Word(db + 2);
     if (static_cast<unsigned long long>(segments) * kBigDataSegment < size) return false;
     const unsigned char *list = Cell(Dword(db + 4), segments * 4, nullptr);
-    if (!list) return false;
+    if (!list || !FirstVisit(Dword(db + 4))) return false;
     DWORD left = size;
     for (DWORD i = 0; i < segments && left > 0; i++) {
       const DWORD part = left < kBigDataSegment ? left : kBigDataSegment;
@@ -193,26 +204,27 @@ class HiveData {
   }
 
   // lf and lh (offset and hash per entry), li (offsets), or ri (offsets of such lists, one level).
-  bool CheckSubKeyList(DWORD offset, bool mayBeRi, std::vector<DWORD> *subKeys) {
+  bool CheckSubKeyList(DWORD offset, bool mayBeRi, DWORD count, std::vector<DWORD> *subKeys) {
     DWORD length = 0;
     const unsigned char *list = Cell(offset, 4, nullptr, &length);
     if (!list) return false;
     const char a = static_cast<char>(list[0]), b = static_cast<char>(list[1]);
-    const DWORD count = Word(list + 2);
+    const DWORD entries = Word(list + 2);
     DWORD step = 4;
     if (a == 'l' && (b == 'f' || b == 'h')) {
       step = 8;
     } else if (!(a == 'l' && b == 'i') && !(a == 'r' && b == 'i' && mayBeRi)) {
       return false;
     }
-    if (count * step > length - 4) return false;
-    for (DWORD i = 0; i < count; i++) {
+    if (entries * step > length - 4) return false;
+    for (DWORD i = 0; i < entries; i++) {
       const DWORD entry = Dword(list + 4 + i * step);
       if (a == 'r') {
-        if (!CheckSubKeyList(entry, false, subKeys)) return false;
+        if (!CheckSubKeyList(entry, false, count, subKeys)) return false;
       } else {
         subKeys->push_back(entry);
       }
+      if (subKeys->size() > count) return false;
     }
     return true;
   }
@@ -243,7 +255,7 @@ class HiveData {
 
   const unsigned char *data_;
   DWORD size_, minor_;
-  std::vector<unsigned char> marks_;  // per 8 bytes: an allocated cell starts here; reached
+  std::vector<unsigned char> marks_;  // an allocated cell starts here; it was reached
 };
 
 // Reads into buffer until `size` bytes are read or the file ends; the count read.
@@ -287,10 +299,39 @@ const HiveIdentity *IdentityOf(const std::string &machineHive) {
   return nullptr;
 }
 
+// Whether the file reaches `end`: its byte before `end` is read, and the file pointer is put back
+// at `resume`. A base block may announce far more data than a short file holds; a look at the last
+// byte first spares such a file a buffer of the announced size.
+bool FileReaches(HANDLE file, DWORD end, DWORD resume, DWORD *error) {
+  LONG high = 0;
+  unsigned char last = 0;
+  DWORD read = 0;
+  if (SetFilePointer(file, static_cast<LONG>(end - 1), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != ERROR_SUCCESS) {
+    *error = GetLastError();
+    return false;
+  }
+  if (!ReadFile(file, &last, 1, &read, nullptr)) {
+    *error = GetLastError();
+    return false;
+  }
+  high = 0;
+  if (SetFilePointer(file, static_cast<LONG>(resume), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != ERROR_SUCCESS) {
+    *error = GetLastError();
+    return false;
+  }
+  return read == 1;
+}
+
 HiveFileState CheckBinaryHive(HANDLE file, const unsigned char *block, const HiveIdentity *identity,
                               DWORD *error) {
   if (!BaseBlockSound(block)) return HiveFileState::Damaged;
   const DWORD dataSize = Dword(block + 0x28);
+  SetLastError(ERROR_SUCCESS);
+  if (!FileReaches(file, kBaseBlockSize + dataSize, kBaseBlockSize, error)) {
+    return *error != 0 ? HiveFileState::Unreadable : HiveFileState::Truncated;
+  }
   std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[dataSize]);
   if (!data) {
     *error = ERROR_NOT_ENOUGH_MEMORY;
@@ -390,38 +431,71 @@ bool NamesHive(const std::string &relativeTo, const std::string &hive) {
   return true;
 }
 
-HiveFileState CheckWineText(const std::string &text, const std::string &machineHive) {
-  if (text.empty() || text.back() != '\n') return HiveFileState::Truncated;
-  size_t start = 0, number = 0, keyLines = 0;
-  bool continues = false, identified = machineHive.empty();
-  while (start < text.size()) {
-    const size_t end = text.find('\n', start);
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    number++;
-    if (number == 1) {
-      if (line != kWineHeader) return HiveFileState::NotAHive;
-    } else if (number == 2) {
-      if (!StartsWith(line, 0, kWineRelative)) return HiveFileState::Damaged;
-      if (!machineHive.empty()) identified = NamesHive(line.substr(strlen(kWineRelative)), machineHive);
-    } else if (continues) {
-      if (!StartsWith(line, 0, "  ") || !IsHexList(line, 2)) return HiveFileState::Damaged;
-      continues = !line.empty() && line.back() == '\\';
-    } else {
-      if (!WineLineSound(line, &continues)) return HiveFileState::Damaged;
-      if (line[0] == '[') keyLines++;
+// Wine's text form, line by line as the blocks arrive, so that no file, however large, is held
+// whole; a line longer than any Wine writes (its hex values wrap at 80 columns) is a fault.
+class WineTextCheck {
+ public:
+  explicit WineTextCheck(const std::string &machineHive)
+      : machineHive_(machineHive), identified_(machineHive.empty()) {}
+
+  // False once a fault is found (state() then names it).
+  bool Feed(const char *bytes, size_t size) {
+    for (size_t at = 0; at < size && state_ == HiveFileState::Good;) {
+      const char *end = static_cast<const char *>(memchr(bytes + at, '\n', size - at));
+      const size_t length = end ? static_cast<size_t>(end - (bytes + at)) : size - at;
+      if (line_.size() + length > kLongestLine) {
+        state_ = HiveFileState::Damaged;
+        break;
+      }
+      line_.append(bytes + at, length);
+      at += length;
+      if (!end) break;
+      at++;  // the line feed
+      CheckLine();
+      line_.clear();
+    }
+    return state_ == HiveFileState::Good;
+  }
+
+  HiveFileState Finish() {
+    if (state_ != HiveFileState::Good) return state_;
+    // A last line without its line feed, no key line at all (every save writes the saved key's
+    // own "[] ..."), or a value cut after its backslash: the file was cut.
+    if (!line_.empty() || number_ == 0 || keyLines_ == 0 || continues_) return HiveFileState::Truncated;
+    return identified_ ? HiveFileState::Good : HiveFileState::OtherHive;
+  }
+
+ private:
+  static const size_t kLongestLine = 1 << 20;
+
+  void CheckLine() {
+    number_++;
+    if (number_ == 1) {
+      if (line_ != kWineHeader) state_ = HiveFileState::NotAHive;
+    } else if (number_ == 2) {
+      if (!StartsWith(line_, 0, kWineRelative)) state_ = HiveFileState::Damaged;
+      if (!machineHive_.empty()) identified_ = NamesHive(line_.substr(strlen(kWineRelative)), machineHive_);
+    } else if (continues_) {
+      if (!StartsWith(line_, 0, "  ") || !IsHexList(line_, 2)) state_ = HiveFileState::Damaged;
+      continues_ = !line_.empty() && line_.back() == '\\';
+    } else if (!WineLineSound(line_, &continues_)) {
+      state_ = HiveFileState::Damaged;
+    } else if (!line_.empty() && line_[0] == '[') {
+      keyLines_++;
     }
   }
-  // Every save writes at least the saved key's own line ("[] ..."); a value cut after its
-  // backslash is cut too.
-  if (keyLines == 0 || continues) return HiveFileState::Truncated;
-  return identified ? HiveFileState::Good : HiveFileState::OtherHive;
-}
+
+  const std::string machineHive_;
+  std::string line_;
+  size_t number_ = 0, keyLines_ = 0;
+  bool continues_ = false, identified_;
+  HiveFileState state_ = HiveFileState::Good;
+};
 
 HiveFileState CheckTextOnWine(HANDLE file, const unsigned char *head, DWORD headSize,
                               const std::string &machineHive, DWORD *error) {
-  std::string text(reinterpret_cast<const char *>(head), headSize);
-  if (headSize == kBaseBlockSize) {
+  WineTextCheck text(machineHive);
+  if (text.Feed(reinterpret_cast<const char *>(head), headSize) && headSize == kBaseBlockSize) {
     std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kReadBlock]);
     if (!block) {
       *error = ERROR_NOT_ENOUGH_MEMORY;
@@ -430,11 +504,10 @@ HiveFileState CheckTextOnWine(HANDLE file, const unsigned char *head, DWORD head
     for (;;) {
       const DWORD read = ReadBlocks(file, block.get(), kReadBlock, error);
       if (*error != 0) return HiveFileState::Unreadable;
-      text.append(reinterpret_cast<const char *>(block.get()), read);
-      if (read < kReadBlock) break;
+      if (!text.Feed(reinterpret_cast<const char *>(block.get()), read) || read < kReadBlock) break;
     }
   }
-  return CheckWineText(text, machineHive);
+  return text.Finish();
 }
 
 }  // namespace

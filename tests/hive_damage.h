@@ -130,6 +130,13 @@ inline std::vector<Damage> Damages() {
          return true;
        },
        S::Truncated},
+      {"data size of almost 2 GB in a small file",
+       [](std::string &f) {
+         Put32(f, 0x28, 0x7FFFF000);
+         FixChecksum(f);
+         return true;
+       },
+       S::Truncated},
       {"data size no multiple of 4096",
        [](std::string &f) {
          Put32(f, 0x28, Get32(f, 0x28) - 8);
@@ -210,6 +217,25 @@ inline std::vector<Damage> Damages() {
          const uint32_t list = SomeLeafList(f);
          if (!list) return false;
          Put32(f, kBase + list + 8, Root(f));
+         return true;
+       },
+       S::Damaged},
+      {"a value listed twice",
+       [](std::string &f) {
+         for (uint32_t key : Cells(f, "nk")) {
+           if (Get32(f, kBase + key + 4 + 0x24) < 2) continue;
+           const uint32_t list = Get32(f, kBase + key + 4 + 0x28);
+           Put32(f, kBase + list + 8, Get32(f, kBase + list + 4));
+           return true;
+         }
+         return false;
+       },
+       S::Damaged},
+      {"an ri that lists one leaf twice",
+       [](std::string &f) {
+         const auto ri = Cells(f, "ri");
+         if (ri.empty()) return false;
+         Put32(f, kBase + ri[0] + 12, Get32(f, kBase + ri[0] + 8));
          return true;
        },
        S::Damaged},

@@ -205,8 +205,7 @@ uint32_t WriteValue(Context &context, const HiveValue &value) {
   const std::string name = StoredName(value.name, &compressed);
   const std::string data = StoredData(value);
   uint32_t size = static_cast<uint32_t>(data.size()), offset = kNone;
-  if (data.size() <= 4 && !data.empty()) {
-    offset = 0;
+  if (data.size() <= 4) {  // also no data at all: an empty inline value, as hivex and libregf read it
     std::string word = data;
     word.resize(4, '\0');
     offset = Get32(word, 0);
@@ -224,7 +223,7 @@ uint32_t WriteValue(Context &context, const HiveValue &value) {
     Put16(db, 2, segments);
     Put32(db, 4, context.writer.Cell(list));
     offset = context.writer.Cell(db);
-  } else if (!data.empty()) {
+  } else {
     offset = context.writer.Cell(data);
   }
   std::string vk(20, '\0');
@@ -408,23 +407,24 @@ class Loader {
     return true;
   }
 
-  // The nk offsets of a sub-key index: lf, lh, li, or ri over those.
-  bool SubKeyOffsets(uint32_t offset, bool allowRi, std::vector<uint32_t> *out) {
+  // The nk offsets of a sub-key index: lf, lh, li, or ri over those; never more than `count`.
+  bool SubKeyOffsets(uint32_t offset, bool allowRi, uint32_t count, std::vector<uint32_t> *out) {
     uint32_t list, length;
     if (!Cell(offset, 4, nullptr, &list, &length)) return false;
     const std::string signature = file_.substr(list, 2);
-    const uint32_t count = Get16(file_, list + 2);
+    const uint32_t entries = Get16(file_, list + 2);
     const uint32_t step = signature == "lf" || signature == "lh" ? 8 : 4;
     if (signature != "lf" && signature != "lh" && signature != "li" && signature != "ri") return false;
     if (signature == "ri" && !allowRi) return false;
-    if (4 + step * count > length) return false;
-    for (uint32_t i = 0; i < count; i++) {
+    if (4 + step * entries > length) return false;
+    for (uint32_t i = 0; i < entries; i++) {
       const uint32_t entry = Get32(file_, list + 4 + step * i);
       if (signature == "ri") {
-        if (!SubKeyOffsets(entry, false, out)) return false;
+        if (!SubKeyOffsets(entry, false, count, out)) return false;
       } else {
         out->push_back(entry);
       }
+      if (out->size() > count) return false;
     }
     return true;
   }
@@ -450,7 +450,10 @@ class Loader {
     if (!Cell(Get32(file_, nk + 0x2C), 20, "sk", &sk, &skLength)) return false;
     const uint32_t count = Get32(file_, nk + 0x14);
     if (count) {
-      if (!SubKeyOffsets(Get32(file_, nk + 0x1C), true, subKeys) || subKeys->size() != count) return false;
+      if (count > size_ / 0x50 || !SubKeyOffsets(Get32(file_, nk + 0x1C), true, count, subKeys) ||
+          subKeys->size() != count) {
+        return false;
+      }
     }
     return true;
   }

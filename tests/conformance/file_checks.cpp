@@ -224,6 +224,35 @@ void CheckNameRules(const std::string &root) {
 
 }  // namespace
 
+// SetFilePointer with a high part, as the hive check uses it: beyond the end is allowed, a read
+// there gives TRUE and 0 bytes; the last byte reads; FILE_BEGIN goes back.
+void CheckSeekAndRead(const std::string &root) {
+  const std::string path = root + "\\seek";
+  ok(PutFile(path, "0123456789"), "PutFile seek");
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ok(file != INVALID_HANDLE_VALUE, "open seek: %lu", static_cast<unsigned long>(GetLastError()));
+  if (file == INVALID_HANDLE_VALUE) return;
+  struct Row {
+    LONG low;
+    DWORD expectedRead;  // bytes a read of 4 gives there
+  } rows[] = {{9, 1}, {10, 0}, {0x7FFFF000, 0}, {static_cast<LONG>(0x80000FFFu), 0}};
+  for (const Row &row : rows) {
+    LONG high = 0;
+    SetLastError(0xdeadbeef);
+    const DWORD position = SetFilePointer(file, row.low, &high, FILE_BEGIN);
+    ok(position == static_cast<DWORD>(row.low) && high == 0, "SetFilePointer to %lx: %lx high %ld (%lu)",
+       static_cast<unsigned long>(row.low), static_cast<unsigned long>(position), static_cast<long>(high),
+       static_cast<unsigned long>(GetLastError()));
+    char buffer[4] = {'j', 'j', 'j', 'j'};
+    DWORD read = 0xdeadbeef;
+    ok(ReadFile(file, buffer, 4, &read, nullptr) && read == row.expectedRead, "read at %lx: %lu bytes",
+       static_cast<unsigned long>(row.low), static_cast<unsigned long>(read));
+  }
+  LONG high = 0;
+  ok(SetFilePointer(file, 0, &high, FILE_BEGIN) == 0, "SetFilePointer back to the start");
+  CloseHandle(file);
+}
+
 void CheckFiles() {
   const std::string root = ScratchFolder("conformance_files");
   CheckFolders(root);
@@ -231,6 +260,7 @@ void CheckFiles() {
   CheckMasks(root);
   CheckLengths(root);
   CheckNameRules(root);
+  CheckSeekAndRead(root);
 }
 
 }  // namespace conf

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Restore from a damaged set: an empty SOFTWARE and a SYSTEM of random bytes. One box names both
-# with their reasons, nothing is staged, no dellog.bat is written, and no restart is offered.
+# Restore from a damaged set: an empty SOFTWARE, a SYSTEM of random bytes and a SAM that holds only
+# Wine's header line. One box names all three with their reasons, nothing is staged, no
+# dellog.bat is written, and no restart is offered.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
 e2e_work
 : >"$work/SOFTWARE"
 head -c 8192 /dev/urandom >"$work/SYSTEM"
-printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\\\\SAM\n' >"$work/SAM"
+printf 'WINE REGISTRY Version 2\n' >"$work/SAM"
 folder=$(winpath "$work")
 systemroot=$(wine_systemroot)
 startup=$(wine_startup)
@@ -21,7 +22,7 @@ window 60000
 expect 1006 enabled=1
 click 1006
 box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
-box "Wiederherstellung abgebrochen" "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:{CRLF}{CRLF}$folder\SOFTWARE ist leer{CRLF}$folder\SYSTEM ist keine Registry-Datei" ok* ok
+box "Wiederherstellung abgebrochen" "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:{CRLF}{CRLF}$folder\SOFTWARE ist leer{CRLF}$folder\SYSTEM ist keine Registry-Datei{CRLF}$folder\SAM ist abgeschnitten" ok* ok
 nobox
 expect 1002 text=""
 expect 1001 pos=0

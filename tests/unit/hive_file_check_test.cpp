@@ -68,7 +68,8 @@ TEST_F(HiveFileCheckTest, MachineHiveFileMustHoldThatHive) {
   EXPECT_EQ(HiveFileReason(check), "enthält nicht den Hive SOFTWARE");
 }
 
-// The file is read once, front to back, in blocks of a megabyte.
+// The file is read once, front to back, in blocks of a megabyte, after one look at the last byte
+// that its base block announces.
 TEST_F(HiveFileCheckTest, ReadsTheFileOnceInLargeBlocks) {
   sim::SetRegValue("HKLM\\SOFTWARE\\Gro\xDF", "Daten", REG_BINARY, std::string(3 << 20, '\x5A'));
   const std::string bytes = sim::HiveSnapshot("HKLM\\SOFTWARE");
@@ -76,7 +77,7 @@ TEST_F(HiveFileCheckTest, ReadsTheFileOnceInLargeBlocks) {
   const int before = sim::CallCount("ReadFile");
   EXPECT_EQ(CheckHiveFile("C:\\Hive").state, HiveFileState::Good);
   const size_t data = bytes.size() - 4096;
-  EXPECT_EQ(static_cast<size_t>(sim::CallCount("ReadFile") - before), 1 + (data + (1 << 20) - 1) / (1 << 20));
+  EXPECT_EQ(static_cast<size_t>(sim::CallCount("ReadFile") - before), 2 + (data + (1 << 20) - 1) / (1 << 20));
   EXPECT_EQ(sim::OpenHandleCount(), 0);
 }
 

@@ -492,6 +492,13 @@ TEST_F(RestoreTest, WineTextHivesAreCheckedAsAWholeOnWine) {
       {"a broken hex list", saved("System") + "\"Wert\"=hex:0g\n", HiveFileState::Damaged},
       {"a key line without its end", saved("System") + "[Offen\n", HiveFileState::Damaged},
       {"the header names SAM", saved("SAM"), HiveFileState::OtherHive},
+      {"sound over several read blocks", saved("System") + [] {
+         std::string lines;
+         for (int i = 0; i < 60000; i++) lines += "\"Wert " + std::to_string(i) + "\"=dword:0000abcd\n";
+         return lines;
+       }(), HiveFileState::Good},
+      {"a line longer than any Wine writes", saved("System") + "\"Lang\"=\"" + std::string(1 << 20, 'x') + "\"\n",
+       HiveFileState::Damaged},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
