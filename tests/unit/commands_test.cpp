@@ -247,7 +247,7 @@ TEST_F(CommandsTest, SessionCannotEndWhileARunWorks) {
     std::vector<int> answers;  // queued for the boxes before the run's first error box
     int errorBoxes;
   } rows[] = {
-      {"backup into a folder that refuses writes", "D:\\Data", IDC_BACKUP, {}, 4},
+      {"backup into a folder that refuses writes", "D:\\Data", IDC_BACKUP, {}, 6},
       {"restore whose first registration fails", "D:\\Sicherung", IDC_RESTORE, {IDYES}, 1},
   };
   for (const Row &row : rows) {

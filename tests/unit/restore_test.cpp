@@ -116,6 +116,7 @@ TEST_F(RestoreTest, MissingUserHiveIsPassedOverWithoutProgress) {
   SetFolder("D:\\Backup");
   BackupIn(window);
   ASSERT_TRUE(DeleteFileA("D:\\Backup\\s-1-5-21-1-2-3-1000"));
+  ASSERT_TRUE(DeleteFileA("D:\\Backup\\SHA256SUMS"));  // a set of an earlier version
 
   Restore("D:\\Backup");
 
@@ -250,6 +251,7 @@ TEST_F(RestoreTest, SecondRestoreBeforeTheRestartIsRefused) {
     SetFolder("D:\\B");
     BackupIn(window);
     ASSERT_TRUE(DeleteFileA("D:\\B\\SECURITY"));
+    ASSERT_TRUE(DeleteFileA("D:\\B\\SHA256SUMS"));  // a set of an earlier version, without SECURITY
     row.earlier();
     const auto replacements = sim::Replacements().size();
     const auto config = sim::ListFolder(kConfig);
