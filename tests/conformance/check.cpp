@@ -41,6 +41,8 @@ const Difference kWineDifferences[] = {
     {WineDifference::DosMaskWildcards,
      "FindFirstFile masks lack the DOS meaning: \"?\" never matches nothing, \"*.\" is \"*\""},
     {WineDifference::GetDlgItemKeepsError, "GetDlgItem of a missing id leaves the last error as it was"},
+    {WineDifference::RenamesFolderWithOpenFiles,
+     "MoveFileEx renames a folder while a file below it is open (a Unix rename); NTFS refuses with 5"},
 };
 
 struct Awaiting {

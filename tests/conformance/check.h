@@ -21,6 +21,7 @@ enum class WineDifference {
   ReadOnlyWritableAsRoot,
   DosMaskWildcards,
   GetDlgItemKeepsError,
+  RenamesFolderWithOpenFiles,
 };
 
 // Checks that the simulation fails until another change to it lands (list in check.cpp): skipped

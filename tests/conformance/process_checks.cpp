@@ -101,9 +101,16 @@ void CheckRemoveDirectory() {
      (unsigned long)GetLastError());
 }
 
+// The process id names a run's temporary files: never 0, a multiple of 4, the same on every call.
+void CheckProcessId() {
+  const DWORD id = GetCurrentProcessId();
+  ok(id != 0 && id % 4 == 0 && GetCurrentProcessId() == id, "GetCurrentProcessId: %lu", (unsigned long)id);
+}
+
 }  // namespace
 
 void CheckProcess() {
+  CheckProcessId();
   CheckCommandLine();
   CheckStandardOutput();
   CheckMultiByteToWideChar();
