@@ -83,7 +83,7 @@ bool FolderChosen(HWND window) {
 void Backup(HWND window) {
   if (!FolderChosen(window)) return;
   MainWindowView view(window);
-  RunBackup(view);
+  if (RunBackup(view).folderInUse) return;  // another run's folder: nothing was done
   view.SetStatus(kBackupDone);
 }
 

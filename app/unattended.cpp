@@ -10,7 +10,9 @@
 #include "app/date_folder.h"
 #include "services/console_out.h"
 #include "services/event_log.h"
+#include "services/ansi_path.h"
 #include "services/file_helpers.h"
+#include "services/folder_lock.h"
 #include "services/report.h"
 #include "services/text_ops.h"
 #include "workflows/backup.h"
@@ -36,7 +38,8 @@ const char kHelp[] =
     "Brovink.exe /?              zeigt diese Hilfe.\r\n"
     "\r\n"
     "Exit-Code: 0 alles gesichert oder Sicherung in Ordnung; 1 eine Hive nicht gesichert oder\r\n"
-    "Sicherung unbrauchbar; 2 Befehlszeile oder Ordner nicht verwendbar, nichts geschrieben.\r\n"
+    "Sicherung unbrauchbar; 2 Befehlszeile oder Ordner nicht verwendbar oder von einem anderen\r\n"
+    "Lauf belegt, nichts geschrieben.\r\n"
     "Meldungen erscheinen hier und im Anwendungsprotokoll (Quelle \"Brovink\").\r\n"
     "Aus cmd mit \"start /wait\" aufrufen, damit cmd auf das Ende wartet.";
 
@@ -69,12 +72,57 @@ int Refuse(const ConsoleOut &out, const std::string &text) {
   return kExitUnusable;
 }
 
+// The folder as Windows resolves it, made once at the start so that every path of the run (the
+// script's copy lines too) is absolute: a relative folder against the current directory, a
+// drive-relative one ("Y:", "Y:sub") against that drive's current directory, trailing dots and
+// blanks dropped. False when the result is no exact ANSI text or does not fit.
+bool FullFolder(const std::string &folder, std::string *full) {
+  full->clear();
+  const int units = MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, nullptr, 0);
+  if (units <= 0) return false;
+  std::vector<WCHAR> wide(static_cast<size_t>(units));
+  if (MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide.data(), units) != units) return false;
+  std::vector<WCHAR> buffer(MAX_PATH);
+  DWORD length = GetFullPathNameW(wide.data(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (length >= buffer.size()) {
+    buffer.resize(length);
+    length = GetFullPathNameW(wide.data(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  }
+  if (length == 0 || length >= buffer.size()) return false;
+  return ExactAnsiText(buffer.data(), full) && FitsBuffer(*full, MAX_PATH);
+}
+
+// What retention removed and left, on the console; each leftover also as a warning event. The text
+// the summary adds when something was left, "" otherwise.
+std::string TellRetention(const ConsoleOut &out, const RetentionResult &retention, std::string *summary) {
+  for (const std::string &removed : retention.removed) {
+    WriteConsoleLine(out, "Alte Sicherung entfernt: " + removed);
+    *summary += "\r\nAlte Sicherung entfernt: " + removed;
+  }
+  std::vector<std::string> folders;
+  for (const RetentionLeftover &leftover : retention.leftovers) {
+    const std::string text = "Alte Sicherung nicht vollständig entfernt: " + leftover.file + " (Fehlernummer: " +
+                             NumberText(static_cast<long>(leftover.code)) + "); der nächste Lauf mit /keep entfernt den Rest von " +
+                             leftover.folder + ".";
+    WriteConsoleLine(out, text);
+    WriteEventLog(EVENTLOG_WARNING_TYPE, kEventRetentionLeftover, text);
+    if (std::find(folders.begin(), folders.end(), leftover.folder) == folders.end()) folders.push_back(leftover.folder);
+  }
+  std::string note;
+  for (const std::string &folder : folders) note += (note.empty() ? "" : ", ") + folder;
+  return note.empty() ? "" : " (alte Sicherung nicht vollständig entfernt, Rest in " + note + ")";
+}
+
 int Backup(const ConsoleOut &out, const Command &command) {
   const std::string date = DateText();
-  const std::string folder = command.dateFolder ? WithDateFolder(command.folder, date) : command.folder;
-  // The set's longest own path must fit the ANSI calls, as in the window.
-  if (!FitsBuffer(folder + "\\ConsoleBackup.bat", MAX_PATH) || (command.dateFolder && !IsFolder(command.folder))) {
+  std::string base;
+  if (!FullFolder(command.folder, &base)) {
     return Refuse(out, "Sicherung abgebrochen: Der Ordner " + command.folder + " ist nicht verwendbar.");
+  }
+  const std::string folder = command.dateFolder ? WithDateFolder(base, date) : base;
+  // The set's longest own path must fit the ANSI calls, as in the window.
+  if (!FitsBuffer(folder + "\\ConsoleBackup.bat", MAX_PATH) || (command.dateFolder && !IsFolder(base))) {
+    return Refuse(out, "Sicherung abgebrochen: Der Ordner " + base + " ist nicht verwendbar.");
   }
   // The run creates a missing folder itself, one level, as from the window; a folder that cannot
   // be made is refused before anything is written.
@@ -85,6 +133,7 @@ int Backup(const ConsoleOut &out, const Command &command) {
   RunResult result;
   {
     ScopedReportReceiver receiver([&](const ReportEntry &entry) {
+      if (entry.kind == ReportKind::FolderInUse) return;  // the run's refusal, told below
       const std::string text = entry.caption + ": " + entry.text;
       WriteConsoleLine(out, text);
       WriteEventLog(EVENTLOG_WARNING_TYPE, kEventHiveFailed, text);
@@ -93,6 +142,7 @@ int Backup(const ConsoleOut &out, const Command &command) {
     ConsoleRunView view(out, folder);
     result = RunBackup(view);
   }
+  if (result.folderInUse) return Refuse(out, "Sicherung abgebrochen: " + FolderInUseText(folder));
 
   // Every report of a backup run is a hive that was not saved (or a key path it could not use).
   const long failed = std::max(static_cast<long>(result.failedHives), reports);
@@ -103,29 +153,32 @@ int Backup(const ConsoleOut &out, const Command &command) {
     WriteEventLog(EVENTLOG_ERROR_TYPE, kEventRunSummary, summary);
     return kExitIncomplete;
   }
-  std::string summary = "Sicherung fertig: " + folder;
-  if (command.keep > 0) {
-    for (const std::string &removed : RemoveOldSets(command.folder, command.keep, date)) {
-      WriteConsoleLine(out, "Alte Sicherung entfernt: " + removed);
-      summary += "\r\nAlte Sicherung entfernt: " + removed;
-    }
-  }
-  WriteConsoleLine(out, "Sicherung fertig: " + folder);
-  WriteEventLog(EVENTLOG_INFORMATION_TYPE, kEventRunSummary, summary);
+  std::string removals;
+  std::string note;
+  if (command.keep > 0) note = TellRetention(out, RemoveOldSets(base, command.keep, date), &removals);
+  // The backup is whole whatever retention left: the exit code stays 0, the summary says it.
+  const std::string done = "Sicherung fertig: " + folder + note;
+  WriteConsoleLine(out, done);
+  WriteEventLog(note.empty() ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_WARNING_TYPE, kEventRunSummary, done + removals);
   return kExitDone;
 }
 
 // The restore's check of every file it would use, and the machine hives it would miss.
 int Verify(const ConsoleOut &out, const Command &command) {
-  if (!FitsBuffer(command.folder + "\\ConsoleBackup.bat", MAX_PATH) || !IsFolder(command.folder)) {
+  std::string folder;
+  if (!FullFolder(command.folder, &folder) || !FitsBuffer(folder + "\\ConsoleBackup.bat", MAX_PATH) ||
+      !IsFolder(folder)) {
     WriteConsoleLine(out, "Prüfung abgebrochen: Der Ordner " + command.folder + " ist nicht verwendbar.");
     return kExitUnusable;
   }
-  const std::vector<HiveFileCheck> checks = CheckBackupSet(command.folder);
+  // A set that a backup is writing is no set yet: its check would say nothing.
+  FolderLock lock;
+  if (lock.Take(folder) == FolderLockState::InUse) return Refuse(out, "Prüfung abgebrochen: " + FolderInUseText(folder));
+  const std::vector<HiveFileCheck> checks = CheckBackupSet(folder);
   bool sound = true;
   // The restore passes a missing machine hive over; a set without one is no whole set.
   for (const MachineHive &machine : kMachineHives) {
-    const std::string file = command.folder + "\\" + machine.hive;
+    const std::string file = folder + "\\" + machine.hive;
     if (PathExists(file) == 1) continue;
     WriteConsoleLine(out, file + " fehlt");
     sound = false;
@@ -135,8 +188,8 @@ int Verify(const ConsoleOut &out, const Command &command) {
     WriteConsoleLine(out, check.file + (good ? " ist in Ordnung" : " " + HiveFileReason(check)));
     sound = sound && good;
   }
-  WriteConsoleLine(out, sound ? "Die Sicherung in " + command.folder + " ist in Ordnung."
-                              : "Die Sicherung in " + command.folder + " ist unbrauchbar.");
+  WriteConsoleLine(out, sound ? "Die Sicherung in " + folder + " ist in Ordnung."
+                              : "Die Sicherung in " + folder + " ist unbrauchbar.");
   return sound ? kExitDone : kExitIncomplete;
 }
 

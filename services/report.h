@@ -11,9 +11,11 @@
 
 enum class ReportKind {
   KeyPathFormat,  // a key path that is no "HKEY_...\sub-key" ("Schlüssel-Parser")
-  HiveSave,       // a hive of the backup that was not saved, or saved but not put in place
+  HiveSave,       // a hive of the backup that was not saved, or saved but not put in place (also a
+                  // loaded-hive list entry that could not be read)
   HiveRestore,    // a hive of the restore that was not staged or not registered for replacement
   SetCheck,       // files of a backup set that failed the check before a restore
+  FolderInUse,    // another run holds the backup folder: this run did nothing
 };
 
 struct ReportEntry {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "services/file_helpers.h"
+#include "services/folder_lock.h"
 #include "services/handles.h"
 #include "services/hive_save.h"
 #include "services/report.h"
@@ -27,13 +28,12 @@ void AllowRecoveryConsoleCopy() {
                  sizeof one);
 }
 
-// The save calls refuse to overwrite: each hive goes into a temporary file first, which then
-// takes the place of the earlier backup's file, so that a failed save leaves that file as it was.
-// True when the hive's file holds the hive.
+// The save calls refuse to overwrite: each hive goes into a temporary file of the run's own
+// first, which then takes the place of the earlier backup's file, so that a failed save leaves
+// that file as it was. True when the hive's file holds the hive.
 bool SaveOneHive(const std::string &folder, const std::string &keyPath, const std::string &name,
                  HiveFileAccess &access) {
-  return SaveHiveInPlace(keyPath, folder + "\\" + name, folder + "\\" + kSaveTempName, &access) ==
-         ERROR_SUCCESS;
+  return SaveHiveInPlace(keyPath, folder, name, &access) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -43,6 +43,14 @@ RunResult RunBackup(RunView &view) {
   view.EnableRunButtons(false);
   const std::string folder = view.FolderText();
   if (PathExists(folder) == 0) CreateFolder(folder);
+  // Another run in the same folder would write the same files: this one does nothing there.
+  FolderLock lock;
+  if (lock.Take(folder) == FolderLockState::InUse) {
+    ReportFolderInUse(folder);
+    result.folderInUse = true;
+    view.EnableRunButtons(true);
+    return result;
+  }
   view.SetProgress(1);
   AllowRecoveryConsoleCopy();
 
@@ -80,10 +88,15 @@ RunResult RunBackup(RunView &view) {
       }
     }
     view.SetProgress(40 + accumulator);
+  }, [&](const HiveListFault &fault) {
+    // An entry that could not be read may be a user hive's: the set lacks it.
+    ReportHiveListFault(fault);
+    result.failedHives++;
   });
 
   ConsoleScriptClose(script);
   access.Release();
+  lock.Release();
   view.SetStatus("");
   view.SetProgress(0);
   view.EnableRunButtons(true);

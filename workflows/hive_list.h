@@ -18,18 +18,30 @@ struct MachineHive {
 };
 extern const MachineHive kMachineHives[4];
 
-// Calls onHive(hive name, hive file path in device form) for each user hive, in list order.
-void WalkUserHives(const std::function<void(const std::string &, const std::string &)> &onHive);
+// An entry of the loaded-hive list that could not be read: a name or data too long for the
+// buffers, a user hive's entry that is no REG_SZ, or the list itself unreadable.
+struct HiveListFault {
+  DWORD index;       // the entry's place in the list
+  std::string name;  // its value name, "" when even that could not be read
+  LONG code;         // the enumeration's error code (1629 for a wrong type)
+  bool restOfList;   // the list from this entry on could not be read (not only this one entry)
+};
 
-// The name under which the backup saves each hive first, in the backup folder. Three characters,
-// as short as the shortest file of the set ("SAM"), so that no folder that fits the set's paths is
-// too long for it.
-extern const char *const kSaveTempName;
+// Calls onHive(hive name, hive file path in device form) for each user hive, in list order, and
+// onFault for each entry that could not be read (whose hive is therefore unknown); the entries
+// after such an entry are still read. A list that is not there at all (Wine has none) has no
+// entries; one that is there but cannot be opened, or whose enumeration fails otherwise than at
+// its end, is one fault and ends the walk.
+void WalkUserHives(const std::function<void(const std::string &, const std::string &)> &onHive,
+                   const std::function<void(const HiveListFault &)> &onFault = nullptr);
 
-// True when a hive name may name a file of the backup set: one plain file name (IsPlainFileName)
-// that is none of the set's own files ("SOFTWARE", ..., "ConsoleBackup.bat", the temporary
-// name), which file names would match without regard to case. The loaded-hive list may name any
-// key under HKEY_USERS.
+// The report of an entry that could not be read (kind HiveSave: its hive was not saved).
+void ReportHiveListFault(const HiveListFault &fault);
+
+// True when a hive name may name a file of the backup set: one plain file name (IsPlainFileName,
+// so never a run's temporary file or the folder's lock file, which hold a "~") that is none of the
+// set's own files ("SOFTWARE", ..., "ConsoleBackup.bat"), which file names would match without
+// regard to case. The loaded-hive list may name any key under HKEY_USERS.
 bool IsUsableHiveName(const std::string &hiveName);
 
 // True when HKEY_USERS has the hive's key: a save must not create it.

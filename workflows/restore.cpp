@@ -5,6 +5,7 @@
 #include <string>
 
 #include "services/file_helpers.h"
+#include "services/folder_lock.h"
 #include "services/hive_replace.h"
 #include "services/report.h"
 #include "services/text_ops.h"
@@ -77,6 +78,14 @@ RunResult RunRestore(RunView &view) {
   const std::string startupFolder = FindStartupFolder();
   view.EnableRunButtons(false);
   const std::string folder = view.FolderText();
+  // A backup into this folder under way would change the set while it is staged.
+  FolderLock lock;
+  if (lock.Take(folder) == FolderLockState::InUse) {
+    ReportFolderInUse(folder);
+    view.EnableRunButtons(true);
+    result.folderInUse = result.setRefused = true;
+    return result;
+  }
   // Checked before anything is written: not even the configuration folder is created, nor the
   // clean-up script of an earlier restore that waits for its log-on emptied.
   if (ReportBadFiles(folder, CheckBackupSet(folder))) {

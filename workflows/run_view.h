@@ -25,5 +25,7 @@ class RunView {
 // What a run did, for a front end that has no window to show it (the window ignores it).
 struct RunResult {
   int failedHives = 0;      // hives whose save, staging or registration failed (a report each)
-  bool setRefused = false;  // restore only: a file of the set failed the check, nothing was done
+  bool setRefused = false;  // restore only: nothing was done (a file of the set failed the check,
+                            // or the folder is in use)
+  bool folderInUse = false; // another run holds the folder: nothing was done (reported)
 };

@@ -157,7 +157,7 @@ TEST_F(BackupTest, FolderInTheFilesPlaceGetsTheSaveBox) {
   EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegSaveKey");
   EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  183 in Datei D:\\Backup\\SOFTWARE");
   EXPECT_EQ(sim::FileBytes("D:\\Backup\\SOFTWARE\\kept"), "of the user");
-  EXPECT_FALSE(sim::FileExists("D:\\Backup\\$$$"));
+  EXPECT_EQ(sim::ListFolder("D:\\Backup"), (std::vector<std::string>{"ConsoleBackup.bat", "SAM", "SECURITY", "SOFTWARE", "SYSTEM"}));
 }
 
 // The folder text is used as it stands, in the save calls and in the script alike.

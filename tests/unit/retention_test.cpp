@@ -89,7 +89,7 @@ TEST_F(RetentionTest, OnlyTheOldestWholeSetsBeyondTheNumberToKeepGo) {
        {"12-01-2026", "12-08-2026"}},
       {"a user hive file that is no hive stays", 1, {"12-08-2026", "12-01-2026"}, {"12-01-2026\\s-1-5-21-9"}, {}, {},
        {"12-01-2026", "12-08-2026"}},
-      {"a save's temporary file is no set file", 1, {"12-08-2026", "12-01-2026"}, {"12-01-2026\\$$$"}, {}, {},
+      {"a save's temporary file is no set file", 1, {"12-08-2026", "12-01-2026"}, {"12-01-2026\\~1a2c.0"}, {}, {},
        {"12-01-2026", "12-08-2026"}},
       {"a set without SAM is no set", 1, {"12-08-2026", "12-01-2026"}, {}, {}, {"12-01-2026\\SAM"},
        {"12-01-2026", "12-08-2026"}},
@@ -110,7 +110,7 @@ TEST_F(RetentionTest, OnlyTheOldestWholeSetsBeyondTheNumberToKeepGo) {
       const std::string path = "D:\\B\\" + name;
       before.push_back(sim::FolderExists(path) ? Names(sim::ListFolder(path)) : sim::FileBytes(path));
     }
-    const std::vector<std::string> removed = RemoveOldSets("D:\\B", row.keep, today);
+    const std::vector<std::string> removed = RemoveOldSets("D:\\B", row.keep, today).removed;
     EXPECT_EQ(sim::ListFolder("D:\\B"), row.left);
     std::vector<std::string> gone;
     for (const std::string &set : row.sets) {
