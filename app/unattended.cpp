@@ -108,9 +108,16 @@ std::string TellRetention(const ConsoleOut &out, const RetentionResult &retentio
     WriteEventLog(EVENTLOG_WARNING_TYPE, kEventRetentionLeftover, text);
     if (std::find(folders.begin(), folders.end(), leftover.folder) == folders.end()) folders.push_back(leftover.folder);
   }
+  for (const RetentionLeftover &kept : retention.kept) {
+    const std::string text = "Alte Sicherung nicht entfernt: " + kept.folder + " (Fehlernummer: " +
+                             NumberText(static_cast<long>(kept.code)) + "); sie bleibt ganz, der nächste Lauf mit /keep versucht es wieder.";
+    WriteConsoleLine(out, text);
+    WriteEventLog(EVENTLOG_WARNING_TYPE, kEventRetentionLeftover, text);
+    folders.push_back(kept.folder);
+  }
   std::string note;
   for (const std::string &folder : folders) note += (note.empty() ? "" : ", ") + folder;
-  return note.empty() ? "" : " (alte Sicherung nicht vollständig entfernt, Rest in " + note + ")";
+  return note.empty() ? "" : " (alte Sicherung nicht vollständig entfernt: " + note + ")";
 }
 
 int Backup(const ConsoleOut &out, const Command &command) {

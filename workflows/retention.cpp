@@ -158,8 +158,8 @@ void EmptyAndRemove(const std::string &folder, const std::vector<Entry> &entries
   }
 }
 
-// A removal an earlier run left: only files a set may hold are removed, and only when the folder
-// holds nothing else; otherwise it stays as it is, and is reported.
+// A removal an earlier run left: only files of a set (by the same check as the set's) are removed,
+// and only when the folder holds nothing else; otherwise it stays as it is, and is reported.
 void FinishRemoval(const std::string &folder, RetentionResult *result) {
   FolderLock lock;
   std::vector<Entry> entries;
@@ -168,7 +168,7 @@ void FinishRemoval(const std::string &folder, RetentionResult *result) {
     return;
   }
   for (const Entry &entry : entries) {
-    if (!IsPlainFile(folder, entry) || !IsSetFileName(entry.name)) {
+    if (!IsSetFile(folder, entry)) {
       result->leftovers.push_back(RetentionLeftover{folder, Join(folder, entry.name), ERROR_DIR_NOT_EMPTY});
       return;
     }
@@ -191,7 +191,11 @@ void RemoveSet(const std::string &folder, RetentionResult *result) {
   const std::string renamed = folder + kRemovalSuffix;
   bool fits = FitsBuffer(renamed, MAX_PATH - 12) && FitsBuffer(Join(renamed, kFolderLockName), MAX_PATH);
   for (const Entry &entry : checked) fits = fits && FitsBuffer(Join(renamed, entry.name), MAX_PATH);
-  if (!fits || !MoveFileExA(folder.c_str(), renamed.c_str(), 0)) return;
+  if (!fits) return;
+  if (!MoveFileExA(folder.c_str(), renamed.c_str(), 0)) {
+    result->kept.push_back(RetentionLeftover{folder, folder, GetLastError()});
+    return;
+  }
   std::vector<Entry> entries;
   if (lock.Take(renamed) != FolderLockState::Taken || !lock.Created() || !ListFolder(renamed, &entries, true) ||
       !SameNames(entries, checked) || !IsOneSet(renamed, entries)) {

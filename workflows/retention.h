@@ -32,8 +32,10 @@ struct RetentionLeftover {
 };
 
 struct RetentionResult {
-  std::vector<std::string> removed;             // folders removed whole (sets, and leftovers finished)
-  std::vector<RetentionLeftover> leftovers;     // what stayed behind
+  std::vector<std::string> removed;          // folders removed whole (sets, and leftovers finished)
+  std::vector<RetentionLeftover> leftovers;  // what stayed behind in renamed folders
+  std::vector<RetentionLeftover> kept;       // sets to remove that could not be renamed (a file in
+                                             // them open, on NTFS): whole and untouched
 };
 
 // First finishes the removals that earlier runs left unfinished (folders named with kRemovalSuffix

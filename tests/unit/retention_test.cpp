@@ -1,6 +1,7 @@
 // Retention of dated backup sets: which sub-folders are sets, and that only the oldest sets beyond
 // the number to keep go, file by file, while anything else below the folder stays as it was.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,82 @@ TEST_F(RetentionTest, OnlyTheOldestWholeSetsBeyondTheNumberToKeepGo) {
       EXPECT_EQ(sim::FolderExists(path) ? Names(sim::ListFolder(path)) : sim::FileBytes(path), before[i])
           << row.left[i] << " is left as it was";
     }
+    EXPECT_EQ(sim::OpenHandleCount(), 0);
+  }
+}
+
+// A folder is a set only when every file passes the restore's check, and a set goes whole or
+// leaves a renamed folder that the next run finishes; what another run holds is not touched.
+TEST_F(RetentionTest, SetsGoWholeOrLeaveARenamedFolderThatTheNextRunFinishes) {
+  struct Row {
+    const char *name;
+    std::function<void(const std::string &old)> setup;  // on D:\B\12-01-2026, a whole set
+    std::vector<std::string> left;                        // what D:\B holds afterwards
+    std::vector<std::string> removed;                     // as RemoveOldSets reports them
+    std::string leftovers;                                // "file code;" each, then "kept folder code;"
+  };
+  const std::string old = "D:\\B\\12-01-2026";
+  const std::string gone = "D:\\B\\12-01-2026.wird-entfernt";
+  const Row rows[] = {
+      {"a whole set goes", [](const std::string &) {}, {"12-08-2026"}, {old}, ""},
+      {"the fingerprint is a file of the set", [](const std::string &o) { sim::PutFile(o + "\\SHA256SUMS", "x"); },
+       {"12-08-2026"}, {old}, ""},
+      {"a text note as SYSTEM is no set", [](const std::string &o) { sim::PutFile(o + "\\SYSTEM", "Notiz"); },
+       {"12-01-2026", "12-08-2026"}, {}, ""},
+      {"an empty SOFTWARE is no set", [](const std::string &o) { sim::PutFile(o + "\\SOFTWARE", ""); },
+       {"12-01-2026", "12-08-2026"}, {}, ""},
+      {"a link among the files is no set", [](const std::string &o) { sim::MakeReparsePoint(o + "\\" + kUser); },
+       {"12-01-2026", "12-08-2026"}, {}, ""},
+      {"a set that another run holds stays",
+       [](const std::string &o) {
+         sim::PutFile(o + "\\~brovink.lock", "");
+         sim::HoldOpen(o + "\\~brovink.lock", 0);
+       },
+       {"12-01-2026", "12-08-2026"}, {}, ""},
+      {"a file held open keeps the folder from its rename: the set stays whole",
+       [](const std::string &o) { sim::HoldOpen(o + "\\ConsoleBackup.bat", FILE_SHARE_READ); }, {"12-01-2026", "12-08-2026"},
+       {}, "kept D:\\B\\12-01-2026 5;"},
+      {"a read-only file stays in the renamed folder",
+       [](const std::string &o) { SetFileAttributesA((o + "\\ConsoleBackup.bat").c_str(), FILE_ATTRIBUTE_READONLY); },
+       {"12-01-2026.wird-entfernt", "12-08-2026"}, {}, "D:\\B\\12-01-2026.wird-entfernt\\ConsoleBackup.bat 5;"},
+      {"an earlier run's leftover is finished",
+       [&](const std::string &o) {
+         sim::PutFile(gone + "\\SAM", hive);
+         sim::PutFile(gone + "\\" + kUser, hive);
+         DeleteFileA((o + "\\SAM").c_str());  // and this one is no set
+       },
+       {"12-01-2026", "12-08-2026"}, {gone}, ""},
+      {"a leftover that holds something else stays, and so does the set its name would take",
+       [&](const std::string &) {
+         sim::PutFile(gone + "\\SAM", hive);
+         sim::PutFile(gone + "\\Notizen.txt", "meine");
+       },
+       {"12-01-2026", "12-01-2026.wird-entfernt", "12-08-2026"}, {},
+       "D:\\B\\12-01-2026.wird-entfernt\\Notizen.txt 145;kept D:\\B\\12-01-2026 183;"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetForNextRow();
+    ReadEnvironmentBlock();
+    sim::AddDrive('D', "\\Device\\HarddiskVolume2");
+    sim::LoadUserHive(kUser, "\\Device\\HarddiskVolume1\\Users\\u\\NTUSER.DAT");
+    hive = HiveBytes();
+    PutSet("D:\\B\\12-08-2026");
+    PutSet(old);
+    row.setup(old);
+    const RetentionResult result = RemoveOldSets("D:\\B", 1, "12-08-2026");
+    EXPECT_EQ(sim::ListFolder("D:\\B"), row.left);
+    EXPECT_EQ(result.removed, row.removed);
+    std::string leftovers;
+    for (const RetentionLeftover &leftover : result.leftovers) {
+      leftovers += leftover.file + " " + std::to_string(leftover.code) + ";";
+    }
+    for (const RetentionLeftover &kept : result.kept) leftovers += "kept " + kept.folder + " " + std::to_string(kept.code) + ";";
+    EXPECT_EQ(leftovers, row.leftovers);
+    if (sim::FolderExists(gone) && !sim::FileExists(gone + "\\Notizen.txt")) {
+      EXPECT_EQ(sim::ListFolder(gone).size(), 1u) << "the rest of the set went";
+    }
+    EXPECT_EQ(sim::ListFolder("D:\\B\\12-08-2026").size(), 6u) << "the current set is whole";
     EXPECT_EQ(sim::OpenHandleCount(), 0);
   }
 }
