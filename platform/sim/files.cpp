@@ -1145,7 +1145,8 @@ DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
 }
 
 // The full path as Win32 makes it, from the text alone (nothing need exist): "/" is "\", "." and
-// ".." go, the last component loses its trailing dots and blanks, a trailing backslash stays.
+// ".." go, the last component loses its trailing dots and blanks, a trailing backslash stays; a
+// drive alone ("X:") is that drive's current directory with a trailing backslash.
 // "X:name" on another drive than the current directory's lies at X's root (the "=X:" variables of
 // cmd are not modelled). UNC and device paths ("\\server\share", "\\?\") are not modelled. Returns
 // the length without the NUL; when the buffer is too small, the size it needs with the NUL.
@@ -1165,6 +1166,8 @@ DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lp
     SetLastError(error);
     return 0;
   }
+  // A drive alone names its current directory, which comes with its backslash (as Wine gives it).
+  if (name.size() == 2 && name[1] == ':') parsed.trailingSeparator = true;
   if (!parsed.trailingSeparator && !parsed.parts.empty()) {
     std::string &last = parsed.parts.back();
     last.erase(last.find_last_not_of(". ") + 1);

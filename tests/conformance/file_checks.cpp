@@ -324,7 +324,7 @@ void CheckFullPaths() {
   } kRows[] = {
       {"b", cwd + "\\b", "b"},                      // relative to the current directory
       {"b\\c\\", cwd + "\\b\\c\\", ""},             // a trailing backslash stays
-      {drive, cwd, nullptr},                        // the drive alone: its current directory
+      {drive, cwd + "\\", ""},                     // the drive alone: its current directory
       {drive + "b", cwd + "\\b", "b"},              // drive-relative
       {"..", parent, nullptr},
       {"b. .", cwd + "\\b", "b"},                   // trailing dots and blanks go
