@@ -128,6 +128,7 @@ if ! grep -q '^ok   wait 1002' "$E2E_TMP/window.txt"; then
   client - <<SCRIPT >/dev/null
 window 60000
 box "Ordner wird verwendet" "Der Ordner $wfolder wird gerade von einer anderen Sicherung, Wiederherstellung oder Prüfung verwendet. Es wurde nichts geändert." ok* ok
+stays 1000
 click 1008
 exit 0
 SCRIPT
