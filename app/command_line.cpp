@@ -37,6 +37,16 @@ bool IsModeSwitch(const Argument &argument) {
   return IsSwitch(argument, "backup") || IsSwitch(argument, "verify") || IsSwitch(argument, "?");
 }
 
+bool IsKnownSwitch(const Argument &argument) {
+  return IsModeSwitch(argument) || IsSwitch(argument, "date") || IsSwitch(argument, "keep");
+}
+
+// An argument that looks like a switch and is none (also a folder written with forward slashes,
+// "/daten/x") is named as such instead of being taken for something else.
+std::string UnknownArgument(const std::string &argument) {
+  return (IsAnySwitch(argument) ? "Unbekannter Schalter: " : "Unbekanntes Argument: ") + argument;
+}
+
 // 1 to 9999 in plain decimal digits, else 0.
 int KeepCount(const std::string &text) {
   if (text.empty() || text.size() > 4) return 0;
@@ -122,9 +132,10 @@ Command ParseCommandLine(const WCHAR *commandLine) {
     if (IsSwitch(argument, "backup") || IsSwitch(argument, "verify")) {
       if (command.mode != CommandMode::Window) return Invalid("Nur eines von /backup und /verify ist möglich.");
       command.mode = IsSwitch(argument, "backup") ? CommandMode::Backup : CommandMode::Verify;
-      if (i + 1 >= arguments.size() || arguments[i + 1].text.empty() || IsAnySwitch(arguments[i + 1].text)) {
+      if (i + 1 >= arguments.size() || arguments[i + 1].text.empty() || IsKnownSwitch(arguments[i + 1])) {
         return Invalid("Nach " + text + " fehlt der Ordner.");
       }
+      if (IsAnySwitch(arguments[i + 1].text)) return Invalid(UnknownArgument(arguments[i + 1].text));
       i++;
       if (!arguments[i].exact) {
         return Invalid("Der Ordner " + arguments[i].text +
@@ -140,7 +151,7 @@ Command ParseCommandLine(const WCHAR *commandLine) {
       if (command.keep == 0) return Invalid("Nach /keep fehlt eine Anzahl von 1 bis 9999.");
       i++;
     } else {
-      return Invalid("Unbekanntes Argument: " + text);
+      return Invalid(UnknownArgument(text));
     }
   }
   if (command.mode == CommandMode::Verify && (command.dateFolder || command.keep != 0)) {

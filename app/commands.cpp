@@ -145,6 +145,7 @@ bool FolderChosen(HWND window) {
 void Backup(HWND window) {
   if (!FolderChosen(window)) return;
   const RunResult result = RunHoldingSession(window, RunBackup);
+  if (result.folderInUse) return;  // another run's folder: nothing was done
   // "Sicherung fertig" only for a complete set: every hive, the script and the fingerprint written.
   if (result.failedHives == 0 && result.failedFiles == 0 && !result.folderRefused) {
     MainWindowView(window).SetStatus(kBackupDone);

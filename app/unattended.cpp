@@ -10,7 +10,9 @@
 #include "app/date_folder.h"
 #include "services/console_out.h"
 #include "services/event_log.h"
+#include "services/ansi_path.h"
 #include "services/file_helpers.h"
+#include "services/folder_lock.h"
 #include "services/report.h"
 #include "services/text_ops.h"
 #include "workflows/backup.h"
@@ -37,7 +39,7 @@ const char kHelp[] =
     "\r\n"
     "Exit-Code: 0 alles gesichert oder Sicherung in Ordnung; 1 eine Hive, das Skript oder\r\n"
     "SHA256SUMS nicht geschrieben, oder Sicherung unbrauchbar; 2 Befehlszeile oder Ordner nicht\r\n"
-    "verwendbar, nichts geschrieben.\r\n"
+    "verwendbar oder von einem anderen Lauf belegt, nichts geschrieben.\r\n"
     "Meldungen erscheinen hier und im Anwendungsprotokoll (Quelle \"Brovink\").\r\n"
     "In cmd und PowerShell wartet \"Brovink\" (Brovink.com) auf das Ende, Brovink.exe nur mit \"start /wait\".";
 
@@ -70,13 +72,65 @@ int Refuse(const ConsoleOut &out, const std::string &text) {
   return kExitUnusable;
 }
 
+// The folder as Windows resolves it, made once at the start so that every path of the run (the
+// script's copy lines too) is absolute: a relative folder against the current directory, a
+// drive-relative one ("Y:", "Y:sub") against that drive's current directory, trailing dots and
+// blanks dropped. False when the result is no exact ANSI text or does not fit.
+bool FullFolder(const std::string &folder, std::string *full) {
+  full->clear();
+  const int units = MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, nullptr, 0);
+  if (units <= 0) return false;
+  std::vector<WCHAR> wide(static_cast<size_t>(units));
+  if (MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide.data(), units) != units) return false;
+  std::vector<WCHAR> buffer(MAX_PATH);
+  DWORD length = GetFullPathNameW(wide.data(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (length >= buffer.size()) {
+    buffer.resize(length);
+    length = GetFullPathNameW(wide.data(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  }
+  if (length == 0 || length >= buffer.size()) return false;
+  return ExactAnsiText(buffer.data(), full) && FitsBuffer(*full, MAX_PATH);
+}
+
+// What retention removed and left, on the console; each leftover also as a warning event. The text
+// the summary adds when something was left, "" otherwise.
+std::string TellRetention(const ConsoleOut &out, const RetentionResult &retention, std::string *summary) {
+  for (const std::string &removed : retention.removed) {
+    WriteConsoleLine(out, "Alte Sicherung entfernt: " + removed);
+    *summary += "\r\nAlte Sicherung entfernt: " + removed;
+  }
+  std::vector<std::string> folders;
+  for (const RetentionLeftover &leftover : retention.leftovers) {
+    const std::string text = "Alte Sicherung nicht vollständig entfernt: " + leftover.file + " (Fehlernummer: " +
+                             NumberText(static_cast<long>(leftover.code)) + "); der nächste Lauf mit /keep entfernt den Rest von " +
+                             leftover.folder + ".";
+    WriteConsoleLine(out, text);
+    WriteEventLog(EVENTLOG_WARNING_TYPE, kEventRetentionLeftover, text);
+    if (std::find(folders.begin(), folders.end(), leftover.folder) == folders.end()) folders.push_back(leftover.folder);
+  }
+  for (const RetentionLeftover &kept : retention.kept) {
+    const std::string text = "Alte Sicherung nicht entfernt: " + kept.folder + " (Fehlernummer: " +
+                             NumberText(static_cast<long>(kept.code)) + "); sie bleibt ganz, der nächste Lauf mit /keep versucht es wieder.";
+    WriteConsoleLine(out, text);
+    WriteEventLog(EVENTLOG_WARNING_TYPE, kEventRetentionLeftover, text);
+    folders.push_back(kept.folder);
+  }
+  std::string note;
+  for (const std::string &folder : folders) note += (note.empty() ? "" : ", ") + folder;
+  return note.empty() ? "" : " (alte Sicherung nicht vollständig entfernt: " + note + ")";
+}
+
 int Backup(const ConsoleOut &out, const Command &command) {
   const std::string date = DateText();
-  const std::string folder = command.dateFolder ? WithDateFolder(command.folder, date) : command.folder;
+  std::string base;
+  if (!FullFolder(command.folder, &base)) {
+    return Refuse(out, "Sicherung abgebrochen: Der Ordner " + command.folder + " ist nicht verwendbar.");
+  }
+  const std::string folder = command.dateFolder ? WithDateFolder(base, date) : base;
   // Every path the run would write must fit the calls that write it (the set's rule, as in the
   // window); checked before the folder is made.
-  if ((command.dateFolder && !IsFolder(command.folder)) || !SetPathsFit(folder)) {
-    return Refuse(out, "Sicherung abgebrochen: Der Ordner " + command.folder + " ist nicht verwendbar.");
+  if ((command.dateFolder && !IsFolder(base)) || !SetPathsFit(folder)) {
+    return Refuse(out, "Sicherung abgebrochen: Der Ordner " + base + " ist nicht verwendbar.");
   }
   // The run creates a missing folder itself, one level, as from the window; a folder that cannot
   // be made is refused before anything is written.
@@ -87,6 +141,7 @@ int Backup(const ConsoleOut &out, const Command &command) {
   RunResult result;
   {
     ScopedReportReceiver receiver([&](const ReportEntry &entry) {
+      if (entry.kind == ReportKind::FolderInUse) return;  // the run's refusal, told below
       const std::string text = entry.caption + ": " + entry.text;
       WriteConsoleLine(out, text);
       WriteEventLog(EVENTLOG_WARNING_TYPE, kEventHiveFailed, text);
@@ -95,6 +150,7 @@ int Backup(const ConsoleOut &out, const Command &command) {
     ConsoleRunView view(out, folder);
     result = RunBackup(view);
   }
+  if (result.folderInUse) return Refuse(out, "Sicherung abgebrochen: " + FolderInUseText(folder));
 
   if (result.folderRefused) return Refuse(out, "Sicherung abgebrochen: Der Ordner " + folder + " ist nicht verwendbar.");
   // Every other report of a backup run is a hive that was not saved (or a key path it could not
@@ -114,26 +170,28 @@ int Backup(const ConsoleOut &out, const Command &command) {
     WriteEventLog(EVENTLOG_ERROR_TYPE, kEventRunSummary, summary);
     return kExitIncomplete;
   }
-  std::string summary = "Sicherung fertig: " + folder;
-  if (command.keep > 0) {
-    for (const std::string &removed : RemoveOldSets(command.folder, command.keep, date)) {
-      WriteConsoleLine(out, "Alte Sicherung entfernt: " + removed);
-      summary += "\r\nAlte Sicherung entfernt: " + removed;
-    }
-  }
-  WriteConsoleLine(out, "Sicherung fertig: " + folder);
-  WriteEventLog(EVENTLOG_INFORMATION_TYPE, kEventRunSummary, summary);
+  std::string removals;
+  std::string note;
+  if (command.keep > 0) note = TellRetention(out, RemoveOldSets(base, command.keep, date), &removals);
+  // The backup is whole whatever retention left: the exit code stays 0, the summary says it.
+  const std::string done = "Sicherung fertig: " + folder + note;
+  WriteConsoleLine(out, done);
+  WriteEventLog(note.empty() ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_WARNING_TYPE, kEventRunSummary, done + removals);
   return kExitDone;
 }
 
 // The restore's check of every file of the set, with its fingerprint when it has one, and the
 // machine hives it would miss.
 int Verify(const ConsoleOut &out, const Command &command) {
-  if (!SetPathsFit(command.folder) || !IsFolder(command.folder)) {
+  std::string folder;
+  if (!FullFolder(command.folder, &folder) || !SetPathsFit(folder) || !IsFolder(folder)) {
     WriteConsoleLine(out, "Prüfung abgebrochen: Der Ordner " + command.folder + " ist nicht verwendbar.");
     return kExitUnusable;
   }
-  const SetCheck check = CheckSet(command.folder);
+  // A set that a backup is writing is no set yet: its check would say nothing.
+  FolderLock lock;
+  if (lock.Take(folder) == FolderLockState::InUse) return Refuse(out, "Prüfung abgebrochen: " + FolderInUseText(folder));
+  const SetCheck check = CheckSet(folder);
   // The restore passes a missing machine hive over; a set without one is no whole set.
   for (const std::string &file : check.missing) WriteConsoleLine(out, file + " fehlt");
   for (const HiveFileCheck &file : check.files) {
@@ -144,8 +202,8 @@ int Verify(const ConsoleOut &out, const Command &command) {
                             ? "Jede Datei wurde mit SHA256SUMS verglichen."
                             : "Keine SHA256SUMS (Sicherung einer älteren Version): nur der Aufbau der Dateien wurde geprüft.");
   const bool sound = IsCompleteSet(check);
-  WriteConsoleLine(out, sound ? "Die Sicherung in " + command.folder + " ist in Ordnung."
-                              : "Die Sicherung in " + command.folder + " ist unbrauchbar.");
+  WriteConsoleLine(out, sound ? "Die Sicherung in " + folder + " ist in Ordnung."
+                              : "Die Sicherung in " + folder + " ist unbrauchbar.");
   return sound ? kExitDone : kExitIncomplete;
 }
 

@@ -10,9 +10,10 @@
 // resources from these lines (cmake/event_messages.cmake: every message is "%1", the entry's own
 // text), so that Event Viewer shows an entry without its note of a missing description; a test
 // compares the table in Brovink.exe with kEventIds. An id is added here and nowhere else.
-#define BROVINK_EVENT_IDS(EVENT)                               \
-  EVENT(kEventRunSummary, 1) /* a run's summary */             \
-  EVENT(kEventHiveFailed, 2) /* a hive that was not saved */
+#define BROVINK_EVENT_IDS(EVENT)                                                      \
+  EVENT(kEventRunSummary, 1)        /* a run's summary */                             \
+  EVENT(kEventHiveFailed, 2)        /* a hive or a file of the set that was not written */ \
+  EVENT(kEventRetentionLeftover, 3) /* a file of an old set that retention could not remove */
 
 #define BROVINK_EVENT_CONSTANT(name, id) const DWORD name = id;
 BROVINK_EVENT_IDS(BROVINK_EVENT_CONSTANT)

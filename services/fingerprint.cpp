@@ -55,8 +55,10 @@ std::string HashFile(const std::string &path, FingerprintError *error) {
     Fail(error, ERROR_FILENAME_EXCED_RANGE, "CreateFile");
     return "";
   }
-  HandleOwner file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Another program may hold the file open (a scanner, an indexer): reading is still allowed. A file
+  // that someone writes meanwhile gives another hash, which fails the comparison, never passes it.
+  HandleOwner file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     Fail(error, GetLastError(), "CreateFile");
     return "";
@@ -105,8 +107,7 @@ bool WriteFingerprint(const std::string &path, const std::string &tempPath,
   }
   std::string text;
   for (const FingerprintLine &line : lines) text += line.hash + "  " + line.name + "\r\n";
-  // A temporary file left by an interrupted run is replaced.
-  if (PathExists(tempPath) == 1) ForceDelete(tempPath);
+  // The temporary name is the run's own and new (CREATE_NEW): no one else's file is replaced.
   {
     HandleOwner file(CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -1,6 +1,8 @@
 // Writing one registry key, with everything below it, into a hive file.
 #include "services/hive_save.h"
 
+#include <atomic>
+
 #include "services/file_helpers.h"
 #include "services/key_path.h"
 #include "services/privileges.h"
@@ -30,14 +32,21 @@ void DeletePartialFile(const std::string &targetFile) {
 
 // RegSaveKeyExA where the system has it (looked up on every call), else the plain save only. A
 // failed attempt may leave a partial file: it is removed before the next attempt and at the end.
-// The key is closed here, before the module is freed.
-LONG SaveOpenKey(KeyOwner &key, const std::string &targetFile, LPSECURITY_ATTRIBUTES attributes) {
+// For a fresh target (a name that did not exist just before) a refusal because the file exists
+// (183) means another program made it meanwhile: that file is not the save's and stays, and the
+// save fails. The key is closed here, before the module is freed.
+LONG SaveOpenKey(KeyOwner &key, const std::string &targetFile, LPSECURITY_ATTRIBUTES attributes,
+                 bool freshTarget) {
   ModuleOwner advapi(LoadLibraryA("ADVAPI32.DLL"));
   FARPROC proc = advapi ? GetProcAddress(advapi.Get(), "RegSaveKeyExA") : nullptr;
   auto saveEx = reinterpret_cast<RegSaveKeyExFunction>(reinterpret_cast<void *>(proc));
   LONG status = ERROR_SUCCESS;
   if (saveEx) {
     status = saveEx(key.Get(), targetFile.c_str(), attributes, REG_NO_COMPRESSION);
+    if (status == ERROR_ALREADY_EXISTS && freshTarget) {
+      key.Close();
+      return status;
+    }
     if (status != ERROR_SUCCESS) {
       DeletePartialFile(targetFile);
       status = RegSaveKeyA(key.Get(), targetFile.c_str(), attributes);
@@ -47,12 +56,43 @@ LONG SaveOpenKey(KeyOwner &key, const std::string &targetFile, LPSECURITY_ATTRIB
   } else {
     status = RegSaveKeyA(key.Get(), targetFile.c_str(), attributes);
     key.Close();
-    if (status != ERROR_SUCCESS) DeletePartialFile(targetFile);
+    if (status != ERROR_SUCCESS && !(status == ERROR_ALREADY_EXISTS && freshTarget)) DeletePartialFile(targetFile);
   }
   return status;
 }
 
+// Saves into a target that did not exist just before (see SaveOpenKey).
+LONG SaveHiveTo(const std::string &keyPath, const std::string &targetFile, const std::string &shownFile,
+                HiveFileAccess *access, bool freshTarget);
+
+
 }  // namespace
+
+// The run's own temporary names: "~", the process id and a counter, in hex. No other process
+// makes them, no usable hive name holds a "~", and with at most 13 characters the name is no
+// longer than "ConsoleBackup.bat" less its ".bat", so that a folder that fits the set fits them.
+// The counter runs through the whole process, so that two runs of one process (the window and a
+// test) never meet either.
+std::string TemporaryName() {
+  static std::atomic<unsigned> counter{0};
+  char text[16];
+  const char *digits = "0123456789abcdef";
+  size_t at = sizeof text;
+  text[--at] = '\0';
+  for (unsigned n = counter++ % 0x1000;;) {
+    text[--at] = digits[n % 16];
+    n /= 16;
+    if (n == 0) break;
+  }
+  text[--at] = '.';
+  for (DWORD n = GetCurrentProcessId();;) {
+    text[--at] = digits[n % 16];
+    n /= 16;
+    if (n == 0) break;
+  }
+  text[--at] = '~';
+  return text + at;
+}
 
 bool RunningOnWine() {
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -86,6 +126,12 @@ LONG SaveHive(const std::string &keyPath, const std::string &targetFile,
 
 LONG SaveHiveAs(const std::string &keyPath, const std::string &targetFile,
                 const std::string &shownFile, HiveFileAccess *access) {
+  return SaveHiveTo(keyPath, targetFile, shownFile, access, false);
+}
+
+namespace {
+LONG SaveHiveTo(const std::string &keyPath, const std::string &targetFile, const std::string &shownFile,
+                HiveFileAccess *access, bool freshTarget) {
   // A rejected key path (it has been reported) reaches no registry call.
   const std::optional<KeyPath> path = ParseKeyPath(keyPath);
   if (!path) return 0;
@@ -119,14 +165,16 @@ LONG SaveHiveAs(const std::string &keyPath, const std::string &targetFile,
   // Wine's RegSaveKey refuses every security descriptor (ERROR_UNKNOWN_REVISION, 1305), and Wine
   // applies no file ACLs of its own: there the hive files are saved without one.
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-  status = SaveOpenKey(key, targetFile, RunningOnWine() ? nullptr : &attributes);
+  status = SaveOpenKey(key, targetFile, RunningOnWine() ? nullptr : &attributes, freshTarget);
   ownAccess.Release();  // a save's own descriptor goes before its report
   if (status != ERROR_SUCCESS) ReportRegistryError(ReportKind::HiveSave, status, shownFile, "RegSaveKey");
   return status;
 }
+}  // namespace
 
-LONG SaveHiveInPlace(const std::string &keyPath, const std::string &file,
-                     const std::string &tempFile, HiveFileAccess *access) {
+LONG SaveHiveInPlace(const std::string &keyPath, const std::string &folder, const std::string &name,
+                     HiveFileAccess *access) {
+  const std::string file = folder + "\\" + name;
   // A folder in the file's place holds no earlier hive and no rename replaces it: the save into
   // it fails and reports that, as ever.
   const DWORD attributes = FitsBuffer(file, MAX_PATH + 1) ? GetFileAttributesA(file.c_str())
@@ -135,11 +183,20 @@ LONG SaveHiveInPlace(const std::string &keyPath, const std::string &file,
     ForceDelete(file);
     return SaveHive(keyPath, file, access);
   }
-  // A temporary file left by an interrupted run would make the save calls refuse.
-  if (PathExists(tempFile) == 1) ForceDelete(tempFile);
-  LONG status = SaveHiveAs(keyPath, tempFile, file, access);
+  // A name that is there already (a file of anyone's, also one an interrupted run left) is passed
+  // over, never removed.
+  std::string tempFile;
+  for (int attempt = 0; attempt < 16 && tempFile.empty(); attempt++) {
+    const std::string candidate = folder + "\\" + TemporaryName();
+    if (PathExists(candidate) == 0) tempFile = candidate;
+  }
+  if (tempFile.empty()) {
+    ReportRegistryError(ReportKind::HiveSave, ERROR_FILE_EXISTS, file, "RegSaveKey");
+    return ERROR_FILE_EXISTS;
+  }
+  LONG status = SaveHiveTo(keyPath, tempFile, file, access, true);
   if (status != ERROR_SUCCESS) {
-    if (PathExists(tempFile) == 1) ForceDelete(tempFile);
+    if (status != ERROR_ALREADY_EXISTS && PathExists(tempFile) == 1) ForceDelete(tempFile);
     return status;
   }
   // A rename replaces no read-only file; the removal of the old file cleared the same attributes.

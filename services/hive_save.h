@@ -31,12 +31,17 @@ LONG SaveHive(const std::string &keyPath, const std::string &targetFile,
 LONG SaveHiveAs(const std::string &keyPath, const std::string &targetFile,
                 const std::string &shownFile, HiveFileAccess *access = nullptr);
 
-// Saves into tempFile (a file name of its own in the same folder) and only then puts the new file
-// in place of file, clearing the old file's read-only, hidden and system attributes: a failed
-// save leaves the earlier file as it was and removes the temporary one. Reports name file.
-// 0 when file holds the new hive.
-LONG SaveHiveInPlace(const std::string &keyPath, const std::string &file,
-                     const std::string &tempFile, HiveFileAccess *access = nullptr);
+// Saves into a temporary file of the run's own in folder (a name that was not there before, see
+// TemporaryName) and only then puts the new file in place of folder\name, clearing the old file's
+// read-only, hidden and system attributes: a failed save leaves the earlier file as it was and
+// removes the temporary one, and no other file of the folder is ever removed. Reports name
+// folder\name. 0 when it holds the new hive.
+LONG SaveHiveInPlace(const std::string &keyPath, const std::string &folder, const std::string &name,
+                     HiveFileAccess *access = nullptr);
+
+// A temporary file name of this process's own: "~", the process id and a counter, in hex, at most
+// 13 characters. A caller still makes sure that the name is not there before it writes to it.
+std::string TemporaryName();
 
 // Wine marks its ntdll with wine_get_version.
 bool RunningOnWine();

@@ -11,11 +11,13 @@
 
 enum class ReportKind {
   KeyPathFormat,  // a key path that is no "HKEY_...\sub-key" ("Schlüssel-Parser")
-  HiveSave,       // a hive of the backup that was not saved, or saved but not put in place
+  HiveSave,       // a hive of the backup that was not saved, or saved but not put in place (also a
+                  // loaded-hive list entry that could not be read)
   HiveRestore,    // a hive of the restore that was not staged or not registered for replacement
   SetCheck,       // files of a backup set that failed the check before a restore
   SetFile,        // a file of the backup set besides the hives (script, fingerprint) not written
   SetFolder,      // a backup folder refused before anything is written (a path of the set too long)
+  FolderInUse,    // another run holds the backup folder: this run did nothing
 };
 
 struct ReportEntry {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "services/file_helpers.h"
+#include "services/folder_lock.h"
 #include "services/handles.h"
 #include "services/hive_save.h"
 #include "services/fingerprint.h"
@@ -30,13 +31,12 @@ void AllowRecoveryConsoleCopy() {
                  sizeof one);
 }
 
-// The save calls refuse to overwrite: each hive goes into a temporary file first, which then
-// takes the place of the earlier backup's file, so that a failed save leaves that file as it was.
-// True when the hive's file holds the hive.
+// The save calls refuse to overwrite: each hive goes into a temporary file of the run's own
+// first, which then takes the place of the earlier backup's file, so that a failed save leaves
+// that file as it was. True when the hive's file holds the hive.
 bool SaveOneHive(const std::string &folder, const std::string &keyPath, const std::string &name,
                  HiveFileAccess &access) {
-  return SaveHiveInPlace(keyPath, SetFilePath(folder, name), SetFilePath(folder, kSaveTempName), &access) ==
-         ERROR_SUCCESS;
+  return SaveHiveInPlace(keyPath, folder, name, &access) == ERROR_SUCCESS;
 }
 
 // A folder whose set would have a path too long for the calls that write it: refused before
@@ -71,6 +71,14 @@ RunResult RunBackup(RunView &view) {
     return result;
   }
   if (PathExists(folder) == 0) CreateFolder(folder);
+  // Another run in the same folder would write the same files: this one does nothing there.
+  FolderLock lock;
+  if (lock.Take(folder) == FolderLockState::InUse) {
+    ReportFolderInUse(folder);
+    result.folderInUse = true;
+    view.EnableRunButtons(true);
+    return result;
+  }
   view.SetProgress(1);
   AllowRecoveryConsoleCopy();
 
@@ -117,6 +125,10 @@ RunResult RunBackup(RunView &view) {
       }
     }
     view.SetProgress(40 + accumulator);
+  }, [&](const HiveListFault &fault) {
+    // An entry that could not be read may be a user hive's: the set lacks it.
+    ReportHiveListFault(fault);
+    result.failedHives++;
   });
 
   const DWORD scriptError = ConsoleScriptClose(script);
@@ -134,6 +146,7 @@ RunResult RunBackup(RunView &view) {
     ReportSetFileFailed(SetFilePath(folder, kFingerprintName), fingerprintError.code, fingerprintError.call);
     result.failedFiles++;
   }
+  lock.Release();
   view.SetStatus("");
   view.SetProgress(0);
   view.EnableRunButtons(true);

@@ -2,10 +2,13 @@
 // make a folder's files a set to restore, a complete set, or a set retention may remove.
 #include "workflows/backup_set.h"
 
+#include "services/hive_save.h"
+
 #include <utility>
 
 #include "services/file_helpers.h"
 #include "services/fingerprint.h"
+#include "services/hive_save.h"
 #include "services/text_ops.h"
 #include "workflows/hive_list.h"
 
@@ -18,7 +21,6 @@ const MachineHive kMachineHives[4] = {
 
 const char kConsoleScriptName[] = "ConsoleBackup.bat";
 const char kFingerprintName[] = "SHA256SUMS";
-const char *const kSaveTempName = "$$$";
 
 namespace {
 
@@ -36,7 +38,7 @@ bool IsMachineHiveName(const std::string &name) {
 // The files of the set that are no user hive.
 bool IsOwnFileName(const std::string &name) {
   return IsMachineHiveName(name) || SameNameNoCase(name, kConsoleScriptName) ||
-         SameNameNoCase(name, kFingerprintName) || SameNameNoCase(name, kSaveTempName);
+         SameNameNoCase(name, kFingerprintName);
 }
 
 HiveFileCheck Failed(const std::string &file, DWORD code) {
@@ -111,9 +113,8 @@ bool IsUsableHiveName(const std::string &hiveName) {
 
 std::string LongestSetPath(const std::string &folder) {
   std::string longest = kConsoleScriptName;
-  for (const char *name : {kFingerprintName, kSaveTempName}) {
-    if (std::string(name).size() > longest.size()) longest = name;
-  }
+  // The run's temporary names and its lock file have at most 13 characters: never the longest.
+  if (std::string(kFingerprintName).size() > longest.size()) longest = kFingerprintName;
   for (const MachineHive &machine : kMachineHives) {
     if (std::string(machine.hive).size() > longest.size()) longest = machine.hive;
   }
@@ -131,21 +132,6 @@ bool OffersRestore(const std::string &folder) {
   const int16_t system = PathExists(SetFilePath(folder, kMachineHives[1].hive));
   const int16_t sam = PathExists(SetFilePath(folder, kMachineHives[3].hive));
   return (software & system & sam) == 1;
-}
-
-bool IsOneSetListing(const std::vector<std::string> &names,
-                     const std::function<bool(const std::string &)> &isHiveFile) {
-  int required = 0, fingerprints = 0;
-  for (const std::string &name : names) {
-    if (IsMachineHiveName(name) || SameNameNoCase(name, kConsoleScriptName)) {
-      required++;
-    } else if (SameNameNoCase(name, kFingerprintName)) {
-      fingerprints++;
-    } else if (!IsUsableHiveName(name) || !isHiveFile(name)) {
-      return false;
-    }
-  }
-  return required == 5 && fingerprints <= 1;
 }
 
 SetCheck CheckSet(const std::string &folder) {
@@ -243,5 +229,18 @@ bool WriteSetFingerprint(const std::string &folder, const std::vector<std::strin
     if (hash.empty()) return false;
     lines.push_back(FingerprintLine{hash, name});
   }
-  return WriteFingerprint(SetFilePath(folder, kFingerprintName), SetFilePath(folder, kSaveTempName), lines, error);
+  // Written first under a name of the run's own that was not there before, as the hives are.
+  std::string tempPath;
+  for (int attempt = 0; attempt < 16 && tempPath.empty(); attempt++) {
+    const std::string candidate = SetFilePath(folder, TemporaryName());
+    if (PathExists(candidate) == 0) tempPath = candidate;
+  }
+  if (tempPath.empty()) {
+    if (error) {
+      error->code = ERROR_FILE_EXISTS;
+      error->call = "CreateFile";
+    }
+    return false;
+  }
+  return WriteFingerprint(SetFilePath(folder, kFingerprintName), tempPath, lines, error);
 }

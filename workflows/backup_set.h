@@ -25,10 +25,6 @@ extern const MachineHive kMachineHives[4];
 extern const char kConsoleScriptName[];  // "ConsoleBackup.bat", the Recovery Console's script
 extern const char kFingerprintName[];    // "SHA256SUMS", the fingerprint of what the last run wrote
 
-// The name under which the backup saves each hive (and the fingerprint) first, in the backup
-// folder. Three characters, as short as the shortest file of the set ("SAM").
-extern const char *const kSaveTempName;
-
 // A file of the set: the folder text, "\" and the name, joined as they stand (a drive root's folder
 // text gives two backslashes in a row).
 std::string SetFilePath(const std::string &folder, const std::string &name);
@@ -51,12 +47,6 @@ bool SetPathsFit(const std::string &folder);
 // The window offers "Wiederherstellen" when the folder holds SOFTWARE, SYSTEM and SAM (file or
 // folder; all three looked at, in this order). SECURITY does not count; "" holds nothing.
 bool OffersRestore(const std::string &folder);
-
-// Retention's rule, over the names of a folder's entries (each already a plain regular file of its
-// own): the four machine hives and the script, the fingerprint at most once, and besides them only
-// usable user hive names for which isHiveFile holds.
-bool IsOneSetListing(const std::vector<std::string> &names,
-                     const std::function<bool(const std::string &)> &isHiveFile);
 
 // Codes of a HiveFileCheck (state Unreadable) for a file that fails the set's fingerprint. Bit 29
 // marks application-defined codes, which no system call returns.

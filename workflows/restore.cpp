@@ -8,6 +8,7 @@
 
 #include "services/file_helpers.h"
 #include "services/handles.h"
+#include "services/folder_lock.h"
 #include "services/hive_replace.h"
 #include "services/report.h"
 #include "services/text_ops.h"
@@ -247,6 +248,14 @@ RunResult RunRestore(RunView &view) {
   const std::string startupFolder = FindStartupFolder();
   view.EnableRunButtons(false);
   const std::string folder = view.FolderText();
+  // A backup into this folder under way would change the set while it is staged.
+  FolderLock lock;
+  if (lock.Take(folder) == FolderLockState::InUse) {
+    ReportFolderInUse(folder);
+    view.EnableRunButtons(true);
+    result.folderInUse = result.setRefused = true;
+    return result;
+  }
   auto finish = [&]() {
     view.SetStatus("");
     view.SetProgress(0);

@@ -1,15 +1,19 @@
-// Retention of dated backup sets: which sub-folders are sets, and the removal of the oldest.
+// Retention of dated backup sets: which sub-folders are sets, and their removal, whole or by later
+// runs.
 #include "workflows/retention.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "platform.h"
 #include "services/file_helpers.h"
+#include "services/folder_lock.h"
 #include "services/handles.h"
 #include "services/hive_file_check.h"
 #include "services/text_ops.h"
 #include "workflows/backup_set.h"
+#include "workflows/hive_list.h"
+
+const char *const kRemovalSuffix = ".wird-entfernt";
 
 namespace {
 
@@ -25,8 +29,9 @@ std::string Join(const std::string &folder, const std::string &name) {
 
 // The entries of a folder without "." and ".."; false when it cannot be listed, or when two
 // entries are one name to the file system (the ANSI search hands out a name the code page cannot
-// spell best-fitted, so it may stand for another entry).
-bool ListFolder(const std::string &folder, std::vector<Entry> *entries) {
+// spell best-fitted, so it may stand for another entry). The lock file this run holds there is
+// left out (ownLock).
+bool ListFolder(const std::string &folder, std::vector<Entry> *entries, bool ownLock = false) {
   entries->clear();
   const std::string mask = Join(folder, "*");
   if (!FitsBuffer(mask, MAX_PATH)) return false;
@@ -37,24 +42,66 @@ bool ListFolder(const std::string &folder, std::vector<Entry> *entries) {
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
+    if (ownLock && name == kFolderLockName) continue;
     for (const Entry &earlier : *entries) unique = unique && !SameNameNoCase(earlier.name, name);
     entries->push_back(Entry{name, data.dwFileAttributes});
   } while (FindNextFileA(search.Get(), &data));
   return unique && GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-// The file a listed name opens is the listed file: a plain regular file under exactly that name.
-bool IsRegularFile(const std::string &path) {
+bool IsMachineHiveFile(const std::string &name) {
+  for (const MachineHive &machine : kMachineHives) {
+    if (SameNameNoCase(name, machine.hive)) return true;
+  }
+  return false;
+}
+
+// A name that a file of a set may have: the set's own files and user hive names.
+bool IsSetFileName(const std::string &name) {
+  return IsMachineHiveFile(name) || SameNameNoCase(name, kConsoleScriptName) || SameNameNoCase(name, kFingerprintName) ||
+         IsUsableHiveName(name);
+}
+
+// The file a listed name opens is the listed file: a plain regular file under exactly that name,
+// no link and no other reparse point.
+bool IsPlainFile(const std::string &folder, const Entry &entry) {
+  if (entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  if (!IsPlainFileName(entry.name)) return false;
+  const std::string path = Join(folder, entry.name);
   if (!FitsBuffer(path, MAX_PATH)) return false;
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
-// A plain regular file under exactly its listed name.
-bool IsPlainRegularFile(const std::string &folder, const Entry &entry) {
-  if (entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  return IsPlainFileName(entry.name) && IsRegularFile(Join(folder, entry.name));
+// A file of a set that the restore would take: the hives pass the restore's check.
+bool IsSetFile(const std::string &folder, const Entry &entry) {
+  if (!IsPlainFile(folder, entry) || !IsSetFileName(entry.name)) return false;
+  if (SameNameNoCase(entry.name, kConsoleScriptName) || SameNameNoCase(entry.name, kFingerprintName)) return true;
+  const std::string path = Join(folder, entry.name);
+  for (const MachineHive &machine : kMachineHives) {
+    if (SameNameNoCase(entry.name, machine.hive)) return CheckHiveFile(path, machine.hive).state == HiveFileState::Good;
+  }
+  return CheckHiveFile(path).state == HiveFileState::Good;
+}
+
+// The listed entries of folder are the files of one set and nothing else.
+bool IsOneSet(const std::string &folder, const std::vector<Entry> &entries) {
+  int required = 0;
+  for (const Entry &entry : entries) {
+    if (!IsSetFile(folder, entry)) return false;
+    if (IsMachineHiveFile(entry.name) || SameNameNoCase(entry.name, kConsoleScriptName)) required++;
+  }
+  // With a fingerprint, every file it names must still be what the run wrote.
+  return required == 5 && IsCompleteSet(CheckSet(folder));
+}
+
+bool SameNames(const std::vector<Entry> &a, const std::vector<Entry> &b) {
+  if (a.size() != b.size()) return false;
+  for (const Entry &entry : a) {
+    if (std::none_of(b.begin(), b.end(), [&](const Entry &other) { return other.name == entry.name; })) return false;
+  }
+  return true;
 }
 
 bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -68,25 +115,80 @@ int Digits(const std::string &text, size_t from, size_t count) {
   return value;
 }
 
-// Deletes the set's files by their names, then the folder; stops at the first failure, which
-// leaves the folder in place.
-bool RemoveSet(const std::string &folder, const std::vector<Entry> &entries) {
-  for (const Entry &entry : entries) {
-    if (!DeleteFileA(Join(folder, entry.name).c_str())) return false;
-  }
-  return RemoveDirectoryA(folder.c_str()) != FALSE;
+bool IsRemovalName(const std::string &name) {
+  const std::string suffix = kRemovalSuffix;
+  return name.size() == 10 + suffix.size() && DateFolderKey(name.substr(0, 10)) != 0 &&
+         name.compare(10, std::string::npos, suffix) == 0;
 }
 
-// The listed entries of folder are the files of one set and nothing else, by the set's rule.
-bool IsOneSet(const std::string &folder, const std::vector<Entry> &entries) {
-  std::vector<std::string> names;
+// Removes the listed files of a renamed folder by name (DeleteFileA removes a link itself, never
+// what it points to) and then the folder, recorded as shown; what stays is recorded. The lock is
+// released before the folder goes, since its file lies in it.
+void EmptyAndRemove(const std::string &folder, const std::vector<Entry> &entries, FolderLock &lock,
+                    const std::string &shown, RetentionResult *result) {
+  bool whole = true;
   for (const Entry &entry : entries) {
-    if (!IsPlainRegularFile(folder, entry)) return false;
-    names.push_back(entry.name);
+    const std::string path = Join(folder, entry.name);
+    if (!DeleteFileA(path.c_str())) {
+      result->leftovers.push_back(RetentionLeftover{folder, path, GetLastError()});
+      whole = false;
+    }
   }
-  return IsOneSetListing(names, [&](const std::string &name) {
-    return CheckHiveFile(Join(folder, name)).state == HiveFileState::Good;
-  });
+  lock.Release();
+  if (!whole) return;
+  if (RemoveDirectoryA(folder.c_str())) {
+    result->removed.push_back(shown);
+  } else {
+    result->leftovers.push_back(RetentionLeftover{folder, folder, GetLastError()});
+  }
+}
+
+// A removal an earlier run left: only files of a set (by the same check as the set's) are removed,
+// and only when the folder holds nothing else; otherwise it stays as it is, and is reported.
+void FinishRemoval(const std::string &folder, RetentionResult *result) {
+  FolderLock lock;
+  std::vector<Entry> entries;
+  if (lock.Take(folder) != FolderLockState::Taken || !lock.Created() || !ListFolder(folder, &entries, true)) {
+    result->leftovers.push_back(RetentionLeftover{folder, folder, ERROR_SHARING_VIOLATION});
+    return;
+  }
+  for (const Entry &entry : entries) {
+    if (!IsSetFile(folder, entry)) {
+      result->leftovers.push_back(RetentionLeftover{folder, Join(folder, entry.name), ERROR_DIR_NOT_EMPTY});
+      return;
+    }
+  }
+  EmptyAndRemove(folder, entries, lock, folder, result);
+}
+
+// Removes one set: taken and checked under the folder's lock, renamed (a folder another run takes
+// meanwhile cannot be renamed, or is found in the renamed folder and put back), checked again,
+// then emptied.
+void RemoveSet(const std::string &folder, RetentionResult *result) {
+  FolderLock lock;
+  std::vector<Entry> checked;
+  if (lock.Take(folder) != FolderLockState::Taken || !lock.Created() || !ListFolder(folder, &checked, true) ||
+      !IsOneSet(folder, checked)) {
+    return;
+  }
+  lock.Release();
+  // Every path the removal uses must fit the ANSI calls under the longer name too.
+  const std::string renamed = folder + kRemovalSuffix;
+  bool fits = FitsBuffer(renamed, MAX_PATH - 12) && FitsBuffer(Join(renamed, kFolderLockName), MAX_PATH);
+  for (const Entry &entry : checked) fits = fits && FitsBuffer(Join(renamed, entry.name), MAX_PATH);
+  if (!fits) return;
+  if (!MoveFileExA(folder.c_str(), renamed.c_str(), 0)) {
+    result->kept.push_back(RetentionLeftover{folder, folder, GetLastError()});
+    return;
+  }
+  std::vector<Entry> entries;
+  if (lock.Take(renamed) != FolderLockState::Taken || !lock.Created() || !ListFolder(renamed, &entries, true) ||
+      !SameNames(entries, checked) || !IsOneSet(renamed, entries)) {
+    lock.Release();
+    MoveFileExA(renamed.c_str(), folder.c_str(), 0);
+    return;
+  }
+  EmptyAndRemove(renamed, entries, lock, folder, result);
 }
 
 }  // namespace
@@ -106,27 +208,25 @@ bool HoldsOnlyOneSet(const std::string &folder) {
   return ListFolder(folder, &entries) && IsOneSet(folder, entries);
 }
 
-std::vector<std::string> RemoveOldSets(const std::string &folder, int keep, const std::string &current) {
-  std::vector<std::string> removed;
+RetentionResult RemoveOldSets(const std::string &folder, int keep, const std::string &current) {
+  RetentionResult result;
   std::vector<Entry> entries;
-  if (keep < 1 || !ListFolder(folder, &entries)) return removed;
+  if (keep < 1 || !ListFolder(folder, &entries)) return result;
   std::vector<std::pair<int, std::string>> sets;  // date key and folder name
   for (const Entry &entry : entries) {
-    const int key = DateFolderKey(entry.name);
-    if (key == 0 || !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
     if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;  // a junction leads elsewhere
-    if (entry.name == current) continue;
+    if (IsRemovalName(entry.name)) {
+      FinishRemoval(Join(folder, entry.name), &result);
+      continue;
+    }
+    const int key = DateFolderKey(entry.name);
+    if (key == 0 || entry.name == current) continue;
     if (HoldsOnlyOneSet(Join(folder, entry.name))) sets.emplace_back(key, entry.name);
   }
   std::sort(sets.begin(), sets.end());
   // The current set is the first of those kept: the others beyond keep - 1, oldest first.
   const size_t removable = sets.size() > static_cast<size_t>(keep - 1) ? sets.size() - static_cast<size_t>(keep - 1) : 0;
-  for (size_t i = 0; i < removable; i++) {
-    const std::string path = Join(folder, sets[i].second);
-    std::vector<Entry> files;
-    // Listed again right before the removal: only what was checked is deleted.
-    if (!ListFolder(path, &files) || !IsOneSet(path, files)) continue;
-    if (RemoveSet(path, files)) removed.push_back(path);
-  }
-  return removed;
+  for (size_t i = 0; i < removable; i++) RemoveSet(Join(folder, sets[i].second), &result);
+  return result;
 }

@@ -25,7 +25,9 @@ class RunView {
 // What a run did: the window offers the restart only after a restore that registered every hive.
 struct RunResult {
   int failedHives = 0;      // hives whose save failed; restore: hives not registered
-  bool setRefused = false;  // restore only: the set or the machine refused it, nothing was done
+  bool setRefused = false;  // restore only: nothing was done (the set or the machine refused it,
+                            // or the folder is in use)
   int failedFiles = 0;      // backup only: the script or the fingerprint not written (a report each)
   bool folderRefused = false;  // backup only: a path of the set too long, nothing written (reported)
+  bool folderInUse = false; // another run holds the folder: nothing was done (reported)
 };

@@ -360,6 +360,12 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 // The pseudo handle (HANDLE)-1, as Windows returns it.
 HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
 
+// The one simulated process has one id; Windows' ids are multiples of 4 and never 0.
+DWORD WINAPI GetCurrentProcessId(void) {
+  SIM_COUNT_CALL("GetCurrentProcessId");
+  return 0x1A2C;
+}
+
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   SIM_FAULT_LAST_ERROR("GetModuleHandleA", nullptr);
   if (!lpModuleName) return sim::ProgramInstance();

@@ -37,6 +37,8 @@ struct Node {
   std::vector<OpenFile *> opens;                          // of this and other processes
   bool lockedAttributes = false;
   bool denyWrites = false;
+  bool reparsePoint = false;   // a link: listed with FILE_ATTRIBUTE_REPARSE_POINT, never followed here
+  bool deletePending = false;  // a handle opened with FILE_FLAG_DELETE_ON_CLOSE has closed
   std::string descriptor;  // SDDL given by the save that created the file
 };
 
@@ -45,6 +47,7 @@ struct OpenFile {
   DWORD access;                // kRead | kWrite | kDelete
   DWORD share;
   uint64_t position;
+  bool deleteOnClose = false;
 };
 
 struct Drive {
@@ -206,6 +209,10 @@ Place Locate(const std::string &path, bool wildcardLeaf = false) {
       place.error = ERROR_PATH_NOT_FOUND;
       return place;
     }
+    if (child->second->reparsePoint) {
+      place.error = kErrorCallNotImplemented;  // a path through a link: not modelled
+      return place;
+    }
     folder = child->second.get();
     place.folders.push_back(folder);
   }
@@ -256,8 +263,9 @@ bool ShareConflict(const Node &node, DWORD access, DWORD share) {
 
 // GetFileAttributesA reports a file without attributes as FILE_ATTRIBUTE_NORMAL.
 DWORD ReportedAttributes(const Node &node) {
-  if (node.folder) return node.attributes | FILE_ATTRIBUTE_DIRECTORY;
-  return node.attributes ? node.attributes : FILE_ATTRIBUTE_NORMAL;
+  const DWORD reparse = node.reparsePoint ? FILE_ATTRIBUTE_REPARSE_POINT : 0;
+  if (node.folder) return node.attributes | FILE_ATTRIBUTE_DIRECTORY | reparse;
+  return (node.attributes | reparse) ? (node.attributes | reparse) : FILE_ATTRIBUTE_NORMAL;
 }
 
 std::shared_ptr<Node> AddChild(Node *parent, const std::string &name, bool folder) {
@@ -288,11 +296,42 @@ DWORD DeleteLeaf(const Place &place) {
   return 0;
 }
 
+// Takes the node's name out of whichever folder holds it (it may have been renamed or moved since
+// it was opened); false when no folder holds it any more.
+bool UnlinkNode(Node *folder, const Node *node) {
+  for (auto it = folder->children.begin(); it != folder->children.end(); ++it) {
+    if (it->second.get() == node) {
+      folder->children.erase(it);
+      return true;
+    }
+    if (it->second->folder && UnlinkNode(it->second.get(), node)) return true;
+  }
+  return false;
+}
+
+// A handle opened with FILE_FLAG_DELETE_ON_CLOSE gives the file its delete disposition when it
+// closes; the name goes with the last handle (others could only open it sharing delete).
 void CloseOpen(void *object) {
   auto *open = static_cast<OpenFile *>(object);
-  auto &opens = open->node->opens;
+  const std::shared_ptr<Node> node = open->node;
+  auto &opens = node->opens;
   opens.erase(std::remove(opens.begin(), opens.end(), open), opens.end());
+  if (open->deleteOnClose) node->deletePending = true;
   delete open;
+  if (node->deletePending && node->opens.empty()) {
+    for (auto &drive : fs().drives) {
+      if (UnlinkNode(drive.second.root.get(), node.get())) break;
+    }
+  }
+}
+
+// True when a handle of any process is open on a file anywhere below folder.
+bool OpenBelow(const Node &folder) {
+  for (const auto &child : folder.children) {
+    if (!child.second->opens.empty()) return true;
+    if (child.second->folder && OpenBelow(*child.second)) return true;
+  }
+  return false;
 }
 
 void CloseFind(void *object) { delete static_cast<FindState *>(object); }
@@ -499,6 +538,12 @@ void LockAttributes(const std::string &path) {
   Place place = LocateForTest(path);
   if (!place.node) throw std::invalid_argument("nothing to lock: " + path);
   place.node->lockedAttributes = true;
+}
+
+void MakeReparsePoint(const std::string &path) {
+  Place place = LocateForTest(path);
+  if (!place.node || !place.parent) throw std::invalid_argument("nothing to make a link of: " + path);
+  place.node->reparsePoint = true;
 }
 
 void DenyWrites(const std::string &folder) {
@@ -720,7 +765,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   DWORD error = ExistingLeaf(place);
   if (!error && !place.node->folder) error = ERROR_DIRECTORY;
   if (!error && !place.parent) error = ERROR_ACCESS_DENIED;
-  if (!error && !place.node->children.empty()) error = ERROR_DIR_NOT_EMPTY;
+  // A junction goes as a link, whatever its target holds.
+  if (!error && !place.node->reparsePoint && !place.node->children.empty()) error = ERROR_DIR_NOT_EMPTY;
   if (!error && (WritesDenied(place) || place.node->denyWrites ||
                  (place.node->attributes & FILE_ATTRIBUTE_READONLY))) {
     error = ERROR_ACCESS_DENIED;
@@ -795,7 +841,9 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
 
 // Renames a file, within one drive. With MOVEFILE_REPLACE_EXISTING an existing target file goes,
 // unless it is read-only, a folder or open (the rename must delete it: ERROR_ACCESS_DENIED); the
-// moved file keeps its attributes, content and security. Folders and copies across drives
+// moved file keeps its attributes, content and security. A folder is renamed without
+// MOVEFILE_REPLACE_EXISTING only, and not while a file below it is open (NTFS refuses with
+// ERROR_ACCESS_DENIED). Moving a folder into itself and copies across drives
 // (MOVEFILE_COPY_ALLOWED) are not modelled.
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
   SIM_FAULT_LAST_ERROR("MoveFileExA", FALSE);
@@ -812,7 +860,10 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
   if (!error) {
     from = LocateAnsi(lpExistingFileName);
     error = ExistingLeaf(from);
-    if (!error && (!from.parent || from.node->folder)) error = kErrorCallNotImplemented;
+    if (!error && (!from.parent || from.node->reparsePoint ||
+                   (from.node->folder && (dwFlags & kReplaceExisting)))) {
+      error = kErrorCallNotImplemented;
+    }
   }
   if (!error) {
     to = LocateAnsi(lpNewFileName);
@@ -820,6 +871,13 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     if (!error && (!to.parent || to.trailingSeparator)) error = ERROR_INVALID_NAME;
   }
   if (!error && from.folders.front() != to.folders.front()) error = kErrorNotSameDevice;
+  if (!error && from.node->folder &&
+      std::find(to.folders.begin(), to.folders.end(), from.node.get()) != to.folders.end()) {
+    error = kErrorCallNotImplemented;
+  }
+  if (!error && from.node->folder && !(to.node && to.node != from.node) && OpenBelow(*from.node)) {
+    error = ERROR_ACCESS_DENIED;
+  }
   if (!error && (WritesDenied(from) || WritesDenied(to))) error = ERROR_ACCESS_DENIED;
   if (!error && ShareConflict(*from.node, kDelete, kShareAll)) error = ERROR_SHARING_VIOLATION;
   const bool sameFile = !error && to.node == from.node;
@@ -899,7 +957,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   (void)lpSecurityAttributes;
   (void)hTemplateFile;
   SIM_FAULT_LAST_ERROR("CreateFileA", INVALID_HANDLE_VALUE);
-  const DWORD modelledAttributes = kSettableAttributes | FILE_ATTRIBUTE_NORMAL;
+  const DWORD modelledAttributes = kSettableAttributes | FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE;
+  const bool deleteOnClose = (dwFlagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
   DWORD error = 0;
   if (lpFileName && strlen(lpFileName) >= MAX_PATH) {
     error = ERROR_FILENAME_EXCED_RANGE;
@@ -922,18 +981,26 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
       error = (place.node && place.node->folder) ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME;
     }
   }
+  // FILE_FLAG_DELETE_ON_CLOSE asks for DELETE access too (kernelbase adds it).
   const DWORD access = ((dwDesiredAccess & GENERIC_READ) ? kRead : 0) |
-                       ((dwDesiredAccess & GENERIC_WRITE) ? kWrite : 0);
+                       ((dwDesiredAccess & GENERIC_WRITE) ? kWrite : 0) | (deleteOnClose ? kDelete : 0);
   const bool exists = !error && place.node;
   const bool overwrite = dwCreationDisposition == CREATE_ALWAYS ||
                          dwCreationDisposition == TRUNCATE_EXISTING;
   if (exists) {
     const Node &node = *place.node;
     const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (node.folder) {
+    if (node.reparsePoint) {
+      error = kErrorCallNotImplemented;  // opening follows the link: not modelled
+    } else if (node.deletePending) {
+      error = ERROR_ACCESS_DENIED;  // STATUS_DELETE_PENDING, also for CREATE_NEW
+    } else if (node.folder) {
       error = ERROR_ACCESS_DENIED;
     } else if (dwCreationDisposition == CREATE_NEW) {
       error = ERROR_FILE_EXISTS;
+    } else if ((access & kDelete) &&
+               (WritesDenied(place) || (node.attributes & FILE_ATTRIBUTE_READONLY))) {
+      error = ERROR_ACCESS_DENIED;
     } else if ((access & kWrite) &&
                (WritesDenied(place) || (node.attributes & FILE_ATTRIBUTE_READONLY))) {
       error = ERROR_ACCESS_DENIED;
@@ -962,7 +1029,9 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   const bool reported = exists && (dwCreationDisposition == CREATE_ALWAYS ||
                                    dwCreationDisposition == OPEN_ALWAYS);
   SetLastError(reported ? ERROR_ALREADY_EXISTS : 0);
-  return NewOpen(place.node, access, dwShareMode);
+  HANDLE handle = NewOpen(place.node, access, dwShareMode);
+  if (deleteOnClose) static_cast<OpenFile *>(sim_internal::HandleObject(handle, sim_internal::Kind::File))->deleteOnClose = true;
+  return handle;
 }
 
 // Synchronous writes only; the bytes go at the file pointer, which moves past them.
@@ -1072,6 +1141,50 @@ DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
   if (!lpBuffer || nBufferLength < length + 1) return length + 1;
   std::copy(cwd.begin(), cwd.end(), lpBuffer);
   lpBuffer[length] = 0;
+  return length;
+}
+
+// The full path as Win32 makes it, from the text alone (nothing need exist): "/" is "\", "." and
+// ".." go, the last component loses its trailing dots and blanks, a trailing backslash stays; a
+// drive alone ("X:") is that drive's current directory with a trailing backslash.
+// "X:name" on another drive than the current directory's lies at X's root (the "=X:" variables of
+// cmd are not modelled). UNC and device paths ("\\server\share", "\\?\") are not modelled. Returns
+// the length without the NUL; when the buffer is too small, the size it needs with the NUL.
+DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer, LPWSTR *lpFilePart) {
+  SIM_FAULT_LAST_ERROR("GetFullPathNameW", 0);
+  std::u16string input;
+  for (const WCHAR *at = lpFileName; at && *at; at++) input.push_back(static_cast<char16_t>(*at));
+  const std::string name = sim::FsName(input);
+  ParsedPath parsed;
+  DWORD error = 0;
+  if (!lpFileName || name.empty() || (name.size() >= 2 && IsSeparator(name[0]) && IsSeparator(name[1]))) {
+    error = kErrorCallNotImplemented;
+  } else {
+    error = ParsePath(name, &parsed);
+  }
+  if (error) {
+    SetLastError(error);
+    return 0;
+  }
+  // A drive alone names its current directory, which comes with its backslash (as Wine gives it).
+  if (name.size() == 2 && name[1] == ':') parsed.trailingSeparator = true;
+  if (!parsed.trailingSeparator && !parsed.parts.empty()) {
+    std::string &last = parsed.parts.back();
+    last.erase(last.find_last_not_of(". ") + 1);
+    if (last.empty()) parsed.parts.pop_back();
+  }
+  std::string full = parsed.driveText + ":\\";
+  for (size_t i = 0; i < parsed.parts.size(); i++) full += (i ? "\\" : "") + parsed.parts[i];
+  if (parsed.trailingSeparator && !parsed.parts.empty()) full += "\\";
+  const std::u16string wide = sim_internal::WideFromName(full);
+  const DWORD length = static_cast<DWORD>(wide.size());
+  if (!lpBuffer || nBufferLength < length + 1) return length + 1;
+  std::copy(wide.begin(), wide.end(), lpBuffer);
+  lpBuffer[length] = 0;
+  if (lpFilePart) {
+    const size_t cut = wide.find_last_of(u'\\');
+    *lpFilePart = cut + 1 < wide.size() ? lpBuffer + cut + 1 : nullptr;
+  }
   return length;
 }
 

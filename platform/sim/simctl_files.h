@@ -27,6 +27,10 @@ void HoldOpen(const std::string &path, DWORD shareMode);  // another process hol
 void ReleaseHold(const std::string &path);                // that process closes it again
 void LockAttributes(const std::string &path);             // SetFileAttributesA gives 5
 void DenyWrites(const std::string &folder);  // creating/deleting/writing under it gives 5
+// The file or folder becomes a link (symbolic link or junction): listed and reported with
+// FILE_ATTRIBUTE_REPARSE_POINT; DeleteFileA and RemoveDirectoryA remove the link itself, and a call
+// that would follow it fails with 120 (not modelled).
+void MakeReparsePoint(const std::string &path);
 void SetCurrentDirectory(const std::string &path);
 int OpenFileCount(const std::string &path);  // handles of this process open on the file
 

@@ -50,6 +50,8 @@ const Difference kWineDifferences[] = {
      "GetModuleFileName cuts a path to nSize characters without a NUL, as Windows XP did"},
     {WineDifference::ShutdownBlockReasonStub,
      "ShutdownBlockReasonCreate and ...Destroy are stubs that fail with 120 (ERROR_CALL_NOT_IMPLEMENTED)"},
+    {WineDifference::RenamesFolderWithOpenFiles,
+     "MoveFileEx renames a folder while a file below it is open (a Unix rename); NTFS refuses with 5"},
 };
 
 struct Awaiting {

@@ -25,6 +25,7 @@ enum class WineDifference {
   Utf8TakesDefaultChar,
   ModuleNameCutWithoutNul,
   ShutdownBlockReasonStub,
+  RenamesFolderWithOpenFiles,
 };
 
 // Checks that the simulation fails until another change to it lands (list in check.cpp): skipped

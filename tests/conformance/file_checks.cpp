@@ -222,6 +222,138 @@ void CheckNameRules(const std::string &root) {
      (unsigned long)attributes, (unsigned long)error);
 }
 
+// A lock file: created new, unshared and deleted on close, so that a second open of it fails and a
+// closed (or crashed) holder leaves nothing behind.
+void CheckDeleteOnClose(const std::string &root) {
+  const std::string lock = root + "\\lock";
+  SetLastError(0xdeadbeef);
+  HANDLE held = CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ok(held != INVALID_HANDLE_VALUE, "CREATE_NEW with FILE_FLAG_DELETE_ON_CLOSE: %lu", (unsigned long)GetLastError());
+  DWORD error = 0;
+  ok(Attributes(lock, &error) != INVALID_FILE_ATTRIBUTES, "the lock file is there while held: %lu",
+     (unsigned long)error);
+  SetLastError(0xdeadbeef);
+  HANDLE second = CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ok(second == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS, "a second CREATE_NEW: %lu",
+     (unsigned long)GetLastError());
+  SetLastError(0xdeadbeef);
+  second = CreateFileA(lock.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ok(second == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION, "opening the held file: %lu",
+     (unsigned long)GetLastError());
+  SetLastError(0xdeadbeef);
+  BOOL deleted = DeleteFileA(lock.c_str());
+  ok(!deleted && GetLastError() == ERROR_SHARING_VIOLATION, "deleting the held file: %d, %lu", deleted,
+     (unsigned long)GetLastError());
+  ok(CloseHandle(held), "CloseHandle");
+  ok(Attributes(lock, &error) == INVALID_FILE_ATTRIBUTES && error == ERROR_FILE_NOT_FOUND,
+     "the lock file is gone with its handle: %lu", (unsigned long)error);
+
+  // A file that was there before is opened, never created: without the flag it stays.
+  PutFile(lock, "mine");
+  SetLastError(0xdeadbeef);
+  held = CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ok(held == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS, "CREATE_NEW over a file: %lu",
+     (unsigned long)GetLastError());
+  held = CreateFileA(lock.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ok(held != INVALID_HANDLE_VALUE, "OPEN_EXISTING without sharing");
+  SetLastError(0xdeadbeef);
+  second = CreateFileA(lock.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ok(second == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION, "and a second open: %lu",
+     (unsigned long)GetLastError());
+  CloseHandle(held);
+  ok(Attributes(lock, &error) != INVALID_FILE_ATTRIBUTES, "a file opened without the flag stays");
+  DeleteFileA(lock.c_str());
+}
+
+// Renaming a folder: its files go with it; an existing name is refused; NTFS refuses while a file
+// below it is open.
+void CheckFolderRename(const std::string &root) {
+  const std::string from = root + "\\set", to = root + "\\set.gone";
+  CreateDirectoryA(from.c_str(), nullptr);
+  PutFile(from + "\\SAM", "x");
+  ok(MoveFileExA(from.c_str(), to.c_str(), 0), "MoveFileExA of a folder: %lu", (unsigned long)GetLastError());
+  DWORD error = 0;
+  ok(Attributes(to + "\\SAM", &error) != INVALID_FILE_ATTRIBUTES, "its file moved along: %lu", (unsigned long)error);
+  ok(Attributes(from, &error) == INVALID_FILE_ATTRIBUTES && error == ERROR_FILE_NOT_FOUND, "the old name is gone");
+  CreateDirectoryA(from.c_str(), nullptr);
+  SetLastError(0xdeadbeef);
+  BOOL moved = MoveFileExA(from.c_str(), to.c_str(), 0);
+  ok(!moved && GetLastError() == ERROR_ALREADY_EXISTS, "onto an existing folder: %d, %lu", moved,
+     (unsigned long)GetLastError());
+  RemoveDirectoryA(from.c_str());
+  HANDLE open = CreateFileA((to + "\\SAM").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!skip_on_wine(RenamesFolderWithOpenFiles)) {
+    SetLastError(0xdeadbeef);
+    moved = MoveFileExA(to.c_str(), from.c_str(), 0);
+    ok(!moved && GetLastError() == ERROR_ACCESS_DENIED, "a folder with an open file: %d, %lu", moved,
+       (unsigned long)GetLastError());
+  }
+  CloseHandle(open);
+  const std::string now = Attributes(to, &error) != INVALID_FILE_ATTRIBUTES ? to : from;
+  DeleteFileA((now + "\\SAM").c_str());
+  RemoveDirectoryA(now.c_str());
+}
+
+std::vector<WCHAR> Wide(const std::string &ascii) {
+  std::vector<WCHAR> wide(ascii.begin(), ascii.end());
+  wide.push_back(0);
+  return wide;
+}
+
+std::string Narrow(const WCHAR *wide) {
+  std::string text;
+  for (; *wide; wide++) text += *wide < 0x80 ? static_cast<char>(*wide) : '?';
+  return text;
+}
+
+// GetFullPathNameW works on the text alone: nothing need exist.
+void CheckFullPaths() {
+  WCHAR current[MAX_PATH];
+  const DWORD currentLength = GetCurrentDirectoryW(MAX_PATH, current);
+  const std::string cwd = Narrow(current);
+  ok(currentLength > 3 && cwd.size() == currentLength, "GetCurrentDirectoryW: %s", cwd.c_str());
+  const std::string drive = cwd.substr(0, 2);
+  const std::string parent = cwd.substr(0, cwd.find_last_of('\\') > 2 ? cwd.find_last_of('\\') : 3);
+  const struct {
+    std::string in, out;
+    const char *part;  // the file part, "" for none
+  } kRows[] = {
+      {"b", cwd + "\\b", "b"},                      // relative to the current directory
+      {"b\\c\\", cwd + "\\b\\c\\", ""},             // a trailing backslash stays
+      {drive, cwd + "\\", ""},                     // the drive alone: its current directory
+      {drive + "b", cwd + "\\b", "b"},              // drive-relative
+      {"..", parent, nullptr},
+      {"b. .", cwd + "\\b", "b"},                   // trailing dots and blanks go
+      {"b/c", cwd + "\\b\\c", "c"},                 // slashes are backslashes
+      {"\\x\\.\\y\\..\\z", drive + "\\x\\z", "z"},  // the current drive's root
+      {"C:\\a\\b", "C:\\a\\b", "b"},
+      {"C:\\", "C:\\", ""},
+  };
+  for (const auto &row : kRows) {
+    WCHAR buffer[MAX_PATH];
+    for (WCHAR &c : buffer) c = 0x5555;
+    LPWSTR part = reinterpret_cast<LPWSTR>(1);
+    SetLastError(0xdeadbeef);
+    const std::vector<WCHAR> in = Wide(row.in);
+    const DWORD length = GetFullPathNameW(in.data(), MAX_PATH, buffer, &part);
+    const std::string full = length ? Narrow(buffer) : "";
+    ok(length == row.out.size() && full == row.out, "GetFullPathNameW(%s): %lu \"%s\", expected \"%s\"",
+       row.in.c_str(), (unsigned long)length, full.c_str(), row.out.c_str());
+    if (row.part) {
+      const std::string got = part ? Narrow(part) : "";
+      ok(got == row.part && (*row.part || !part), "file part of %s: \"%s\"", row.in.c_str(), got.c_str());
+    }
+  }
+  WCHAR small[4];
+  const std::vector<WCHAR> in = Wide("b");
+  const DWORD needed = GetFullPathNameW(in.data(), 4, small, nullptr);
+  ok(needed == cwd.size() + 3, "a short buffer: the size with the NUL, %lu", (unsigned long)needed);
+}
+
 }  // namespace
 
 // SetFilePointer with a high part, as the hive check uses it: beyond the end is allowed, a read
@@ -261,6 +393,9 @@ void CheckFiles() {
   CheckLengths(root);
   CheckNameRules(root);
   CheckSeekAndRead(root);
+  CheckDeleteOnClose(root);
+  CheckFolderRename(root);
+  CheckFullPaths();
 }
 
 }  // namespace conf

@@ -229,10 +229,17 @@ void CheckExpandEnvironmentStrings() {
   ok(size == root.size() + 1, "no buffer: the size needed, %lu", (unsigned long)size);
 }
 
+// The process id names a run's temporary files: never 0, a multiple of 4, the same on every call.
+void CheckProcessId() {
+  const DWORD id = GetCurrentProcessId();
+  ok(id != 0 && id % 4 == 0 && GetCurrentProcessId() == id, "GetCurrentProcessId: %lu", (unsigned long)id);
+}
+
 }  // namespace
 
 void CheckProcess() {
   CheckExpandEnvironmentStrings();
+  CheckProcessId();
   CheckCommandLine();
   CheckStandardOutput();
   CheckMultiByteToWideChar();

@@ -2,6 +2,9 @@
 // byte, the policy value, status texts, progress values and the buttons.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
+
 #include "run_fixture.h"
 #include "services/report.h"
 #include "workflows/backup.h"
@@ -165,7 +168,7 @@ TEST_F(BackupTest, FolderInTheFilesPlaceGetsTheSaveBox) {
   EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegSaveKey");
   EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  183 in Datei D:\\Backup\\SOFTWARE");
   EXPECT_EQ(sim::FileBytes("D:\\Backup\\SOFTWARE\\kept"), "of the user");
-  EXPECT_FALSE(sim::FileExists("D:\\Backup\\$$$"));
+  EXPECT_EQ(sim::ListFolder("D:\\Backup"), (std::vector<std::string>{"ConsoleBackup.bat", "SAM", "SECURITY", "SHA256SUMS", "SOFTWARE", "SYSTEM"}));
 }
 
 // The folder text is used as it stands, in the save calls and in the script alike.
@@ -310,6 +313,107 @@ TEST_F(BackupTest, ReportsReachTheInstalledReceiverAndTheResultCountsFailedHives
   Run("D:\\Backup");
   ASSERT_EQ(sim::MessageBoxes().size(), 1u);
   EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  183 in Datei D:\\Backup\\nul");
+}
+
+// The run removes only files it made: a user's file of any name survives, whatever its
+// attributes, also one of the names the run would take for its temporary files.
+TEST_F(BackupTest, AUsersFilesSurviveEveryName) {
+  struct Row {
+    const char *name;
+    std::vector<std::string> files;  // the user's, in D:\Backup
+    std::string folder;              // a user's folder in D:\Backup, "" for none
+    int boxes;                       // hives reported as not saved
+  };
+  std::vector<std::string> every;  // every temporary name this process could use
+  for (unsigned n = 0; n < 0x1000; n++) {
+    char name[32];
+    snprintf(name, sizeof name, "~%lx.%x", static_cast<unsigned long>(GetCurrentProcessId()), n);
+    every.push_back(name);
+  }
+  const Row rows[] = {
+      {"a read-only $$$ and others", {"$$$", "notes.txt", "~1.0", "~brovink.lock.txt"}, "", 0},
+      {"a folder named $$$ is no obstacle", {}, "$$$", 0},
+      {"every name the run could take: each hive and the fingerprint are reported, no file touched", every, "", 6},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    StartNextRow();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    LoadUser(kUser, kUserFile);
+    for (const std::string &file : row.files) sim::PutFile("D:\\Backup\\" + file, "mine " + file, FILE_ATTRIBUTE_READONLY);
+    if (!row.folder.empty()) sim::PutFile("D:\\Backup\\" + row.folder + "\\inside", "mine");
+    sim::AnswerMessageBox(IDOK, row.boxes);
+    Run("D:\\Backup");
+    EXPECT_EQ(static_cast<int>(sim::MessageBoxes().size()), row.boxes);
+    for (const auto &box : sim::MessageBoxes()) EXPECT_EQ(box.text.substr(0, 18), "Fehlernummer:  80 ") << box.text;
+    for (const std::string &file : row.files) {
+      EXPECT_EQ(sim::FileBytes("D:\\Backup\\" + file), "mine " + file);
+      EXPECT_EQ(sim::FileAttributes("D:\\Backup\\" + file), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
+    if (!row.folder.empty()) {
+      EXPECT_EQ(sim::FileBytes("D:\\Backup\\" + row.folder + "\\inside"), "mine");
+    }
+    const size_t setFiles = row.boxes ? 1 : 7;  // the script alone, or the whole set
+    EXPECT_EQ(sim::ListFolder("D:\\Backup").size(), row.files.size() + (row.folder.empty() ? 0 : 1) + setFiles);
+    if (!row.boxes) {
+      EXPECT_EQ(sim::HiveFileSnapshot("D:\\Backup\\SAM"), sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SAM"));
+    }
+  }
+}
+
+// Every entry of the loaded-hive list is accounted for: one that cannot be read gets the box of a
+// hive that was not saved, naming the entry, and the user hives after it are still saved.
+TEST_F(BackupTest, HiveListEntriesThatCannotBeReadGetTheSaveBox) {
+  struct Row {
+    const char *name;
+    std::function<void()> entry;
+    std::string text;
+  };
+  const std::string longName = "\\REGISTRY\\USER\\S-1-5-21-" + std::string(240, '9');
+  const Row rows[] = {
+      {"a name longer than its buffer", [&] { sim::AddHiveListValue(longName, "\\Device\\HarddiskVolume1\\x"); },
+       "Fehlernummer:  234 in Eintrag " + longName + " der Liste geladener Hives: seine Hive wurde nicht gesichert."},
+      {"a path of 300 characters",
+       [] { sim::AddHiveListValue("\\REGISTRY\\USER\\S-1-5-21-5", "\\Device\\HarddiskVolume1\\" + std::string(276, 'p')); },
+       "Fehlernummer:  234 in Eintrag \\REGISTRY\\USER\\S-1-5-21-5 der Liste geladener Hives: seine Hive wurde nicht "
+       "gesichert."},
+      {"a user hive's entry that is no text",
+       [] {
+         sim::SetRegValue("HKLM\\SYSTEM\\CurrentControlSet\\Control\\hivelist", "\\REGISTRY\\USER\\S-1-5-21-6",
+                          REG_DWORD, "1234");
+       },
+       "Fehlernummer:  1629 in Eintrag \\REGISTRY\\USER\\S-1-5-21-6 der Liste geladener Hives: seine Hive wurde nicht "
+       "gesichert."},
+      {"an enumeration error",
+       [] {
+         // The run reads the list twice: for its longest path first, then for the saves. The fault
+         // hits the second reading (one more entry follows this one, and each reading ends with one
+         // more call).
+         const int before = sim::CallCount("RegEnumValueA");
+         LongestSetPath("D:\\Backup");
+         const int firstReading = sim::CallCount("RegEnumValueA") - before + 1;
+         sim::FailCall("RegEnumValueA", ERROR_REGISTRY_IO_FAILED, firstReading + 5);
+       },
+       "Fehlernummer:  1016 in der Liste geladener Hives ab Eintrag Nr. 5: die Hives ab dort wurden nicht gesichert."},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    StartNextRow();
+    sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+    LoadUser("S-1-5-21-1-2-3-1000", kUserFile);  // list entry 4, before the one that cannot be read
+    row.entry();
+    LoadUser("S-1-5-21-1-2-3-1001", "\\Device\\HarddiskVolume1\\Users\\u2\\NTUSER.DAT");
+    sim::AnswerMessageBox(IDOK);
+    SetFolder("D:\\Backup");
+    EXPECT_EQ(BackupIn(window).failedHives, 1);
+    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in RegEnumValue");
+    EXPECT_EQ(sim::MessageBoxes()[0].text, row.text);
+    EXPECT_EQ(sim::MessageBoxes()[0].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_TRUE(sim::FileExists("D:\\Backup\\s-1-5-21-1-2-3-1000"));
+    const bool after = std::string(row.name) != "an enumeration error";
+    EXPECT_EQ(sim::FileExists("D:\\Backup\\s-1-5-21-1-2-3-1001"), after) << "the hive after the entry";
+  }
 }
 
 TEST_F(BackupTest, MissingPolicyKeyIsNotCreated) {

@@ -146,8 +146,12 @@ class FaultSweepTest : public RunTest {
       EXPECT_TRUE(sim::ControlEnabled(id)) << "button " << id << " left disabled";
     }
     EXPECT_EQ(sim::ControlText(IDC_STATUS), "");
-    ASSERT_FALSE(sim::ProgressHistory(IDC_PROGRESS).empty());
-    EXPECT_EQ(sim::ProgressHistory(IDC_PROGRESS).back(), 0);
+    // A lock file that cannot be opened for sharing reasons is another run's: that run did nothing.
+    const bool refused = !sim::MessageBoxes().empty() && sim::MessageBoxes()[0].caption == "Ordner wird verwendet";
+    if (!refused) {
+      ASSERT_FALSE(sim::ProgressHistory(IDC_PROGRESS).empty());
+      EXPECT_EQ(sim::ProgressHistory(IDC_PROGRESS).back(), 0);
+    }
 
     for (const auto &box : sim::MessageBoxes()) {
       if (box.caption == "Wiederherstellung abgebrochen") {
@@ -158,13 +162,16 @@ class FaultSweepTest : public RunTest {
       } else if (box.caption == "Wiederherstellung unvollständig" ||
                  box.caption == "Autostart-Ordner nicht gefunden") {
         // Checked against the registrations below.
+      } else if (box.caption == "Ordner wird verwendet") {
+        EXPECT_EQ(sim::MessageBoxes().size(), 1u) << "a refused run shows nothing else";
+        EXPECT_EQ(box.text.rfind("Der Ordner " + std::string(kBackup) + " wird gerade", 0), 0u) << box.text;
       } else {
         // The registry and copy calls of the hives; the file and CNG calls of the script and the
-        // fingerprint.
+        // fingerprint; the loaded-hive list's entries.
         static const std::vector<std::string> kOwnCalls = {
             "RegSaveKey", "RegCreateKeyEx", "RegReplaceKey", "CopyFile", "CreateFile", "WriteFile",
             "SetEndOfFile", "CloseHandle", "ReadFile", "MoveFile", "MoveFileEx", "BCryptOpenAlgorithmProvider",
-            "BCryptCreateHash", "BCryptHashData", "BCryptFinishHash"};
+            "BCryptCreateHash", "BCryptHashData", "BCryptFinishHash", "RegEnumValue"};
         bool ownBox = false;
         for (const std::string &call : kOwnCalls) ownBox = ownBox || box.caption == "Fehler in " + call;
         EXPECT_TRUE(ownBox) << box.caption << ": " << box.text;

@@ -1,6 +1,7 @@
 // The loaded-hive list walk and the mapping of device paths to drive letters.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <utility>
 
 #include "sim_test.h"
@@ -32,18 +33,57 @@ TEST_F(HiveListTest, YieldsUserHivesWithLowerCaseNamesInListOrder) {
   EXPECT_EQ(Walk(), expected);
 }
 
-TEST_F(HiveListTest, MachineHivesOnlyOrAnUnreadableListYieldNothing) {
-  EXPECT_TRUE(Walk().empty());
-  sim::AddHiveListValue("\\REGISTRY\\USER\\S-1-5-18", "\\Device\\HarddiskVolume1\\x");
-  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED);
-  EXPECT_TRUE(Walk().empty());
-}
-
-TEST_F(HiveListTest, ValueThatDoesNotFitEndsTheWalkThere) {
-  sim::AddHiveListValue("\\REGISTRY\\USER\\S-1-5-18", "\\Device\\HarddiskVolume1\\a");
-  sim::AddHiveListValue("\\REGISTRY\\USER\\" + std::string(250, 'L'), "\\Device\\HarddiskVolume1\\b");
-  sim::AddHiveListValue("\\REGISTRY\\USER\\S-1-5-19", "\\Device\\HarddiskVolume1\\c");
-  EXPECT_EQ(Walk(), (std::vector<Hive>{{"s-1-5-18", "\\Device\\HarddiskVolume1\\a"}}));
+// Every entry is accounted for: one that cannot be read is a fault (it may be a user hive's), and
+// the entries after it are still read. Machine hives' entries are none of the walk's business.
+TEST_F(HiveListTest, EntriesThatCannotBeReadAreFaultsAndTheWalkGoesOn) {
+  struct Row {
+    const char *name;
+    std::function<void()> setup;  // between the entries S-1-5-18 (first) and S-1-5-19 (last)
+    std::string faults;            // "index name code restOfList;" each (the machine hives are 0 to 3)
+    bool lastYielded;
+  };
+  const std::string longName = "\\REGISTRY\\USER\\" + std::string(250, 'L');
+  const Row rows[] = {
+      {"name longer than its buffer: named in full",
+       [&] { sim::AddHiveListValue(longName, "\\Device\\HarddiskVolume1\\b"); }, "5 " + longName + " 234 0;", true},
+      {"data longer than its buffer",
+       [] { sim::AddHiveListValue("\\REGISTRY\\USER\\S-1-5-21-7", "\\Device\\HarddiskVolume1\\" + std::string(300, 'd')); },
+       "5 \\REGISTRY\\USER\\S-1-5-21-7 234 0;", true},
+      {"a machine hive's long data is no fault",
+       [] { sim::AddHiveListValue("\\REGISTRY\\MACHINE\\X", std::string(300, 'd')); }, "", true},
+      {"a user hive's entry that is no text",
+       [] { sim::SetRegValue("HKLM\\SYSTEM\\CurrentControlSet\\Control\\hivelist", "\\REGISTRY\\USER\\S-1-5-21-8", REG_BINARY, "\\D"); },
+       "5 \\REGISTRY\\USER\\S-1-5-21-8 1629 0;", true},
+      {"a machine hive's entry that is no text is no fault",
+       [] { sim::SetRegValue("HKLM\\SYSTEM\\CurrentControlSet\\Control\\hivelist", "\\REGISTRY\\MACHINE\\Y", REG_DWORD, "1234"); },
+       "", true},
+      {"an enumeration that fails otherwise ends the walk there",
+       [] { sim::FailCall("RegEnumValueA", ERROR_ACCESS_DENIED, 1); }, "1  5 1;", false},
+      {"a list that cannot be opened",
+       [] { sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED); }, "0  5 1;", false},
+      {"no list at all: nothing to account for",
+       [] { sim::DeleteRegKey("HKLM\\SYSTEM\\CurrentControlSet\\Control\\hivelist"); }, "", false},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetForNextRow();
+    sim::AddHiveListValue("\\REGISTRY\\USER\\S-1-5-18", "\\Device\\HarddiskVolume1\\a");
+    row.setup();
+    if (sim::RegKeyExists("HKLM\\SYSTEM\\CurrentControlSet\\Control\\hivelist")) {
+      sim::AddHiveListValue("\\REGISTRY\\USER\\S-1-5-19", "\\Device\\HarddiskVolume1\\c");
+    }
+    std::vector<Hive> hives;
+    std::string faults;
+    WalkUserHives([&](const std::string &name, const std::string &file) { hives.emplace_back(name, file); },
+                  [&](const HiveListFault &fault) {
+                    faults += std::to_string(fault.index) + " " + fault.name + " " + std::to_string(fault.code) + " " +
+                              (fault.restOfList ? "1" : "0") + ";";
+                  });
+    EXPECT_EQ(faults, row.faults);
+    const bool listed = !hives.empty() && hives.back().first == "s-1-5-19";
+    EXPECT_EQ(listed, row.lastYielded);
+    EXPECT_EQ(sim::OpenKeyCount(), 0);
+  }
 }
 
 // Data without a terminating NUL is read up to the length the call returned, not past it.

@@ -106,7 +106,10 @@ TEST_F(UnattendedTest, CommandLinesGiveTheirExitCodeAndWriteOnlyWhatTheyMay) {
        "Sicherung fertig: D:\\Meine Sicherung\\12-08-2026", {"Meine Sicherung"}, "D:\\Meine Sicherung"},
       {"drive root with the date", u"/backup D:\\ /date", 0, "D:\\12-08-2026", "Sicherung fertig: D:\\12-08-2026",
        {"12-08-2026"}},
-      {"unknown switch", u"/backup D:\\B /force", 2, "", "Unbekanntes Argument: /force", {}},
+      {"unknown switch", u"/backup D:\\B /force", 2, "", "Unbekannter Schalter: /force", {}},
+      {"a forward-slash folder is an unknown switch", u"/backup /daten/x", 2, "", "Unbekannter Schalter: /daten/x", {}},
+      {"a switch in the folder's place", u"/backup /date", 2, "", "Nach /backup fehlt der Ordner.", {}},
+      {"an argument that is no switch", u"/backup D:\\B extra", 2, "", "Unbekanntes Argument: extra", {}},
       {"missing folder", u"/backup", 2, "", "Nach /backup fehlt der Ordner.", {}},
       {"/keep without /date", u"/backup D:\\B /keep 3", 2, "", "/keep gilt nur zusammen mit /date.", {}},
       {"/keep 0", u"/backup D:\\B /date /keep 0", 2, "", "Nach /keep fehlt eine Anzahl", {}},
@@ -230,6 +233,105 @@ TEST_F(UnattendedTest, AFolderWhoseLongestPathDoesNotFitIsRefusedBeforeAnythingI
       EXPECT_NE(Console().find("Sicherung abgebrochen: Der Ordner " + folder + " ist nicht verwendbar."), std::string::npos);
     }
     ExpectNoWindow();
+  }
+}
+
+// A loaded-hive list entry that cannot be read may hide a user hive: the run is incomplete, the
+// warning names the entry, and no older set (which may hold that hive) is removed.
+TEST_F(UnattendedTest, AnUnreadableHiveListEntryGivesExitCode1AndNoRetention) {
+  const std::string entry = "\\REGISTRY\\USER\\S-1-5-21-1-2-3-1005";
+  sim::AddHiveListValue(entry, "\\Device\\HarddiskVolume1\\" + std::string(300, 'p'));
+  sim::LoadUserHive("S-1-5-21-1-2-3-1006", "\\Device\\HarddiskVolume1\\Users\\w\\NTUSER.DAT");
+  sim::MakeFolders("D:\\B");
+  for (const std::string &file : SetFiles()) sim::PutFile("D:\\B\\11-01-2026\\" + file, "");
+  ASSERT_EQ(Start(u"/backup D:\\B\\11-01-2026"), 1);
+  sim::ClearCallLog();
+  const size_t eventsBefore = sim::EventLogEntries().size();
+
+  EXPECT_EQ(Start(u"/backup D:\\B /date /keep 1"), 1);
+
+  const std::string warning = "Fehler in RegEnumValue: Fehlernummer:  234 in Eintrag " + entry +
+                              " der Liste geladener Hives: seine Hive wurde nicht gesichert.";
+  const std::vector<std::string> events = Events();
+  ASSERT_EQ(events.size(), eventsBefore + 2);
+  EXPECT_EQ(events[eventsBefore], "2 2 " + warning);
+  EXPECT_EQ(events[eventsBefore + 1], "1 1 Sicherung unvollständig: 1 Hive(s) in D:\\B\\12-08-2026 nicht gesichert.");
+  EXPECT_NE(Console().find(warning + "\r\n"), std::string::npos) << Console();
+  EXPECT_TRUE(sim::FileExists("D:\\B\\12-08-2026\\s-1-5-21-1-2-3-1006")) << "the entries after it are read";
+  EXPECT_EQ(sim::ListFolder("D:\\B"), (std::vector<std::string>{"11-01-2026", "12-08-2026"}));
+  ExpectNoWindow();
+}
+
+// Retention that cannot remove a file leaves the renamed folder, warns on the console and in the
+// event log (id 3), and says so in the summary; the exit code stays the backup's. The next run
+// finishes the folder.
+TEST_F(UnattendedTest, RetentionWarnsOfWhatItLeavesAndTheNextRunFinishesIt) {
+  sim::MakeFolders("D:\\B");
+  ASSERT_EQ(Start(u"/backup D:\\B\\11-01-2026"), 0);
+  ASSERT_EQ(Start(u"/backup D:\\B\\11-02-2026"), 0);
+  sim::ClearCallLog();
+  SetFileAttributesA("D:\\B\\11-01-2026\\SECURITY", FILE_ATTRIBUTE_READONLY);
+  sim::HoldOpen("D:\\B\\11-02-2026\\ConsoleBackup.bat", FILE_SHARE_READ);  // keeps the folder from its rename
+  const size_t eventsBefore = sim::EventLogEntries().size();
+
+  EXPECT_EQ(Start(u"/backup D:\\B /date /keep 1"), 0);
+
+  const std::string leftover =
+      "Alte Sicherung nicht vollständig entfernt: D:\\B\\11-01-2026.wird-entfernt\\SECURITY (Fehlernummer:  5); der "
+      "nächste Lauf mit /keep entfernt den Rest von D:\\B\\11-01-2026.wird-entfernt.";
+  const std::string kept = "Alte Sicherung nicht entfernt: D:\\B\\11-02-2026 (Fehlernummer:  5); sie bleibt ganz, der "
+                           "nächste Lauf mit /keep versucht es wieder.";
+  const std::string summary = "Sicherung fertig: D:\\B\\12-08-2026 (alte Sicherung nicht vollständig entfernt: "
+                              "D:\\B\\11-01-2026.wird-entfernt, D:\\B\\11-02-2026)";
+  const std::vector<std::string> events = Events();
+  EXPECT_EQ(std::vector<std::string>(events.begin() + static_cast<long>(eventsBefore), events.end()),
+            (std::vector<std::string>{"2 3 " + leftover, "2 3 " + kept, "2 1 " + summary}));
+  for (const std::string &line : {leftover, kept, summary}) {
+    EXPECT_NE(Console().find(line + "\r\n"), std::string::npos) << line;
+  }
+  EXPECT_EQ(sim::ListFolder("D:\\B"), (std::vector<std::string>{"11-01-2026.wird-entfernt", "11-02-2026", "12-08-2026"}));
+  EXPECT_EQ(sim::ListFolder("D:\\B\\11-01-2026.wird-entfernt"), std::vector<std::string>{"SECURITY"});
+  EXPECT_EQ(sim::ListFolder("D:\\B\\11-02-2026"), SetFiles());
+
+  // The read-only mark goes and the other program closes its file: the next run finishes both.
+  SetFileAttributesA("D:\\B\\11-01-2026.wird-entfernt\\SECURITY", 0);
+  sim::ReleaseHold("D:\\B\\11-02-2026\\ConsoleBackup.bat");
+  EXPECT_EQ(Start(u"/backup D:\\B /date /keep 1"), 0);
+  EXPECT_EQ(sim::ListFolder("D:\\B"), std::vector<std::string>{"12-08-2026"});
+  EXPECT_EQ(Events().back(), "4 1 Sicherung fertig: D:\\B\\12-08-2026\r\nAlte Sicherung entfernt: "
+                             "D:\\B\\11-01-2026.wird-entfernt\r\nAlte Sicherung entfernt: D:\\B\\11-02-2026");
+  ExpectNoWindow();
+}
+
+// The folder is made absolute once, as Windows resolves it, so that the set lands where the user
+// meant and the script's copy lines work from anywhere.
+TEST_F(UnattendedTest, RelativeFoldersAreResolvedOnceAtTheStart) {
+  struct Row {
+    const char *name;
+    std::u16string arguments;
+    std::string current;  // the current directory
+    std::string set;      // where the set is written
+  };
+  const Row rows[] = {
+      {"relative to the current directory", u"/backup b", "C:\\Users\\admin", "C:\\Users\\admin\\b"},
+      {"the drive alone is its current directory", u"/backup D: /date", "D:\\sub", "D:\\sub\\12-08-2026"},
+      {"drive-relative", u"/backup D:x", "D:\\sub", "D:\\sub\\x"},
+      {"trailing dots and blanks go", u"/backup \"b. .\"", "C:\\Users\\admin", "C:\\Users\\admin\\b"},
+      {"up and forward slashes", u"/backup ..\\admin/c", "C:\\Users\\admin", "C:\\Users\\admin\\c"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetForNextRow();
+    ReadEnvironmentBlock();
+    Prepare(sim::StartedFrom::ParentConsole);
+    sim::MakeFolders(row.current);
+    sim::SetCurrentDirectory(row.current);
+    EXPECT_EQ(Start(row.arguments), 0);
+    EXPECT_EQ(sim::ListFolder(row.set), SetFiles());
+    const std::string script = sim::FileBytes(row.set + "\\ConsoleBackup.bat");
+    EXPECT_NE(script.find("copy \"" + row.set + "\\SOFTWARE\" C:\\WINDOWS\\System32\\config\\"), std::string::npos)
+        << script;
+    EXPECT_NE(Console().find("Sicherung fertig: " + row.set + "\r\n"), std::string::npos) << Console();
   }
 }
 
