@@ -36,7 +36,8 @@ bool IsSwitch(const std::string &argument, const char *name) {
 bool IsAnySwitch(const std::string &argument) { return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-'); }
 
 bool IsModeSwitch(const std::string &argument) {
-  return IsSwitch(argument, "backup") || IsSwitch(argument, "verify") || IsSwitch(argument, "?");
+  return IsSwitch(argument, "backup") || IsSwitch(argument, "verify") || IsSwitch(argument, "offline") ||
+         IsSwitch(argument, "?");
 }
 
 // 1 to 9999 in plain decimal digits, else 0.
@@ -118,6 +119,7 @@ Command ParseCommandLine(const WCHAR *commandLine) {
   if (!anyMode) return Command{};
 
   Command command;
+  bool restore = false, offline = false;  // "/restore <folder> /offline [<Windows folder>]"
   for (size_t i = 0; i < arguments.size(); i++) {
     const std::string &text = arguments[i].text;
     if (IsSwitch(text, "backup") || IsSwitch(text, "verify")) {
@@ -132,6 +134,22 @@ Command ParseCommandLine(const WCHAR *commandLine) {
                        " lässt sich in der ANSI-Codepage nicht genau schreiben und wird nicht verwendet.");
       }
       command.folder = arguments[i].text;
+    } else if (IsSwitch(text, "restore") || IsSwitch(text, "offline")) {
+      // Without /offline, /restore leaves the program to its window as it always did.
+      const bool isRestore = IsSwitch(text, "restore");
+      if (isRestore ? restore : offline) return Invalid(text + " ist doppelt angegeben.");
+      (isRestore ? restore : offline) = true;
+      const bool hasValue = i + 1 < arguments.size() && !arguments[i + 1].text.empty() &&
+                            !IsAnySwitch(arguments[i + 1].text);
+      if (isRestore && !hasValue) return Invalid("Nach /restore fehlt der Ordner.");
+      if (hasValue) {
+        i++;
+        if (!arguments[i].exact) {
+          return Invalid("Der Ordner " + arguments[i].text +
+                         " lässt sich in der ANSI-Codepage nicht genau schreiben und wird nicht verwendet.");
+        }
+        (isRestore ? command.folder : command.windowsFolder) = arguments[i].text;
+      }
     } else if (IsSwitch(text, "date")) {
       if (command.dateFolder) return Invalid("/date ist doppelt angegeben.");
       command.dateFolder = true;
@@ -144,7 +162,13 @@ Command ParseCommandLine(const WCHAR *commandLine) {
       return Invalid("Unbekanntes Argument: " + text);
     }
   }
-  if (command.mode == CommandMode::Verify && (command.dateFolder || command.keep != 0)) {
+  if (offline || restore) {
+    if (command.mode != CommandMode::Window) return Invalid("/restore /offline steht allein.");
+    if (!restore) return Invalid("Zu /offline gehört /restore <Ordner>.");
+    if (!offline) return Invalid("/restore gilt nur zusammen mit /offline.");
+    command.mode = CommandMode::OfflineRestore;
+  }
+  if (command.mode != CommandMode::Backup && (command.dateFolder || command.keep != 0)) {
     return Invalid("/date und /keep gehören zu /backup.");
   }
   if (command.keep != 0 && !command.dateFolder) return Invalid("/keep gilt nur zusammen mit /date.");

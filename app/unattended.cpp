@@ -15,6 +15,7 @@
 #include "services/text_ops.h"
 #include "workflows/backup.h"
 #include "workflows/hive_list.h"
+#include "workflows/offline_restore.h"
 #include "workflows/restore.h"
 #include "workflows/retention.h"
 #include "workflows/run_view.h"
@@ -33,6 +34,10 @@ const char kHelp[] =
     "    Sicherung, in der jede Hive gesichert wurde.\r\n"
     "Brovink.exe /verify <Ordner>\r\n"
     "    prüft die Sicherung in <Ordner> wie die Wiederherstellung, ohne etwas zu ändern.\r\n"
+    "Brovink.exe /restore <Ordner> /offline [<Windows-Ordner>]\r\n"
+    "    stellt die Sicherung in <Ordner> in einem Windows wieder her, das nicht läuft (etwa von der\r\n"
+    "    Eingabeaufforderung der Windows-Wiederherstellungsumgebung); ohne <Windows-Ordner> wird das\r\n"
+    "    eine \\Windows gesucht. Rueckgaengig.bat im Ordner Brovink-... macht es rückgängig.\r\n"
     "Brovink.exe /?              zeigt diese Hilfe.\r\n"
     "\r\n"
     "Exit-Code: 0 alles gesichert oder Sicherung in Ordnung; 1 eine Hive nicht gesichert oder\r\n"
@@ -140,6 +145,13 @@ int Verify(const ConsoleOut &out, const Command &command) {
   return sound ? kExitDone : kExitIncomplete;
 }
 
+// No event: the log is the running system's, not that of the Windows restored.
+int OfflineRestore(const ConsoleOut &out, const Command &command) {
+  const OfflineOutcome outcome = RunOfflineRestore(command.folder, command.windowsFolder,
+                                                   [&](const std::string &line) { WriteConsoleLine(out, line); });
+  return outcome == OfflineOutcome::Done ? kExitDone : outcome == OfflineOutcome::Failed ? kExitIncomplete : kExitUnusable;
+}
+
 int Help(const ConsoleOut &out) {
   if (out.handle) {
     WriteConsoleLine(out, kHelp);
@@ -158,6 +170,8 @@ int RunCommandLine(const Command &command) {
       return Backup(out, command);
     case CommandMode::Verify:
       return Verify(out, command);
+    case CommandMode::OfflineRestore:
+      return OfflineRestore(out, command);
     case CommandMode::Help:
       return Help(out);
     default:
