@@ -47,6 +47,8 @@ std::string Fold(const std::string &text) {
   return folded;
 }
 
+std::string ErrorText(DWORD code) { return " (Fehler " + NumberText(static_cast<long>(code)).substr(1) + ")"; }
+
 bool IsDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // "X:\name\name...": a full path whose every part is one plain name, so that it names exactly the
@@ -220,7 +222,13 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
     target.folder = path.substr(0, path.rfind('\\'));
     target.name = path.substr(path.rfind('\\') + 1);
     plan->checkFiles.push_back(source);
-    if (!IsFolder(target.folder)) {
+    // Only a folder that is not there skips its hive; one that cannot be looked at stops the run.
+    if (Attributes(target.folder) == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        say("Abgebrochen: Der Ordner " + target.folder + " lässt sich nicht prüfen" + ErrorText(error) + ".");
+        return false;
+      }
       say("übersprungen: " + source + " (der Ordner " + target.folder + " fehlt)");
       continue;
     }
@@ -265,39 +273,41 @@ bool IsLogOf(const std::string &foldedHive, const std::string &name) {
   return folded.rfind(foldedHive + "{", 0) == 0 && (endsWith(".BLF") || endsWith(".REGTRANS-MS"));
 }
 
-// The hive file and its transaction logs in the target's folder; false when the folder cannot be
-// listed or holds a name that cannot be moved exactly.
+// The hive file and its transaction logs in the target's folder, from one listing of it: the undo
+// script removes a hive file that was not there before, so whether it was there must not rest on a
+// call that can fail as if the file were missing. False when the folder cannot be listed, the hive
+// is a folder, or a name cannot be moved exactly.
 bool FindOldFiles(Target &target, const OfflineLine &say) {
-  const DWORD attributes = Attributes(target.Path());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    say("Abgebrochen: " + target.Path() + " ist ein Ordner.");
-    return false;
-  }
-  target.hadHive = attributes != INVALID_FILE_ATTRIBUTES;
-  if (target.hadHive) target.oldFiles.push_back(target.name);
   const std::string pattern = target.folder + "\\*";
   WIN32_FIND_DATAA match;
   SearchOwner search(FindFirstFileA(pattern.c_str(), &match));
   if (!search) {
-    say("Abgebrochen: " + target.folder + " lässt sich nicht lesen (Fehler " +
-        NumberText(static_cast<long>(GetLastError())).substr(1) + ").");
+    say("Abgebrochen: " + target.folder + " lässt sich nicht lesen" + ErrorText(GetLastError()) + ".");
     return false;
   }
   const std::string foldedHive = Fold(target.name);
+  std::vector<std::string> logs;
   do {
     const std::string name = match.cFileName;
-    if ((match.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsLogOf(foldedHive, name)) continue;
+    const bool isHive = Fold(name) == foldedHive;
+    if (!isHive && !IsLogOf(foldedHive, name)) continue;
+    if (match.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      say("Abgebrochen: " + target.folder + "\\" + name + " ist ein Ordner.");
+      return false;
+    }
     // A name the code page cannot spell comes back best-fitted and would name another file.
     if (!IsPlainFileName(name) || name.find('?') != std::string::npos) {
       say("Abgebrochen: " + target.folder + "\\" + name + " lässt sich nicht genau benennen.");
       return false;
     }
-    target.oldFiles.push_back(name);
+    if (isHive) target.hadHive = true;
+    (isHive ? target.oldFiles : logs).push_back(name);
   } while (FindNextFileA(search.Get(), &match));
   if (GetLastError() != ERROR_NO_MORE_FILES) {
-    say("Abgebrochen: " + target.folder + " lässt sich nicht lesen.");
+    say("Abgebrochen: " + target.folder + " lässt sich nicht lesen" + ErrorText(GetLastError()) + ".");
     return false;
   }
+  target.oldFiles.insert(target.oldFiles.end(), logs.begin(), logs.end());
   return true;
 }
 
@@ -312,8 +322,6 @@ std::string StampText() {
   return DateText() + "-" + time;
 }
 
-std::string ErrorText(DWORD code) { return " (Fehler " + NumberText(static_cast<long>(code)).substr(1) + ")"; }
-
 // Every path the run writes or moves, distinct under the file system's name rules and within the
 // ANSI calls' limit.
 bool PathsAreSound(const std::vector<Target> &targets, const OfflineLine &say) {
@@ -321,7 +329,7 @@ bool PathsAreSound(const std::vector<Target> &targets, const OfflineLine &say) {
   for (const Target &target : targets) {
     std::vector<std::string> paths = {target.Path(), target.staged};
     for (const std::string &name : target.oldFiles) {
-      paths.push_back(target.folder + "\\" + name);
+      if (Fold(name) != Fold(target.name)) paths.push_back(target.folder + "\\" + name);
       paths.push_back(target.aside + "\\" + name);
     }
     for (const std::string &path : paths) {
@@ -361,15 +369,12 @@ bool WriteUndoScript(const std::string &path, const std::vector<Target> &targets
 }
 
 // Takes back what the run made before its first move: staged copies, the undo script, the folders.
-void RemoveStaging(const std::vector<Target> &targets, const std::vector<std::string> &folders,
-                   const std::string &undoScript, const OfflineLine &say) {
-  for (const Target &target : targets) {
-    if (IsFile(target.staged) && !DeleteFileA(target.staged.c_str())) {
-      say("Nicht entfernt: " + target.staged + ErrorText(GetLastError()));
+void RemoveStaging(const std::vector<std::string> &files, const std::vector<std::string> &folders,
+                   const OfflineLine &say) {
+  for (const std::string &file : files) {
+    if (!DeleteFileA(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+      say("Nicht entfernt: " + file + ErrorText(GetLastError()));
     }
-  }
-  if (!undoScript.empty() && IsFile(undoScript) && !DeleteFileA(undoScript.c_str())) {
-    say("Nicht entfernt: " + undoScript + ErrorText(GetLastError()));
   }
   for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
     if (!RemoveDirectoryA(folder->c_str())) say("Nicht entfernt: " + *folder + ErrorText(GetLastError()));
@@ -418,13 +423,14 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
 
   // Stage: every file beside its target under a name of this run; an existing file is never
   // overwritten.
-  std::vector<std::string> madeFolders;
+  std::vector<std::string> made, madeFolders;  // files and folders of the run, before the commit
   std::string failure;
   for (const Target &target : plan.targets) {
     if (!CopyFileA(target.source.c_str(), target.staged.c_str(), TRUE)) {
       failure = target.source + " ließ sich nicht nach " + target.staged + " kopieren" + ErrorText(GetLastError());
       break;
     }
+    made.push_back(target.staged);
     say("bereitgelegt: " + target.staged);
   }
   for (size_t i = 0; failure.empty() && i < asideFolders.size(); i++) {
@@ -434,12 +440,15 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
       madeFolders.push_back(asideFolders[i]);
     }
   }
-  if (failure.empty() && !WriteUndoScript(undoScript, plan.targets)) {
-    failure = undoScript + " ließ sich nicht schreiben" + ErrorText(GetLastError());
+  if (failure.empty()) {
+    made.push_back(undoScript);
+    if (!WriteUndoScript(undoScript, plan.targets)) {
+      failure = undoScript + " ließ sich nicht schreiben" + ErrorText(GetLastError());
+    }
   }
   if (!failure.empty()) {
     say("Wiederherstellung abgebrochen: " + failure + ".");
-    RemoveStaging(plan.targets, madeFolders, madeFolders.empty() ? "" : undoScript, say);
+    RemoveStaging(made, madeFolders, say);
     say("Nichts geändert.");
     return OfflineOutcome::Failed;
   }
@@ -468,15 +477,13 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
   }
   if (!failure.empty() && movedAside.empty()) {
     say("Wiederherstellung abgebrochen: " + failure + ".");
-    RemoveStaging(plan.targets, madeFolders, undoScript, say);
+    RemoveStaging(made, madeFolders, say);
     say("Nichts geändert.");
     return OfflineOutcome::Failed;
   }
   if (!failure.empty()) {
     say("Wiederherstellung abgebrochen: " + failure + ".");
-    for (const Target &target : plan.targets) {
-      if (IsFile(target.staged)) DeleteFileA(target.staged.c_str());
-    }
+    for (size_t t = replaced.size(); t < plan.targets.size(); t++) DeleteFileA(plan.targets[t].staged.c_str());
     std::string list;
     for (const std::string &file : replaced) list += (list.empty() ? "" : ", ") + file;
     say(replaced.empty() ? "Noch keine Hive ersetzt." : "Bereits ersetzt: " + list + ".");
