@@ -145,10 +145,18 @@ int Verify(const ConsoleOut &out, const Command &command) {
   return sound ? kExitDone : kExitIncomplete;
 }
 
+class ConsoleLines : public OfflineLine {
+ public:
+  explicit ConsoleLines(const ConsoleOut &out) : out_(out) {}
+  void operator()(const std::string &line) const override { WriteConsoleLine(out_, line); }
+
+ private:
+  const ConsoleOut &out_;
+};
+
 // No event: the log is the running system's, not that of the Windows restored.
 int OfflineRestore(const ConsoleOut &out, const Command &command) {
-  const OfflineOutcome outcome = RunOfflineRestore(command.folder, command.windowsFolder,
-                                                   [&](const std::string &line) { WriteConsoleLine(out, line); });
+  const OfflineOutcome outcome = RunOfflineRestore(command.folder, command.windowsFolder, ConsoleLines(out));
   return outcome == OfflineOutcome::Done ? kExitDone : outcome == OfflineOutcome::Failed ? kExitIncomplete : kExitUnusable;
 }
 

@@ -4,7 +4,7 @@
 #include "workflows/offline_restore.h"
 
 #include <cstring>
-#include <set>
+#include <algorithm>
 #include <vector>
 
 #include "platform.h"
@@ -144,6 +144,11 @@ bool SplitCopyLine(const std::string &line, std::string *source, std::string *re
   return !source->empty() && source->find('"') == std::string::npos;
 }
 
+// A user hive's line of ConsoleBackup.bat: its file in the set and its place on the backup day.
+struct UserLine {
+  std::string hiveName, path;
+};
+
 struct Plan {
   std::vector<Target> targets;
   std::vector<std::string> checkFiles;  // user hive files of the set, for the check
@@ -172,9 +177,6 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
     start = end + 2;
   }
   char backupDrive = 0;  // the drive of the backup day's Windows
-  struct UserLine {
-    std::string hiveName, path;
-  };
   std::vector<UserLine> users;
   for (size_t i = 0; i < lines.size(); i++) {
     const std::string &line = lines[i];
@@ -185,7 +187,10 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
     if (copy && rest.size() > 2 && rest.front() == '"' && rest.back() == '"') {
       const std::string path = rest.substr(1, rest.size() - 2);
       if (IsUsableHiveName(hiveName) && IsPlainFullPath(path)) {
-        users.push_back({hiveName, path});
+        UserLine user;
+        user.hiveName = hiveName;
+        user.path = path;
+        users.push_back(user);
         known = true;
       }
     } else if (copy && rest.find('"') == std::string::npos) {
@@ -325,7 +330,7 @@ std::string StampText() {
 // Every path the run writes or moves, distinct under the file system's name rules and within the
 // ANSI calls' limit.
 bool PathsAreSound(const std::vector<Target> &targets, const OfflineLine &say) {
-  std::set<std::string> seen;
+  std::vector<std::string> seen;
   for (const Target &target : targets) {
     std::vector<std::string> paths = {target.Path(), target.staged};
     for (const std::string &name : target.oldFiles) {
@@ -333,7 +338,10 @@ bool PathsAreSound(const std::vector<Target> &targets, const OfflineLine &say) {
       paths.push_back(target.aside + "\\" + name);
     }
     for (const std::string &path : paths) {
-      if (!FitsBuffer(path, MAX_PATH) || !seen.insert(Fold(path)).second) {
+      const std::string folded = Fold(path);
+      const bool twice = std::find(seen.begin(), seen.end(), folded) != seen.end();
+      seen.push_back(folded);
+      if (!FitsBuffer(path, MAX_PATH) || twice) {
         say("Abgebrochen: " + path + (FitsBuffer(path, MAX_PATH) ? " käme zweimal vor." : " ist zu lang."));
         return false;
       }

@@ -4,7 +4,6 @@
 // the staged files renamed into place; "Rueckgaengig.bat" in the run's folder puts everything back.
 #pragma once
 
-#include <functional>
 #include <string>
 
 enum class OfflineOutcome {
@@ -13,8 +12,14 @@ enum class OfflineOutcome {
   Unusable,  // the set folder or the target Windows folder cannot be used; nothing changed
 };
 
-// One line of the run for the console.
-using OfflineLine = std::function<void(const std::string &)>;
+// Where the run's lines go (the console), one call per line.
+class OfflineLine {
+ public:
+  virtual void operator()(const std::string &line) const = 0;
+
+ protected:
+  ~OfflineLine() = default;
+};
 
 // windowsFolder "" searches every drive's \Windows that holds System32\config\SYSTEM and is not
 // the running system's own.
