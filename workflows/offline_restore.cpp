@@ -91,13 +91,13 @@ bool IsRunningWindows(const std::string &windowsFolder) {
 std::string FindTarget(const std::string &given, const OfflineLine &say) {
   if (!given.empty()) {
     const std::string folder = WithoutTrailingBackslash(given);
-    if (!IsPlainFullPath(folder) || !IsFolder(folder + "\\System32\\config")) {
-      say("Abgebrochen: " + given + " ist kein Windows-Ordner (X:\\Ordner mit System32\\config).");
-      return "";
-    }
-    if (IsRunningWindows(folder)) {
+    if (IsPlainFullPath(folder) && IsRunningWindows(folder)) {
       say("Abgebrochen: " + folder + " ist das laufende Windows; seine Hives sind in Gebrauch. "
           "Dafür ist die Wiederherstellung im Fenster da.");
+      return "";
+    }
+    if (!IsPlainFullPath(folder) || !IsFolder(folder + "\\System32\\config")) {
+      say("Abgebrochen: " + given + " ist kein Windows-Ordner (X:\\Ordner mit System32\\config).");
       return "";
     }
     return folder;
@@ -111,7 +111,7 @@ std::string FindTarget(const std::string &given, const OfflineLine &say) {
     say("Ziel: " + found[0]);
     return found[0];
   }
-  say(found.empty() ? "Abgebrochen: Kein Windows-Ordner gefunden (ausser dem laufenden)."
+  say(found.empty() ? "Abgebrochen: Kein Windows-Ordner gefunden (außer dem laufenden)."
                     : "Abgebrochen: Mehrere Windows-Ordner gefunden; bitte einen angeben:");
   for (const std::string &folder : found) say("  " + folder);
   return "";

@@ -16,7 +16,7 @@ set_tests_properties(e2e_prefix_removed PROPERTIES FIXTURES_CLEANUP wine_prefix 
 
 # Each scenario's own limit (E2E_LIMIT in lib.sh) ends it first and cleans up; CTest's is a backstop.
 foreach(scenario startup backup backup_user_hive backup_over_set restore restore_damaged
-                 whole_window busy_window unspellable_folder unattended)
+                 whole_window busy_window unspellable_folder unattended offline_restore)
   add_test(NAME e2e_${scenario} COMMAND ${E2E_BASH} ${E2E_DIR}/${scenario}.sh)
   set_tests_properties(e2e_${scenario} PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 300
                        ENVIRONMENT "${E2E_ENV};E2E_OUT=${E2E_WORK}/${scenario}" LABELS e2e)
