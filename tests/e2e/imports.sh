@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Brovink.exe is a 64-bit GUI program that runs from its file alone: it imports only DLLs that are
 # part of Windows, none of the compiler's run-time DLLs (libstdc++-6.dll, libgcc_s_seh-1.dll,
-# libwinpthread-1.dll), which a user's machine does not have; built for size, it stays small.
+# libwinpthread-1.dll), which a user's machine does not have, and only DLLs that the recovery
+# environment holds as well; built for size, it stays small.
 set -euo pipefail
 : "${E2E_WIN:?}"
 objdump=${E2E_OBJDUMP:-x86_64-w64-mingw32-objdump}
@@ -39,6 +40,19 @@ for dll in $imports; do
       fi
       ;;
   esac
+done
+
+# The offline restore runs from the command prompt of the Windows recovery environment (WinRE, a
+# Windows PE): its System32 holds the core DLLs below, but no Explorer and not every DLL of a full
+# installation. Every DLL the program imports must be one of these.
+recovery_dlls=" kernel32.dll ntdll.dll user32.dll gdi32.dll advapi32.dll comctl32.dll shell32.dll ole32.dll"
+recovery_dlls+=" oleaut32.dll shlwapi.dll msvcrt.dll "
+for dll in $imports; do
+  lower=${dll,,}
+  if [[ "$recovery_dlls" != *" $lower "* ]]; then
+    echo "FAILED: $exe imports $dll, which the recovery environment may lack" >&2
+    failed=1
+  fi
 done
 
 # The shipped program's size, when the build says what it may be.
