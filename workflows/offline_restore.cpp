@@ -328,10 +328,22 @@ std::string StampText() {
 }
 
 // Every path the run writes or moves, distinct under the file system's name rules and within the
-// ANSI calls' limit.
-bool PathsAreSound(const std::vector<Target> &targets, const OfflineLine &say) {
+// ANSI calls' limit; no hive put where another hive's log belongs (Windows would replay it into
+// that hive), and nothing put into the set itself.
+bool PathsAreSound(const std::string &setFolder, const std::vector<Target> &targets, const OfflineLine &say) {
   std::vector<std::string> seen;
+  const std::string setPrefix = Fold(WithoutTrailingBackslash(setFolder)) + "\\";
   for (const Target &target : targets) {
+    for (const Target &other : targets) {
+      if (&other != &target && Fold(other.folder) == Fold(target.folder) && IsLogOf(Fold(other.name), target.name)) {
+        say("Abgebrochen: " + target.Path() + " wäre eine Protokolldatei von " + other.Path() + ".");
+        return false;
+      }
+    }
+    if (Fold(target.Path()).rfind(setPrefix, 0) == 0) {
+      say("Abgebrochen: " + target.Path() + " liegt in der Sicherung selbst.");
+      return false;
+    }
     std::vector<std::string> paths = {target.Path(), target.staged};
     for (const std::string &name : target.oldFiles) {
       if (Fold(name) != Fold(target.name)) paths.push_back(target.folder + "\\" + name);
@@ -427,7 +439,7 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     if (!FindOldFiles(target, say)) return OfflineOutcome::Unusable;
   }
   const std::string undoScript = asideFolders.front() + "\\" + kUndoScriptName;
-  if (!PathsAreSound(plan.targets, say) || !FitsBuffer(undoScript, MAX_PATH)) return OfflineOutcome::Unusable;
+  if (!PathsAreSound(setFolder, plan.targets, say) || !FitsBuffer(undoScript, MAX_PATH)) return OfflineOutcome::Unusable;
 
   // Stage: every file beside its target under a name of this run; an existing file is never
   // overwritten.

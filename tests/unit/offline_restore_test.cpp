@@ -268,15 +268,33 @@ TEST_F(OfflineRestoreTest, ASetThatFailsItsCheckChangesNothing) {
   }
 }
 
-// A user hive aimed at a machine hive's file (another drive letter on the backup day, so taken as
-// written) would put a user hive in place of SAM: the run refuses before anything is written.
-TEST_F(OfflineRestoreTest, TwoHivesForOneFileAreRefused) {
-  sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("d:\\windows\\system32\\CONFIG\\sam"));
-  const auto before = Tree();
-  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline D:\\Windows"), 2);
-  EXPECT_NE(Console().find("käme zweimal vor."), std::string::npos) << Console();
-  EXPECT_TRUE(Tree() == before);
-  ExpectNoWindowAndNothingOpen();
+// A user hive aimed (from another drive letter on the backup day, so taken as written) at a machine
+// hive's file, at a log Windows would replay into a machine hive, or into the set itself: refused
+// before anything is written.
+TEST_F(OfflineRestoreTest, UserHivesAimedAtFilesOfOthersAreRefused) {
+  struct Row {
+    const char *name;
+    std::string path;
+    std::string console;
+  };
+  const Row rows[] = {
+      {"a machine hive's file", "d:\\windows\\system32\\CONFIG\\sam", "CONFIG\\sam käme zweimal vor."},
+      {"a machine hive's log", "d:\\Windows\\System32\\config\\system.log", "wäre eine Protokolldatei von"},
+      {"a machine hive's transaction log", "d:\\Windows\\System32\\config\\SOFTWARE{1}.TM.blf",
+       "wäre eine Protokolldatei von"},
+      {"the set itself", "e:\\sicherung\\SYSTEM", "liegt in der Sicherung selbst."},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript(row.path));
+    const auto before = Tree();
+    EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline D:\\Windows"), 2);
+    EXPECT_NE(Console().find(row.console), std::string::npos) << Console();
+    EXPECT_TRUE(Tree() == before);
+    ExpectNoWindowAndNothingOpen();
+    ResetForNextRow();
+    Prepare();
+  }
 }
 
 TEST_F(OfflineRestoreTest, AMissingProfileFolderSkipsItsHiveAndTheRestIsReplaced) {
