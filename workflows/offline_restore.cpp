@@ -409,6 +409,9 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     say("Abgebrochen: Der Ordner " + setFolder + " ist nicht verwendbar.");
     return OfflineOutcome::Unusable;
   }
+  // A drive without a medium (a card reader, an empty DVD drive) must fail the look at it, not ask
+  // in a box that nobody in the recovery environment may be there to answer.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   const std::string windows = FindTarget(windowsFolder, say);
   if (windows.empty()) return OfflineOutcome::Unusable;
   const std::string config = windows + "\\System32\\config";

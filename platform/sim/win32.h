@@ -200,6 +200,9 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 LPSTR WINAPI GetEnvironmentStringsA(void);
 BOOL WINAPI FreeEnvironmentStringsA(LPSTR penv);
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
+#define SEM_FAILCRITICALERRORS 0x0001
+#define SEM_NOOPENFILEERRORBOX 0x8000
+UINT WINAPI SetErrorMode(UINT uMode);
 HLOCAL WINAPI LocalFree(HLOCAL hMem);
 
 // ---- threads -------------------------------------------------------------------------------------

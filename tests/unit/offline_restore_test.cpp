@@ -144,6 +144,8 @@ TEST_F(OfflineRestoreTest, ReplacesEveryHiveMovesTheOldFilesAsideAndTheUndoScrip
   EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
   ExpectNoWindowAndNothingOpen();
   ExpectReplaced();
+  EXPECT_EQ(sim::ErrorMode(), static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX))
+      << "a drive without a medium would ask in a box";
 
   // The old hives and exactly their logs are aside, byte for byte; other files stay.
   const std::vector<std::string> aside = {
