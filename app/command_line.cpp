@@ -34,7 +34,8 @@ bool IsSwitch(const Argument &converted, const char *name) {
 bool IsAnySwitch(const std::string &argument) { return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-'); }
 
 bool IsModeSwitch(const Argument &argument) {
-  return IsSwitch(argument, "backup") || IsSwitch(argument, "verify") || IsSwitch(argument, "?");
+  return IsSwitch(argument, "backup") || IsSwitch(argument, "verify") || IsSwitch(argument, "offline") ||
+         IsSwitch(argument, "?");
 }
 
 bool IsKnownSwitch(const Argument &argument) {
@@ -126,6 +127,7 @@ Command ParseCommandLine(const WCHAR *commandLine) {
   if (!anyMode) return Command{};
 
   Command command;
+  bool restore = false, offline = false;  // "/restore <folder> /offline [<Windows folder>]"
   for (size_t i = 0; i < arguments.size(); i++) {
     const Argument &argument = arguments[i];
     const std::string &text = argument.text;
@@ -142,6 +144,22 @@ Command ParseCommandLine(const WCHAR *commandLine) {
                        " lässt sich in der ANSI-Codepage nicht genau schreiben und wird nicht verwendet.");
       }
       command.folder = arguments[i].text;
+    } else if (IsSwitch(argument, "restore") || IsSwitch(argument, "offline")) {
+      // Without /offline, /restore leaves the program to its window as it always did.
+      const bool isRestore = IsSwitch(argument, "restore");
+      if (isRestore ? restore : offline) return Invalid(text + " ist doppelt angegeben.");
+      (isRestore ? restore : offline) = true;
+      const bool hasValue = i + 1 < arguments.size() && !arguments[i + 1].text.empty() &&
+                            !IsAnySwitch(arguments[i + 1].text);
+      if (isRestore && !hasValue) return Invalid("Nach /restore fehlt der Ordner.");
+      if (hasValue) {
+        i++;
+        if (!arguments[i].exact) {
+          return Invalid("Der Ordner " + arguments[i].text +
+                         " lässt sich in der ANSI-Codepage nicht genau schreiben und wird nicht verwendet.");
+        }
+        (isRestore ? command.folder : command.windowsFolder) = arguments[i].text;
+      }
     } else if (IsSwitch(argument, "date")) {
       if (command.dateFolder) return Invalid("/date ist doppelt angegeben.");
       command.dateFolder = true;
@@ -154,7 +172,13 @@ Command ParseCommandLine(const WCHAR *commandLine) {
       return Invalid(UnknownArgument(text));
     }
   }
-  if (command.mode == CommandMode::Verify && (command.dateFolder || command.keep != 0)) {
+  if (offline || restore) {
+    if (command.mode != CommandMode::Window) return Invalid("/restore /offline steht allein.");
+    if (!restore) return Invalid("Zu /offline gehört /restore <Ordner>.");
+    if (!offline) return Invalid("/restore gilt nur zusammen mit /offline.");
+    command.mode = CommandMode::OfflineRestore;
+  }
+  if (command.mode != CommandMode::Backup && (command.dateFolder || command.keep != 0)) {
     return Invalid("/date und /keep gehören zu /backup.");
   }
   if (command.keep != 0 && !command.dateFolder) return Invalid("/keep gilt nur zusammen mit /date.");

@@ -1,5 +1,6 @@
 // The command line of the unattended mode: "/backup <folder> [/date] [/keep <n>]", "/verify
-// <folder>" and "/?". Anything else leaves the program to its window.
+// <folder>", "/restore <folder> /offline [<Windows folder>]" and "/?". Anything else leaves the
+// program to its window.
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@ enum class CommandMode {
   Window,   // no arguments, or none of the mode switches: the window, as ever
   Backup,   // /backup <folder> [/date] [/keep <n>]
   Verify,   // /verify <folder>
+  OfflineRestore,  // /restore <folder> /offline [<Windows folder>]
   Help,     // /?
   Invalid,  // a mode switch with arguments that do not fit (exit code 2)
 };
@@ -20,6 +22,7 @@ struct Command {
   std::string folder;  // exact ANSI text of the folder argument
   bool dateFolder = false;
   int keep = 0;        // 0: no retention
+  std::string windowsFolder;  // /offline's Windows folder, exact ANSI text; "" to search the drives
   std::string error;   // why an Invalid command line was refused, in German
 };
 

@@ -17,6 +17,9 @@
 #include "services/text_ops.h"
 #include "workflows/backup.h"
 #include "workflows/backup_set.h"
+#include "workflows/hive_list.h"
+#include "workflows/offline_restore.h"
+#include "workflows/restore.h"
 #include "workflows/retention.h"
 #include "workflows/run_view.h"
 
@@ -35,6 +38,10 @@ const char kHelp[] =
     "Brovink.exe /verify <Ordner>\r\n"
     "    prüft die Sicherung in <Ordner> wie die Wiederherstellung, jede Datei auch mit SHA256SUMS,\r\n"
     "    ohne etwas zu ändern.\r\n"
+"Brovink.exe /restore <Ordner> /offline [<Windows-Ordner>]\r\n"
+    "    stellt die Sicherung in <Ordner> in einem Windows wieder her, das nicht läuft (etwa von der\r\n"
+    "    Eingabeaufforderung der Windows-Wiederherstellungsumgebung); ohne <Windows-Ordner> wird das\r\n"
+    "    eine \\Windows gesucht. Rueckgaengig.bat im Ordner Brovink-... macht es rückgängig.\r\n"
     "Brovink.exe /?              zeigt diese Hilfe.\r\n"
     "\r\n"
     "Exit-Code: 0 alles gesichert oder Sicherung in Ordnung; 1 eine Hive, das Skript oder\r\n"
@@ -207,6 +214,21 @@ int Verify(const ConsoleOut &out, const Command &command) {
   return sound ? kExitDone : kExitIncomplete;
 }
 
+class ConsoleLines : public OfflineLine {
+ public:
+  explicit ConsoleLines(const ConsoleOut &out) : out_(out) {}
+  void operator()(const std::string &line) const override { WriteConsoleLine(out_, line); }
+
+ private:
+  const ConsoleOut &out_;
+};
+
+// No event: the log is the running system's, not that of the Windows restored.
+int OfflineRestore(const ConsoleOut &out, const Command &command) {
+  const OfflineOutcome outcome = RunOfflineRestore(command.folder, command.windowsFolder, ConsoleLines(out));
+  return outcome == OfflineOutcome::Done ? kExitDone : outcome == OfflineOutcome::Failed ? kExitIncomplete : kExitUnusable;
+}
+
 int Help(const ConsoleOut &out) {
   if (out.handle) {
     WriteConsoleLine(out, kHelp);
@@ -225,6 +247,8 @@ int RunCommandLine(const Command &command) {
       return Backup(out, command);
     case CommandMode::Verify:
       return Verify(out, command);
+    case CommandMode::OfflineRestore:
+      return OfflineRestore(out, command);
     case CommandMode::Help:
       return Help(out);
     default:

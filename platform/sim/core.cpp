@@ -49,6 +49,7 @@ struct Core {
   std::vector<std::string> environment;
   std::string environmentBlock;
   SYSTEMTIME localTime{};
+  UINT errorMode = 0;  // the process's error mode; a new process starts with 0
   std::set<Descriptor *> descriptors;
 };
 
@@ -493,6 +494,22 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
   SIM_COUNT_CALL("GetLocalTime");
   *lpSystemTime = core().localTime;
 }
+
+// Cannot fail; returns the mode before the call. The simulation shows no critical-error box in any
+// mode; the mode is kept for sim::ErrorMode.
+UINT WINAPI SetErrorMode(UINT uMode) {
+  SIM_COUNT_CALL("SetErrorMode");
+  const UINT before = core().errorMode;
+  core().errorMode = uMode;
+  return before;
+}
+
+namespace sim {
+UINT ErrorMode() {
+  sim_internal::CallScope scope;
+  return core().errorMode;
+}
+}  // namespace sim
 
 // Frees descriptors from ConvertStringSecurityDescriptorToSecurityDescriptorA; NULL on success.
 HLOCAL WINAPI LocalFree(HLOCAL hMem) {

@@ -813,10 +813,10 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   if (!error && target.node) {
     const Node &old = *target.node;
     const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (old.folder) {
+    if (bFailIfExists) {
+      error = ERROR_FILE_EXISTS;  // the target is created new: any name already there, a folder too
+    } else if (old.folder) {
       error = ERROR_ACCESS_DENIED;
-    } else if (bFailIfExists) {
-      error = ERROR_FILE_EXISTS;
     } else if (target.node == source) {
       error = ERROR_SHARING_VIOLATION;
     } else if (WritesDenied(target) || (old.attributes & FILE_ATTRIBUTE_READONLY) ||

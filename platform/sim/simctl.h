@@ -42,6 +42,7 @@ HINSTANCE ProgramInstance();
 // Default: SystemRoot=C:\WINDOWS, USERPROFILE=C:\Users\admin.
 void SetEnvironment(const std::vector<std::string> &entries);
 void SetLocalTime(int year, int month, int day, int hour = 10, int minute = 0, int second = 0);
+UINT ErrorMode();  // what SetErrorMode last set (0 at start)
 
 // ---- security descriptors ----------------------------------------------------------------------
 int LiveDescriptorCount();  // descriptors converted and not yet freed with LocalFree

@@ -203,6 +203,9 @@ LPSTR WINAPI GetEnvironmentStringsA(void);
 BOOL WINAPI FreeEnvironmentStringsA(LPSTR penv);
 DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize);
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
+#define SEM_FAILCRITICALERRORS 0x0001
+#define SEM_NOOPENFILEERRORBOX 0x8000
+UINT WINAPI SetErrorMode(UINT uMode);
 HLOCAL WINAPI LocalFree(HLOCAL hMem);
 
 // ---- threads -------------------------------------------------------------------------------------

@@ -354,6 +354,50 @@ void CheckFullPaths() {
   ok(needed == cwd.size() + 3, "a short buffer: the size with the NUL, %lu", (unsigned long)needed);
 }
 
+// Moves within a volume, as a restore moves hive files aside and renames staged copies into place:
+// into a sub-folder, attributes kept, never over an existing file without MOVEFILE_REPLACE_EXISTING;
+// a copy that must not overwrite refuses a folder of the target's name too.
+void CheckMoves(const std::string &root) {
+  const std::string folder = root + "\\moves", aside = folder + "\\aside";
+  ok(CreateDirectoryA(folder.c_str(), nullptr) && CreateDirectoryA(aside.c_str(), nullptr), "folders for moves");
+  const std::string log = folder + "\\SYSTEM.LOG1", hive = folder + "\\SYSTEM", staged = folder + "\\SYSTEM.new";
+  ok(PutFile(log, "log") && PutFile(hive, "old") && PutFile(staged, "new"), "files for moves");
+  ok(SetFileAttributesA(log.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), "hidden system log");
+
+  SetLastError(0xdeadbeef);
+  BOOL moved = MoveFileExA(staged.c_str(), hive.c_str(), 0);
+  ok(!moved && GetLastError() == ERROR_ALREADY_EXISTS, "move onto an existing file: %d, %lu", moved,
+     (unsigned long)GetLastError());
+  ok(MoveFileExA(log.c_str(), (aside + "\\SYSTEM.LOG1").c_str(), 0), "move a hidden system file into a sub-folder: %lu",
+     (unsigned long)GetLastError());
+  DWORD error = 0;
+  ok(Attributes(log, &error) == INVALID_FILE_ATTRIBUTES && error == ERROR_FILE_NOT_FOUND, "moved file gone: %lu",
+     (unsigned long)error);
+  const DWORD attributes = Attributes(aside + "\\SYSTEM.LOG1", &error);
+  ok(attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) ==
+                                                  (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+     "attributes kept by the move: %lx", (unsigned long)attributes);
+  ok(MoveFileExA(hive.c_str(), (aside + "\\SYSTEM").c_str(), 0) && MoveFileExA(staged.c_str(), hive.c_str(), 0),
+     "old file aside, new one into its place");
+  ok(Search(folder + "\\*", &error) == "SYSTEM aside" && Search(aside + "\\*", &error) == "SYSTEM SYSTEM.LOG1",
+     "the files after the moves");
+  SetLastError(0xdeadbeef);
+  moved = MoveFileExA(staged.c_str(), (aside + "\\x").c_str(), 0);
+  ok(!moved && GetLastError() == ERROR_FILE_NOT_FOUND, "move of a missing file: %d, %lu", moved,
+     (unsigned long)GetLastError());
+  ok(MoveFileExA((aside + "\\SYSTEM").c_str(), hive.c_str(), MOVEFILE_REPLACE_EXISTING), "move back over the new file");
+
+  ok(CreateDirectoryA(staged.c_str(), nullptr), "a folder of the staged name");
+  SetLastError(0xdeadbeef);
+  BOOL copied = CopyFileA(hive.c_str(), staged.c_str(), TRUE);
+  ok(!copied && GetLastError() == ERROR_FILE_EXISTS,
+     "copy that must not overwrite onto a folder: %d, %lu", copied, (unsigned long)GetLastError());
+  SetLastError(0xdeadbeef);
+  BOOL deleted = DeleteFileA((folder + "\\never").c_str());
+  ok(!deleted && GetLastError() == ERROR_FILE_NOT_FOUND, "delete of a missing file: %d, %lu", deleted,
+     (unsigned long)GetLastError());
+}
+
 }  // namespace
 
 // SetFilePointer with a high part, as the hive check uses it: beyond the end is allowed, a read
@@ -396,6 +440,7 @@ void CheckFiles() {
   CheckDeleteOnClose(root);
   CheckFolderRename(root);
   CheckFullPaths();
+  CheckMoves(root);
 }
 
 }  // namespace conf

@@ -77,6 +77,14 @@ void CheckTime() {
      time.wDay, weekday);
 }
 
+// SetErrorMode hands back the mode it replaces, so a run can put it back.
+void CheckErrorMode() {
+  const UINT wanted = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+  const UINT before = SetErrorMode(wanted);
+  const UINT set = SetErrorMode(before);
+  ok((set & wanted) == wanted, "SetErrorMode gives back the mode set before: %x", set);
+}
+
 void CheckModules() {
   ok(GetModuleHandleA(nullptr) != nullptr, "GetModuleHandleA(NULL)");
   HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
@@ -103,6 +111,7 @@ void CheckSystem() {
   CheckDevices();
   CheckEnvironment();
   CheckTime();
+  CheckErrorMode();
   CheckModules();
 }
 

@@ -106,4 +106,39 @@ TEST_F(CommandLineTest, SwitchesGiveTheCommandOrARefusal) {
   }
 }
 
+// "/restore" means the offline restore only together with "/offline"; alone it stays the window's.
+TEST_F(CommandLineTest, OfflineRestoreTakesTheSetAndAnOptionalWindowsFolder) {
+  struct Row {
+    const char *name;
+    const char16_t *line;
+    CommandMode mode;
+    std::string folder, windows;
+  };
+  const Row rows[] = {
+      {"the Windows folder searched", u"Brovink.exe /restore E:\\Set /offline", CommandMode::OfflineRestore, "E:\\Set", ""},
+      {"the Windows folder given", u"Brovink.exe -RESTORE \"E:\\Meine Set\" -Offline D:\\Windows",
+       CommandMode::OfflineRestore, "E:\\Meine Set", "D:\\Windows"},
+      {"/offline first", u"Brovink.exe /offline D:\\Windows /restore E:\\Set", CommandMode::OfflineRestore, "E:\\Set",
+       "D:\\Windows"},
+      {"/restore alone stays the window's", u"Brovink.exe /restore E:\\Set", CommandMode::Window, "", ""},
+      {"/offline without /restore", u"Brovink.exe /offline D:\\Windows", CommandMode::Invalid, "", ""},
+      {"/restore without its folder", u"Brovink.exe /restore /offline", CommandMode::Invalid, "", ""},
+      {"with /backup", u"Brovink.exe /backup D:\\B /restore E:\\Set /offline", CommandMode::Invalid, "", ""},
+      {"with /date", u"Brovink.exe /restore E:\\Set /offline /date", CommandMode::Invalid, "", ""},
+      {"/offline twice", u"Brovink.exe /restore E:\\Set /offline /offline", CommandMode::Invalid, "", ""},
+      {"a second Windows folder", u"Brovink.exe /restore E:\\Set /offline D:\\Windows F:\\Windows", CommandMode::Invalid,
+       "", ""},
+      {"a Windows folder the ANSI code page cannot spell", u"Brovink.exe /restore E:\\Set /offline D:\\W\u0101ndows",
+       CommandMode::Invalid, "", ""},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    const Command command = ParseCommandLine(Wide(row.line));
+    EXPECT_EQ(command.mode, row.mode);
+    if (row.mode == CommandMode::Invalid) continue;
+    EXPECT_EQ(command.folder, row.folder);
+    EXPECT_EQ(command.windowsFolder, row.windows);
+  }
+}
+
 }  // namespace

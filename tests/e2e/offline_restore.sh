@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The offline restore as from the recovery environment: a fake installation that no longer starts
+# (E:, with machine hives, a user profile and transaction logs) and a set made on the prefix's C:
+# and kept on F:, so the drive changes between backup and restore. Rows: the prefix's own Windows
+# refused; two Windows folders found and listed; a set that fails its check; a copy that fails
+# while staging; a sound set, every hive replaced and its logs moved aside, then Rueckgaengig.bat
+# run by Wine's cmd puts the tree back byte for byte; a missing profile folder skips that hive.
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+
+tree="$E2E_TMP/offline"
+sets="$E2E_TMP/sets"
+config="$tree/Windows/System32/config"
+profile="$tree/Users/u1"
+mkdir -p "$config" "$profile" "$sets"
+ln -s "$tree" "$WINEPREFIX/dosdevices/e:"
+ln -s "$sets" "$WINEPREFIX/dosdevices/f:"
+for hive in SOFTWARE SYSTEM SECURITY SAM; do printf 'old %s' "$hive" >"$config/$hive"; done
+printf 'log1' >"$config/SYSTEM.LOG1"
+printf 'log2' >"$config/SYSTEM.LOG2"
+printf 'log' >"$config/SOFTWARE.LOG"
+printf 'blf' >"$config/SYSTEM{016888bd-6c6f-11de-8d1d-001e0bcde3ec}.TM.blf"
+printf 'tm' >"$config/SYSTEM{016888bd-6c6f-11de-8d1d-001e0bcde3ec}.TMContainer00000000000000000001.regtrans-ms"
+printf 'other' >"$config/netlogon.ftl"
+printf 'old user' >"$profile/NTUSER.DAT"
+printf 'user log' >"$profile/ntuser.dat.LOG1"
+
+# Runs the program while the client watches for any window; its console output lands in out.utf8.
+run_offline() {
+  (exec wine "$BROVINK_EXE" "$@") >"$E2E_TMP/out.txt" 2>/dev/null &
+  local program=$!
+  client "nowindow 1500" >/dev/null
+  status=0
+  wait "$program" || status=$?
+  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP1252 -t UTF-8 >"$E2E_TMP/out.utf8"
+}
+expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
+expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
+# Every file and folder of the installation with its bytes, the run's Brovink-* folders left out.
+tree_state() { (cd "$tree" && find . -path '*/Brovink-*' -prune -o -type f -print0 | LC_ALL=C sort -z | xargs -0 md5sum; find . -path '*/Brovink-*' -prune -o -type d -print | LC_ALL=C sort); }
+expect_tree() { [ "$(tree_state)" = "$1" ] || e2e_fail "the installation changed: $(diff <(echo "$1") <(tree_state))"; }
+
+e2e_log "a set made on C: and kept on F:"
+run_offline /backup 'F:\set'
+expect_status 0
+sid=s-1-5-21-0-0-0-1000
+cp "$sets/set/SOFTWARE" "$sets/set/$sid"
+printf 'copy "F:\\set\\%s" "c:\\users\\u1\\NTUSER.DAT"\r\n' "$sid" >>"$sets/set/ConsoleBackup.bat"
+grep -q 'C:\\windows\\System32\\config' "$sets/set/ConsoleBackup.bat" || e2e_fail "the set was not made on C:"
+before=$(tree_state)
+
+e2e_log "the prefix's own Windows is refused"
+run_offline /restore 'F:\set' /offline 'C:\windows'
+expect_status 2
+expect_output "ist das laufende Windows"
+expect_tree "$before"
+
+e2e_log "two Windows folders found: listed, refused"
+mkdir -p "$sets/Windows/System32/config" && printf 'x' >"$sets/Windows/System32/config/SYSTEM"
+run_offline /restore 'F:\set' /offline
+expect_status 2
+expect_output "Mehrere Windows-Ordner gefunden"
+expect_output "  E:\\Windows"
+expect_output "  F:\\Windows"
+rm -r "$sets/Windows"
+expect_tree "$before"
+
+e2e_log "a set that fails its check changes nothing"
+cp -a "$sets/set" "$sets/bad"
+sed -i 's/F:\\set/F:\\bad/' "$sets/bad/ConsoleBackup.bat"
+: >"$sets/bad/SYSTEM"
+run_offline /restore 'F:\bad' /offline
+expect_status 1
+expect_output "F:\\bad\\SYSTEM ist leer"
+expect_output "nichts geändert"
+expect_tree "$before"
+
+e2e_log "a copy that fails while staging changes nothing"
+# The user hive's staged name is taken by a folder for every second of the next minute and a half.
+for s in $(seq 0 90); do mkdir -p "$profile/NTUSER.DAT.Brovink-$(date -d "+$s sec" +%m-%d-%Y-%H%M%S).tmp"; done
+run_offline /restore 'F:\set' /offline
+expect_status 1
+expect_output "bereitgelegt: E:\\Windows\\System32\\config\\SAM.Brovink-"
+expect_output "ließ sich nicht nach E:\\users\\u1\\NTUSER.DAT.Brovink-"
+expect_output "Nichts geändert."
+rmdir "$profile"/NTUSER.DAT.Brovink-*.tmp
+expect_tree "$before"
+[ -z "$(find "$tree" -name 'Brovink-*')" ] || e2e_fail "the failed run left: $(find "$tree" -name 'Brovink-*')"
+
+e2e_log "a sound set: everything replaced, the old files aside, the undo script puts them back"
+run_offline /restore 'F:\set' /offline
+expect_status 0
+expect_output "Ziel: E:\\Windows"
+expect_output "ersetzt: E:\\users\\u1\\NTUSER.DAT"
+expect_output "Wiederherstellung fertig: 5 Hive(s) in E:\\Windows ersetzt."
+for hive in SOFTWARE SYSTEM SECURITY SAM; do expect_same "$sets/set/$hive" "$config/$hive"; done
+expect_same "$sets/set/$sid" "$profile/NTUSER.DAT"
+aside=$(cd "$config" && ls -d Brovink-*)
+[ "$(cd "$config/$aside" && ls | LC_ALL=C sort | tr '\n' ' ')" = "Rueckgaengig.bat SAM SECURITY SOFTWARE SOFTWARE.LOG SYSTEM SYSTEM.LOG1 SYSTEM.LOG2 SYSTEM{016888bd-6c6f-11de-8d1d-001e0bcde3ec}.TM.blf SYSTEM{016888bd-6c6f-11de-8d1d-001e0bcde3ec}.TMContainer00000000000000000001.regtrans-ms " ] ||
+  e2e_fail "aside: $(ls "$config/$aside")"
+expect_bytes "$config/$aside/SYSTEM.LOG1" "log1"
+expect_bytes "$profile/$aside/NTUSER.DAT" "old user"
+expect_bytes "$profile/$aside/ntuser.dat.LOG1" "user log"
+expect_no_file "$profile/ntuser.dat.LOG1"
+expect_no_file "$config/SYSTEM.LOG1"
+wine cmd /c "E:\\Windows\\System32\\config\\$aside\\Rueckgaengig.bat" >"$E2E_TMP/undo.txt" 2>&1 || true
+expect_tree "$before"
+
+e2e_log "a missing profile folder: that hive skipped, the rest replaced"
+sleep 1  # a run of its own second, so a folder of its own
+cp "$sets/set/SAM" "$sets/set/s-1-5-21-0-0-0-1001"
+printf 'copy "F:\\set\\s-1-5-21-0-0-0-1001" "c:\\users\\weg\\NTUSER.DAT"\r\n' >>"$sets/set/ConsoleBackup.bat"
+run_offline /restore 'F:\set' /offline 'E:\Windows'
+expect_status 0
+expect_output "übersprungen: F:\\set\\s-1-5-21-0-0-0-1001 (der Ordner E:\\users\\weg fehlt)"
+expect_output "Wiederherstellung fertig: 5 Hive(s)"
+expect_same "$sets/set/SAM" "$config/SAM"
+[ ! -e "$tree/Users/weg" ] || e2e_fail "a profile folder was made"
+e2e_log "passed"

@@ -1,0 +1,373 @@
+// The offline restore through the process entry, as from the recovery environment's prompt: the
+// running system is X:\Windows, the installation that no longer starts is D:\Windows, the set lies
+// on E: and was made when that installation was C:. What the console shows, the exit code, the
+// tree of the target afterwards, and the undo script, whose lines the test carries out.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim_test.h"
+#include "workflows/offline_restore.h"
+
+namespace {
+
+const std::string kSet = "E:\\Sicherung";
+const std::string kConfig = "D:\\Windows\\System32\\config";
+const std::string kProfile = "D:\\Users\\u1";
+const std::string kStamp = "12-08-2026-101530";
+const std::string kAside = kConfig + "\\Brovink-" + kStamp;
+const std::string kUndo = kAside + "\\Rueckgaengig.bat";
+const char kUser[] = "s-1-5-21-1-2-3-1000";
+
+// Every file with its attributes and bytes and every folder of the drives; the run's own folders
+// (Brovink-<stamp>, where the undo script stays) are left out.
+void Collect(const std::string &folder, std::map<std::string, std::string> &out) {
+  for (const std::string &name : sim::ListFolder(folder)) {
+    if (name == "." || name == ".." || name.rfind("Brovink-", 0) == 0) continue;
+    const std::string path = folder + (folder.back() == '\\' ? "" : "\\") + name;
+    if (sim::FolderExists(path)) {
+      out[path] = "<folder>";
+      Collect(path, out);
+    } else {
+      out[path] = std::to_string(sim::FileAttributes(path)) + ":" + sim::FileBytes(path);
+    }
+  }
+}
+std::map<std::string, std::string> Tree() {
+  std::map<std::string, std::string> all;
+  for (const char *drive : {"C:\\", "D:\\", "E:\\", "X:\\"}) Collect(drive, all);
+  return all;
+}
+
+// Carries out the undo script as cmd would: "if exist A del /f /q A" and "if exist A move /y A B";
+// @echo, chcp, echo and rem lines do nothing here. Any other line fails the test.
+void RunUndoScript(const std::string &script) {
+  const std::string bytes = sim::FileBytes(script);
+  ASSERT_FALSE(bytes.empty()) << "no undo script " << script;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    const size_t end = bytes.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos) << "last line without CR LF";
+    const std::string line = bytes.substr(start, end - start);
+    start = end + 2;
+    if (line == "@echo off" || line == "chcp 1252 >nul" || line.rfind("echo ", 0) == 0) continue;
+    std::vector<std::string> quoted;
+    for (size_t q = line.find('"'); q != std::string::npos; q = line.find('"', line.find('"', q + 1) + 1)) {
+      quoted.push_back(line.substr(q + 1, line.find('"', q + 1) - q - 1));
+    }
+    const bool del = line.find("\" del /f /q \"") != std::string::npos && quoted.size() == 2;
+    const bool move = line.find("\" move /y \"") != std::string::npos && quoted.size() == 3;
+    ASSERT_TRUE(line.rfind("if exist \"", 0) == 0 && (del || move) && quoted[0] == quoted[1]) << line;
+    if (GetFileAttributesA(quoted[0].c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    if (del) {
+      SetFileAttributesA(quoted[0].c_str(), 0);  // /f: read-only files too
+      EXPECT_TRUE(DeleteFileA(quoted[0].c_str())) << line;
+    } else {
+      EXPECT_TRUE(MoveFileExA(quoted[0].c_str(), quoted[2].c_str(), MOVEFILE_REPLACE_EXISTING)) << line;
+    }
+  }
+}
+
+class OfflineRestoreTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    Prepare();
+  }
+
+  // The recovery environment, the installation on D: and the set on E:.
+  static void Prepare() {
+    sim::SetEnvironment({"SystemRoot=X:\\Windows", "USERPROFILE=X:\\Users\\Default"});
+    ReadEnvironmentBlock();
+    sim::SetLocalTime(2026, 12, 8, 10, 15, 30);
+    sim::AddDrive('D', "\\Device\\HarddiskVolume2");
+    sim::AddDrive('E', "\\Device\\HarddiskVolume3");
+    sim::AddDrive('X', "\\Device\\Ramdisk");
+    sim::SetStartedFrom(sim::StartedFrom::ParentConsole);
+    sim::PutFile("X:\\Windows\\System32\\config\\SYSTEM", "the recovery environment's own");
+    for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+      sim::PutFile(kConfig + "\\" + hive, std::string("old ") + hive);
+      sim::SetRegString(std::string("HKEY_LOCAL_MACHINE\\") + hive + "\\Brovink", "Stand", "gesichert");
+      sim::PutFile(kSet + "\\" + hive, sim::HiveSnapshot(std::string("HKEY_LOCAL_MACHINE\\") + hive));
+    }
+    sim::PutFile(kConfig + "\\SYSTEM.LOG1", "log1", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    sim::PutFile(kConfig + "\\SYSTEM.LOG2", "log2", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    sim::PutFile(kConfig + "\\software.log", "log");
+    sim::PutFile(kConfig + "\\SYSTEM{016888bd-6c6f-11de-8d1d-001e0bcde3ec}.TM.blf", "blf");
+    sim::PutFile(kConfig + "\\SYSTEM{016888bd-6c6f-11de-8d1d-001e0bcde3ec}.TMContainer00000000000000000001.regtrans-ms",
+                 "tm");
+    sim::PutFile(kConfig + "\\SYSTEMPROFILE.LOG1", "not SYSTEM's");
+    sim::PutFile(kConfig + "\\netlogon.ftl", "other");
+    sim::PutFile(kProfile + "\\NTUSER.DAT", "old user");
+    sim::PutFile(kProfile + "\\ntuser.dat.LOG1", "user log");
+    sim::PutFile(kSet + "\\" + kUser, sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SAM"));
+    sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Users\\u1\\NTUSER.DAT"));
+  }
+
+  // The set's script as the backup wrote it on C: (the folder was C:\Sicherung then).
+  static std::string ConsoleScript(const std::string &userHiveFile) {
+    std::string script = "Set allowallpaths = true\r\n";
+    for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+      script += std::string("copy \"C:\\Sicherung\\") + hive + "\" C:\\WINDOWS\\System32\\config\\\r\n";
+    }
+    return script + "copy \"C:\\Sicherung\\" + kUser + "\" \"" + userHiveFile + "\"\r\n";
+  }
+
+  static int Start(const std::u16string &arguments) {
+    sim::SetCommandLine(u"X:\\Brovink.exe " + arguments);
+    return WinMain(sim::ProgramInstance(), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL);
+  }
+
+  static std::string Console() {
+    std::string text;
+    for (char16_t c : sim::ConsoleText()) text += c < 0x100 ? static_cast<char>(c) : '?';
+    return text;
+  }
+
+  static void ExpectNoWindowAndNothingOpen() {
+    EXPECT_EQ(sim::CallCount("CreateDialogIndirectParamA"), 0) << "a window was made";
+    EXPECT_TRUE(sim::MessageBoxes().empty()) << "a box was shown";
+    EXPECT_EQ(sim::OpenHandleCount(), 0);
+  }
+
+  // Each target holds its set file, and nothing of the run is left beside it.
+  static void ExpectReplaced() {
+    for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+      EXPECT_TRUE(sim::FileBytes(kConfig + "\\" + hive) == sim::FileBytes(kSet + "\\" + hive)) << hive;
+    }
+    EXPECT_TRUE(sim::FileBytes(kProfile + "\\NTUSER.DAT") == sim::FileBytes(kSet + "\\" + kUser));
+  }
+};
+
+TEST_F(OfflineRestoreTest, ReplacesEveryHiveMovesTheOldFilesAsideAndTheUndoScriptPutsThemBack) {
+  const auto before = Tree();
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
+  ExpectNoWindowAndNothingOpen();
+  ExpectReplaced();
+  EXPECT_EQ(sim::ErrorMode(), static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX))
+      << "a drive without a medium would ask in a box";
+
+  // The old hives and exactly their logs are aside, byte for byte; other files stay.
+  const std::vector<std::string> aside = {
+      "SAM", "SECURITY", "SOFTWARE", "software.log", "SYSTEM", "SYSTEM.LOG1", "SYSTEM.LOG2",
+      "SYSTEM{016888bd-6c6f-11de-8d1d-001e0bcde3ec}.TM.blf",
+      "SYSTEM{016888bd-6c6f-11de-8d1d-001e0bcde3ec}.TMContainer00000000000000000001.regtrans-ms",
+      "Rueckgaengig.bat"};
+  for (const std::string &name : aside) {
+    EXPECT_TRUE(sim::FileExists(kAside + "\\" + name)) << name;
+    if (name.find('.') != std::string::npos) {
+      EXPECT_FALSE(sim::FileExists(kConfig + "\\" + name)) << name;
+    }
+  }
+  EXPECT_EQ(sim::ListFolder(kAside).size(), aside.size());
+  EXPECT_EQ(sim::FileBytes(kAside + "\\SYSTEM.LOG1"), "log1");
+  EXPECT_EQ(sim::FileAttributes(kAside + "\\SYSTEM.LOG1"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  EXPECT_EQ(sim::FileBytes(kConfig + "\\SYSTEMPROFILE.LOG1"), "not SYSTEM's");
+  EXPECT_EQ(sim::FileBytes(kConfig + "\\netlogon.ftl"), "other");
+  EXPECT_EQ(sim::FileBytes(kProfile + "\\Brovink-" + kStamp + "\\NTUSER.DAT"), "old user");
+  EXPECT_EQ(sim::FileBytes(kProfile + "\\Brovink-" + kStamp + "\\ntuser.dat.LOG1"), "user log");
+  EXPECT_FALSE(sim::FileExists(kProfile + "\\ntuser.dat.LOG1"));
+  EXPECT_EQ(sim::FileBytes("X:\\Windows\\System32\\config\\SYSTEM"), "the recovery environment's own");
+
+  const std::string console = Console();
+  for (const std::string &line : std::vector<std::string>{
+           "Ziel: D:\\Windows",
+           "geprüft: E:\\Sicherung\\SOFTWARE ist in Ordnung",
+           "geprüft: E:\\Sicherung\\s-1-5-21-1-2-3-1000 ist in Ordnung",
+           "bereitgelegt: D:\\Users\\u1\\NTUSER.DAT.Brovink-" + kStamp + ".tmp",
+           "Rückgängig: " + kUndo,
+           "beiseitegelegt: D:\\Windows\\System32\\config\\SYSTEM.LOG2 -> " + kAside + "\\SYSTEM.LOG2",
+           "ersetzt: D:\\Windows\\System32\\config\\SAM",
+           "ersetzt: D:\\Users\\u1\\NTUSER.DAT",
+           "Wiederherstellung fertig: 5 Hive(s) in D:\\Windows ersetzt. Rückgängig mit " + kUndo}) {
+    EXPECT_NE(console.find(line + "\r\n"), std::string::npos) << line << "\n" << console;
+  }
+
+  RunUndoScript(kUndo);
+  EXPECT_TRUE(Tree() == before);
+}
+
+TEST_F(OfflineRestoreTest, TargetsThatCannotBeUsedAreRefusedWithNothingChanged) {
+  struct Row {
+    const char *name;
+    std::u16string arguments;
+    void (*setup)();
+    std::string console;  // a line the console shows
+  };
+  const Row rows[] = {
+      {"the running system's Windows, given", u"/restore E:\\Sicherung /offline x:\\windows\\", nullptr,
+       "Abgebrochen: x:\\windows ist das laufende Windows"},
+      {"a second Windows on F: found", u"/restore E:\\Sicherung /offline",
+       [] {
+         sim::AddDrive('F', "\\Device\\HarddiskVolume4");
+         sim::PutFile("F:\\Windows\\System32\\config\\SYSTEM", "another");
+       },
+       "Abgebrochen: Mehrere Windows-Ordner gefunden; bitte einen angeben:\r\n  D:\\Windows\r\n  F:\\Windows"},
+      {"none found but the running one", u"/restore E:\\Sicherung /offline",
+       [] { MoveFileExA((kConfig + "\\SYSTEM").c_str(), (kConfig + "\\SYSTEM.alt").c_str(), 0); },
+       "Abgebrochen: Kein Windows-Ordner gefunden"},
+      {"a relative Windows folder", u"/restore E:\\Sicherung /offline Windows", nullptr, "ist kein Windows-Ordner"},
+      {"a trailing dot", u"/restore E:\\Sicherung /offline D:\\Windows.", nullptr, "ist kein Windows-Ordner"},
+      {"a parent reference", u"/restore E:\\Sicherung /offline D:\\Users\\..\\Windows", nullptr, "ist kein Windows-Ordner"},
+      {"no configuration folder", u"/restore E:\\Sicherung /offline D:\\Users", nullptr, "ist kein Windows-Ordner"},
+      {"a missing set folder", u"/restore E:\\Fehlt /offline D:\\Windows", nullptr,
+       "Abgebrochen: Der Ordner E:\\Fehlt ist nicht verwendbar."},
+      {"/offline without /restore", u"/offline D:\\Windows", nullptr, "Befehlszeile nicht verwendbar"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.setup) row.setup();
+    const auto before = Tree();
+    EXPECT_EQ(Start(row.arguments), 2);
+    EXPECT_NE(Console().find(row.console), std::string::npos) << Console();
+    EXPECT_TRUE(Tree() == before);
+    ExpectNoWindowAndNothingOpen();
+    ResetForNextRow();
+    Prepare();
+  }
+}
+
+TEST_F(OfflineRestoreTest, ASetThatFailsItsCheckChangesNothing) {
+  struct Row {
+    const char *name;
+    void (*damage)();
+    std::string console;
+  };
+  const Row rows[] = {
+      {"an empty machine hive", [] { sim::PutFile(kSet + "\\SYSTEM", ""); }, "geprüft: E:\\Sicherung\\SYSTEM ist leer"},
+      {"a damaged user hive", [] { sim::PutFile(kSet + std::string("\\") + kUser, "regf"); },
+       "geprüft: E:\\Sicherung\\s-1-5-21-1-2-3-1000 "},
+      {"a missing machine hive", [] { DeleteFileA((kSet + "\\SAM").c_str()); }, "geprüft: E:\\Sicherung\\SAM fehlt"},
+      {"a missing user hive", [] { DeleteFileA((kSet + std::string("\\") + kUser).c_str()); },
+       "geprüft: E:\\Sicherung\\s-1-5-21-1-2-3-1000 fehlt"},
+      {"no ConsoleBackup.bat", [] { DeleteFileA((kSet + "\\ConsoleBackup.bat").c_str()); }, "ConsoleBackup.bat ist nicht lesbar"},
+      {"a foreign line in the script",
+       [] { sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Users\\u1\\NTUSER.DAT") + "del C:\\x\r\n"); },
+       "ConsoleBackup.bat Zeile 7 ist keine Zeile einer Sicherung"},
+      {"a user hive aimed at a parent folder",
+       [] { sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Users\\..\\Windows\\System32\\config\\SAM")); },
+       "Zeile 6 ist keine Zeile einer Sicherung"},
+      {"a user hive named like a machine hive",
+       [] {
+         std::string script = ConsoleScript("c:\\Users\\u1\\NTUSER.DAT");
+         script.replace(script.find(kUser), strlen(kUser), "system");
+         sim::PutFile(kSet + "\\ConsoleBackup.bat", script);
+       },
+       "Zeile 6 ist keine Zeile einer Sicherung"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    row.damage();
+    const auto before = Tree();
+    EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 1);
+    EXPECT_NE(Console().find(row.console), std::string::npos) << Console();
+    EXPECT_NE(Console().find("ist unbrauchbar; nichts geändert."), std::string::npos) << Console();
+    EXPECT_TRUE(Tree() == before);
+    EXPECT_FALSE(sim::FolderExists(kAside));
+    ExpectNoWindowAndNothingOpen();
+    ResetForNextRow();
+    Prepare();
+  }
+}
+
+// A user hive aimed (from another drive letter on the backup day, so taken as written) at a machine
+// hive's file, at a log Windows would replay into a machine hive, or into the set itself: refused
+// before anything is written.
+TEST_F(OfflineRestoreTest, UserHivesAimedAtFilesOfOthersAreRefused) {
+  struct Row {
+    const char *name;
+    std::string path;
+    std::string console;
+  };
+  const Row rows[] = {
+      {"a machine hive's file", "d:\\windows\\system32\\CONFIG\\sam", "CONFIG\\sam käme zweimal vor."},
+      {"a machine hive's log", "d:\\Windows\\System32\\config\\system.log", "wäre eine Protokolldatei von"},
+      {"a machine hive's transaction log", "d:\\Windows\\System32\\config\\SOFTWARE{1}.TM.blf",
+       "wäre eine Protokolldatei von"},
+      {"the set itself", "e:\\sicherung\\SYSTEM", "liegt in der Sicherung selbst."},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript(row.path));
+    const auto before = Tree();
+    EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline D:\\Windows"), 2);
+    EXPECT_NE(Console().find(row.console), std::string::npos) << Console();
+    EXPECT_TRUE(Tree() == before);
+    ExpectNoWindowAndNothingOpen();
+    ResetForNextRow();
+    Prepare();
+  }
+}
+
+TEST_F(OfflineRestoreTest, AMissingProfileFolderSkipsItsHiveAndTheRestIsReplaced) {
+  sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Users\\weg\\NTUSER.DAT"));
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline D:\\Windows"), 0) << Console();
+  EXPECT_NE(Console().find("übersprungen: E:\\Sicherung\\s-1-5-21-1-2-3-1000 (der Ordner D:\\Users\\weg fehlt)\r\n"),
+            std::string::npos)
+      << Console();
+  EXPECT_NE(Console().find("Wiederherstellung fertig: 4 Hive(s)"), std::string::npos) << Console();
+  EXPECT_TRUE(sim::FileBytes(kConfig + "\\SAM") == sim::FileBytes(kSet + "\\SAM"));
+  EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");
+  EXPECT_FALSE(sim::FolderExists("D:\\Users\\weg"));
+  ExpectNoWindowAndNothingOpen();
+}
+
+// A profile that was on another drive than Windows on the backup day is taken as written.
+TEST_F(OfflineRestoreTest, AProfileOnAnotherDriveStaysOnItsDrive) {
+  sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("e:\\Profile\\u2\\NTUSER.DAT"));
+  sim::PutFile("E:\\Profile\\u2\\NTUSER.DAT", "u2");
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
+  EXPECT_TRUE(sim::FileBytes("E:\\Profile\\u2\\NTUSER.DAT") == sim::FileBytes(kSet + "\\" + kUser));
+  EXPECT_EQ(sim::FileBytes("E:\\Profile\\u2\\Brovink-" + kStamp + "\\NTUSER.DAT"), "u2");
+  EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");
+}
+
+// Every file call of the run fails in turn, once and then every time. Afterwards the tree is as it
+// was, or the run said that the undo script puts it back and the script does; a run that ends with
+// 0 has put every set file in place.
+TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
+  const std::vector<std::pair<const char *, DWORD>> faults = {
+      {"GetFileAttributesA", ERROR_ACCESS_DENIED}, {"FindFirstFileA", ERROR_ACCESS_DENIED},
+      {"FindNextFileA", ERROR_ACCESS_DENIED},     {"CreateFileA", ERROR_SHARING_VIOLATION},
+      {"ReadFile", ERROR_LOCK_VIOLATION},         {"CopyFileA", ERROR_DISK_FULL},
+      {"CreateDirectoryA", ERROR_ACCESS_DENIED},  {"WriteFile", ERROR_DISK_FULL},
+      {"SetFilePointer", ERROR_INVALID_HANDLE},   {"SetEndOfFile", ERROR_DISK_FULL},
+      {"CloseHandle", ERROR_INVALID_HANDLE},      {"MoveFileExA", ERROR_SHARING_VIOLATION},
+      {"DeleteFileA", ERROR_ACCESS_DENIED},       {"RemoveDirectoryA", ERROR_DIR_NOT_EMPTY},
+  };
+  std::map<std::string, int> made;
+  for (const auto &fault : faults) made[fault.first] = sim::CallCount(fault.first);
+  ASSERT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
+  for (const auto &fault : faults) made[fault.first] = sim::CallCount(fault.first) - made[fault.first];
+  EXPECT_GT(made["MoveFileExA"], 10);
+
+  int cases = 0;
+  for (const auto &fault : faults) {
+    for (int index = -1; index < made[fault.first]; index++) {
+      ResetForNextRow();
+      Prepare();
+      SCOPED_TRACE(std::string(fault.first) + (index < 0 ? " fails every time" : " fails at call " + std::to_string(index)));
+      const auto before = Tree();
+      sim::FailCall(fault.first, fault.second, index < 0 ? 0 : index, index < 0 ? -1 : 1);
+      const int exitCode = Start(u"/restore E:\\Sicherung /offline");
+      sim::ClearFaults();
+      const std::string console = Console();
+      if (std::string(fault.first) != "CloseHandle") {
+        EXPECT_EQ(sim::OpenHandleCount(), 0);
+      }
+      EXPECT_TRUE(sim::MessageBoxes().empty());
+      if (exitCode == 0) ExpectReplaced();
+      if (Tree() != before) {
+        EXPECT_TRUE(exitCode == 0 || console.find("Rueckgaengig.bat stellt alle Dateien wieder her") != std::string::npos)
+            << "changed without a way back:\n" << console;
+        RunUndoScript(kUndo);
+        EXPECT_TRUE(Tree() == before) << console;
+      }
+      cases++;
+      if (HasFailure()) return;
+    }
+  }
+  EXPECT_GT(cases, 50);
+}
+
+}  // namespace

@@ -1,0 +1,522 @@
+// The offline restore: target, check, plan, stage, undo script, commit. Nothing of the target is
+// touched before every file is staged and the undo script is written; from the first move on, the
+// undo script names every move of the run.
+#include "workflows/offline_restore.h"
+
+#include <cstring>
+#include <algorithm>
+#include <vector>
+
+#include "platform.h"
+#include "services/file_helpers.h"
+#include "services/handles.h"
+#include "services/hive_file_check.h"
+#include "services/text_ops.h"
+#include "workflows/hive_list.h"
+#include "workflows/restore.h"
+
+const char kUndoScriptName[] = "Rueckgaengig.bat";
+
+namespace {
+
+const char kConsoleScript[] = "ConsoleBackup.bat";
+const size_t kLongestScript = 1024 * 1024;  // a set's script is a few lines per hive
+
+// One hive file to put in place.
+struct Target {
+  std::string source;  // the file of the set
+  std::string folder;  // the folder of the hive file
+  std::string name;    // the hive file's name in it
+  std::string staged;  // the staged copy beside it
+  std::string aside;   // the run's folder beside it, for the old files
+  std::vector<std::string> oldFiles;  // names in folder that move aside: the hive, then its logs
+  bool hadHive = false;
+  std::string Path() const { return folder + "\\" + name; }
+};
+
+// Names compared as NTFS compares them: through the upper-case table, Windows-1252 letters included.
+std::string Fold(const std::string &text) {
+  std::string folded = text;
+  for (char &c : folded) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z') c = static_cast<char>(u - 0x20);
+    else if (u >= 0xE0 && u <= 0xFE && u != 0xF7) c = static_cast<char>(u - 0x20);
+    else if (u == 0x9A || u == 0x9C || u == 0x9E) c = static_cast<char>(u - 0x10);
+    else if (u == 0xFF) c = '\x9F';
+  }
+  return folded;
+}
+
+std::string ErrorText(DWORD code) { return " (Fehler " + NumberText(static_cast<long>(code)).substr(1) + ")"; }
+
+bool IsDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// "X:\name\name...": a full path whose every part is one plain name, so that it names exactly the
+// file it spells (no "..", no short alias, no device, no dropped trailing dot or blank).
+bool IsPlainFullPath(const std::string &path) {
+  if (path.size() < 4 || !IsDriveLetter(path[0]) || path[1] != ':' || path[2] != '\\') return false;
+  size_t start = 3;
+  while (true) {
+    const size_t end = path.find('\\', start);
+    if (!IsPlainFileName(path.substr(start, end == std::string::npos ? end : end - start))) return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+DWORD Attributes(const std::string &path) {
+  if (!FitsBuffer(path, MAX_PATH)) return INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesA(path.c_str());
+}
+bool IsFolder(const std::string &path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+bool IsFile(const std::string &path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string WithoutTrailingBackslash(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+bool IsRunningWindows(const std::string &windowsFolder) {
+  const std::string systemRoot = EnvironmentValue("systemroot");
+  return !systemRoot.empty() && Fold(WithoutTrailingBackslash(systemRoot)) == Fold(windowsFolder);
+}
+
+// The Windows folder of the run, or "" after the refusal has been said.
+std::string FindTarget(const std::string &given, const OfflineLine &say) {
+  if (!given.empty()) {
+    const std::string folder = WithoutTrailingBackslash(given);
+    if (IsPlainFullPath(folder) && IsRunningWindows(folder)) {
+      say("Abgebrochen: " + folder + " ist das laufende Windows; seine Hives sind in Gebrauch. "
+          "Dafür ist die Wiederherstellung im Fenster da.");
+      return "";
+    }
+    if (!IsPlainFullPath(folder) || !IsFolder(folder + "\\System32\\config")) {
+      say("Abgebrochen: " + given + " ist kein Windows-Ordner (X:\\Ordner mit System32\\config).");
+      return "";
+    }
+    return folder;
+  }
+  std::vector<std::string> found;
+  for (char letter = 'A'; letter <= 'Z'; letter++) {
+    const std::string folder = std::string(1, letter) + ":\\Windows";
+    if (IsFile(folder + "\\System32\\config\\SYSTEM") && !IsRunningWindows(folder)) found.push_back(folder);
+  }
+  if (found.size() == 1) {
+    say("Ziel: " + found[0]);
+    return found[0];
+  }
+  say(found.empty() ? "Abgebrochen: Kein Windows-Ordner gefunden (außer dem laufenden)."
+                    : "Abgebrochen: Mehrere Windows-Ordner gefunden; bitte einen angeben:");
+  for (const std::string &folder : found) say("  " + folder);
+  return "";
+}
+
+// The whole file, or false when it cannot be read or is longer than any script of a set.
+bool ReadSmallFile(const std::string &path, std::string *bytes) {
+  if (!FitsBuffer(path, MAX_PATH)) return false;
+  HandleOwner file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.Get() == INVALID_HANDLE_VALUE) return false;
+  bytes->clear();
+  char buffer[4096];
+  while (true) {
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
+    if (read == 0) return true;
+    bytes->append(buffer, read);
+    if (bytes->size() > kLongestScript) return false;
+  }
+}
+
+// `copy "<source>" <rest>` as the backup writes it; false for any other line.
+bool SplitCopyLine(const std::string &line, std::string *source, std::string *rest) {
+  if (line.rfind("copy \"", 0) != 0) return false;
+  const size_t close = line.find("\" ", 6);
+  if (close == std::string::npos) return false;
+  *source = line.substr(6, close - 6);
+  *rest = line.substr(close + 2);
+  return !source->empty() && source->find('"') == std::string::npos;
+}
+
+// A user hive's line of ConsoleBackup.bat: its file in the set and its place on the backup day.
+struct UserLine {
+  std::string hiveName, path;
+};
+
+struct Plan {
+  std::vector<Target> targets;
+  std::vector<std::string> checkFiles;  // user hive files of the set, for the check
+};
+
+// Reads the set's ConsoleBackup.bat: the backup day's Windows drive from the machine-hive lines,
+// and the place of each user hive. False (with the reason said) when a line is none the backup
+// writes or names a file that is no user hive of the set.
+bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolder, Plan *plan,
+                   const OfflineLine &say) {
+  const std::string scriptPath = setFolder + "\\" + kConsoleScript;
+  std::string bytes;
+  if (!ReadSmallFile(scriptPath, &bytes)) {
+    say("geprüft: " + scriptPath + " ist nicht lesbar");
+    return false;
+  }
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    const size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + 2;
+  }
+  char backupDrive = 0;  // the drive of the backup day's Windows
+  std::vector<UserLine> users;
+  for (size_t i = 0; i < lines.size(); i++) {
+    const std::string &line = lines[i];
+    std::string source, rest;
+    const bool copy = SplitCopyLine(line, &source, &rest);
+    const std::string hiveName = copy ? source.substr(source.rfind('\\') + 1) : "";
+    bool known = (i == 0 && line == "Set allowallpaths = true");
+    if (copy && rest.size() > 2 && rest.front() == '"' && rest.back() == '"') {
+      const std::string path = rest.substr(1, rest.size() - 2);
+      if (IsUsableHiveName(hiveName) && IsPlainFullPath(path)) {
+        UserLine user;
+        user.hiveName = hiveName;
+        user.path = path;
+        users.push_back(user);
+        known = true;
+      }
+    } else if (copy && rest.find('"') == std::string::npos) {
+      for (const MachineHive &machine : kMachineHives) {
+        if (hiveName == machine.hive) known = true;
+      }
+      if (known && backupDrive == 0 && rest.size() > 2 && IsDriveLetter(rest[0]) && rest[1] == ':') {
+        backupDrive = rest[0];
+      }
+    }
+    if (!known) {
+      say("geprüft: " + scriptPath + " Zeile " + NumberText(static_cast<long>(i + 1)).substr(1) +
+          " ist keine Zeile einer Sicherung");
+      return false;
+    }
+  }
+
+  for (const UserLine &user : users) {
+    const std::string source = setFolder + "\\" + user.hiveName;
+    if (PathExists(source) != 1) {
+      say("geprüft: " + source + " fehlt");
+      return false;
+    }
+    // A profile on the backup day's Windows drive belongs to the target's drive: the letter as
+    // written may be another installation's disk in the recovery environment.
+    std::string path = user.path;
+    const std::string onTarget = windowsFolder.substr(0, 1) + user.path.substr(1);
+    if (backupDrive != 0 ? Fold(std::string(1, user.path[0])) == Fold(std::string(1, backupDrive))
+                         : PathExists(path) != 1) {
+      path = onTarget;
+    }
+    Target target;
+    target.source = source;
+    target.folder = path.substr(0, path.rfind('\\'));
+    target.name = path.substr(path.rfind('\\') + 1);
+    plan->checkFiles.push_back(source);
+    // Only a folder that is not there skips its hive; one that cannot be looked at stops the run.
+    if (Attributes(target.folder) == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        say("Abgebrochen: Der Ordner " + target.folder + " lässt sich nicht prüfen" + ErrorText(error) + ".");
+        return false;
+      }
+      say("übersprungen: " + source + " (der Ordner " + target.folder + " fehlt)");
+      continue;
+    }
+    plan->targets.push_back(target);
+  }
+  return true;
+}
+
+// The set's own check, then each user hive file that it does not cover (the running system's
+// loaded-hive list is the recovery environment's, not the target's).
+bool CheckSet(const std::string &setFolder, const Plan &plan, const OfflineLine &say) {
+  bool sound = true;
+  for (const MachineHive &machine : kMachineHives) {
+    const std::string file = setFolder + "\\" + machine.hive;
+    if (PathExists(file) == 1) continue;
+    say("geprüft: " + file + " fehlt");
+    sound = false;
+  }
+  std::vector<HiveFileCheck> checks = CheckBackupSet(setFolder);
+  for (const std::string &file : plan.checkFiles) {
+    bool covered = false;
+    for (const HiveFileCheck &check : checks) covered = covered || Fold(check.file) == Fold(file);
+    if (!covered) checks.push_back(CheckHiveFile(file));
+  }
+  for (const HiveFileCheck &check : checks) {
+    const bool good = check.state == HiveFileState::Good;
+    say("geprüft: " + check.file + (good ? " ist in Ordnung" : " " + HiveFileReason(check)));
+    sound = sound && good;
+  }
+  return sound;
+}
+
+bool IsLogOf(const std::string &foldedHive, const std::string &name) {
+  const std::string folded = Fold(name);
+  if (folded == foldedHive + ".LOG" || folded == foldedHive + ".LOG1" || folded == foldedHive + ".LOG2") {
+    return true;
+  }
+  auto endsWith = [&](const char *tail) {
+    const size_t n = strlen(tail);
+    return folded.size() > n && folded.compare(folded.size() - n, n, tail) == 0;
+  };
+  return folded.rfind(foldedHive + "{", 0) == 0 && (endsWith(".BLF") || endsWith(".REGTRANS-MS"));
+}
+
+// The hive file and its transaction logs in the target's folder, from one listing of it: the undo
+// script removes a hive file that was not there before, so whether it was there must not rest on a
+// call that can fail as if the file were missing. False when the folder cannot be listed, the hive
+// is a folder, or a name cannot be moved exactly.
+bool FindOldFiles(Target &target, const OfflineLine &say) {
+  const std::string pattern = target.folder + "\\*";
+  WIN32_FIND_DATAA match;
+  SearchOwner search(FindFirstFileA(pattern.c_str(), &match));
+  if (!search) {
+    say("Abgebrochen: " + target.folder + " lässt sich nicht lesen" + ErrorText(GetLastError()) + ".");
+    return false;
+  }
+  const std::string foldedHive = Fold(target.name);
+  std::vector<std::string> logs;
+  do {
+    const std::string name = match.cFileName;
+    const bool isHive = Fold(name) == foldedHive;
+    if (!isHive && !IsLogOf(foldedHive, name)) continue;
+    if (match.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      say("Abgebrochen: " + target.folder + "\\" + name + " ist ein Ordner.");
+      return false;
+    }
+    // A name the code page cannot spell comes back best-fitted and would name another file.
+    if (!IsPlainFileName(name) || name.find('?') != std::string::npos) {
+      say("Abgebrochen: " + target.folder + "\\" + name + " lässt sich nicht genau benennen.");
+      return false;
+    }
+    if (isHive) target.hadHive = true;
+    (isHive ? target.oldFiles : logs).push_back(name);
+  } while (FindNextFileA(search.Get(), &match));
+  if (GetLastError() != ERROR_NO_MORE_FILES) {
+    say("Abgebrochen: " + target.folder + " lässt sich nicht lesen" + ErrorText(GetLastError()) + ".");
+    return false;
+  }
+  target.oldFiles.insert(target.oldFiles.end(), logs.begin(), logs.end());
+  return true;
+}
+
+std::string StampText() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::string time;
+  for (WORD part : {now.wHour, now.wMinute, now.wSecond}) {
+    time += static_cast<char>('0' + part / 10 % 10);
+    time += static_cast<char>('0' + part % 10);
+  }
+  return DateText() + "-" + time;
+}
+
+// Every path the run writes or moves, distinct under the file system's name rules and within the
+// ANSI calls' limit; no hive put where another hive's log belongs (Windows would replay it into
+// that hive), and nothing put into the set itself.
+bool PathsAreSound(const std::string &setFolder, const std::vector<Target> &targets, const OfflineLine &say) {
+  std::vector<std::string> seen;
+  const std::string setPrefix = Fold(WithoutTrailingBackslash(setFolder)) + "\\";
+  for (const Target &target : targets) {
+    for (const Target &other : targets) {
+      if (&other != &target && Fold(other.folder) == Fold(target.folder) && IsLogOf(Fold(other.name), target.name)) {
+        say("Abgebrochen: " + target.Path() + " wäre eine Protokolldatei von " + other.Path() + ".");
+        return false;
+      }
+    }
+    if (Fold(target.Path()).rfind(setPrefix, 0) == 0) {
+      say("Abgebrochen: " + target.Path() + " liegt in der Sicherung selbst.");
+      return false;
+    }
+    std::vector<std::string> paths = {target.Path(), target.staged};
+    for (const std::string &name : target.oldFiles) {
+      if (Fold(name) != Fold(target.name)) paths.push_back(target.folder + "\\" + name);
+      paths.push_back(target.aside + "\\" + name);
+    }
+    for (const std::string &path : paths) {
+      const std::string folded = Fold(path);
+      const bool twice = std::find(seen.begin(), seen.end(), folded) != seen.end();
+      seen.push_back(folded);
+      if (!FitsBuffer(path, MAX_PATH) || twice) {
+        say("Abgebrochen: " + path + (FitsBuffer(path, MAX_PATH) ? " käme zweimal vor." : " ist zu lang."));
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// The undo script: staged copies removed, every old file moved back, a hive that did not exist
+// before removed. Each line stands on its own, so the script is right however far the commit got.
+std::vector<std::string> UndoLines(const std::vector<Target> &targets) {
+  std::vector<std::string> lines = {"@echo off", "chcp 1252 >nul"};
+  for (const Target &target : targets) {
+    lines.push_back("if exist \"" + target.staged + "\" del /f /q \"" + target.staged + "\"");
+    if (!target.hadHive) lines.push_back("if exist \"" + target.Path() + "\" del /f /q \"" + target.Path() + "\"");
+    for (const std::string &name : target.oldFiles) {
+      const std::string aside = target.aside + "\\" + name;
+      lines.push_back("if exist \"" + aside + "\" move /y \"" + aside + "\" \"" + target.folder + "\\" + name + "\"");
+    }
+  }
+  lines.push_back("echo Brovink: Wiederherstellung rueckgaengig gemacht.");
+  return lines;
+}
+
+bool WriteUndoScript(const std::string &path, const std::vector<Target> &targets) {
+  TextFile script;
+  int result = TextFileOpen(script, path);
+  for (const std::string &line : UndoLines(targets)) {
+    if (result == 0) result = TextFileWriteLine(script, line);
+  }
+  const int closed = TextFileClose(script);
+  return result == 0 && closed == 0;
+}
+
+// Takes back what the run made before its first move: staged copies, the undo script, the folders.
+void RemoveStaging(const std::vector<std::string> &files, const std::vector<std::string> &folders,
+                   const OfflineLine &say) {
+  for (const std::string &file : files) {
+    if (!DeleteFileA(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+      say("Nicht entfernt: " + file + ErrorText(GetLastError()));
+    }
+  }
+  for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+    if (!RemoveDirectoryA(folder->c_str())) say("Nicht entfernt: " + *folder + ErrorText(GetLastError()));
+  }
+}
+
+}  // namespace
+
+OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string &windowsFolder,
+                                 const OfflineLine &say) {
+  if (!FitsBuffer(setFolder + "\\" + kConsoleScript, MAX_PATH) || !IsFolder(setFolder)) {
+    say("Abgebrochen: Der Ordner " + setFolder + " ist nicht verwendbar.");
+    return OfflineOutcome::Unusable;
+  }
+  // A drive without a medium (a card reader, an empty DVD drive) must fail the look at it, not ask
+  // in a box that nobody in the recovery environment may be there to answer.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  const std::string windows = FindTarget(windowsFolder, say);
+  if (windows.empty()) return OfflineOutcome::Unusable;
+  const std::string config = windows + "\\System32\\config";
+
+  // Where each file goes, and the check of every file before anything is written.
+  Plan plan;
+  for (const MachineHive &machine : kMachineHives) {
+    Target target;
+    target.source = setFolder + "\\" + machine.hive;
+    target.folder = config;
+    target.name = machine.hive;
+    plan.targets.push_back(target);
+  }
+  const bool planned = PlanUserHives(setFolder, windows, &plan, say);
+  if (!CheckSet(setFolder, plan, say) || !planned) {
+    say("Wiederherstellung abgebrochen: Die Sicherung in " + setFolder + " ist unbrauchbar; nichts geändert.");
+    return OfflineOutcome::Failed;
+  }
+
+  const std::string stamp = StampText();
+  std::vector<std::string> asideFolders;  // the run's folders, the configuration folder's first
+  for (Target &target : plan.targets) {
+    target.staged = target.Path() + ".Brovink-" + stamp + ".tmp";
+    target.aside = target.folder + "\\Brovink-" + stamp;
+    bool known = false;
+    for (const std::string &folder : asideFolders) known = known || Fold(folder) == Fold(target.aside);
+    if (!known) asideFolders.push_back(target.aside);
+    if (!FindOldFiles(target, say)) return OfflineOutcome::Unusable;
+  }
+  const std::string undoScript = asideFolders.front() + "\\" + kUndoScriptName;
+  if (!PathsAreSound(setFolder, plan.targets, say) || !FitsBuffer(undoScript, MAX_PATH)) return OfflineOutcome::Unusable;
+
+  // Stage: every file beside its target under a name of this run; an existing file is never
+  // overwritten.
+  std::vector<std::string> made, madeFolders;  // files and folders of the run, before the commit
+  std::string failure;
+  for (const Target &target : plan.targets) {
+    if (!CopyFileA(target.source.c_str(), target.staged.c_str(), TRUE)) {
+      failure = target.source + " ließ sich nicht nach " + target.staged + " kopieren" + ErrorText(GetLastError());
+      break;
+    }
+    made.push_back(target.staged);
+    say("bereitgelegt: " + target.staged);
+  }
+  for (size_t i = 0; failure.empty() && i < asideFolders.size(); i++) {
+    if (!CreateDirectoryA(asideFolders[i].c_str(), nullptr)) {
+      failure = "Der Ordner " + asideFolders[i] + " ließ sich nicht anlegen" + ErrorText(GetLastError());
+    } else {
+      madeFolders.push_back(asideFolders[i]);
+    }
+  }
+  if (failure.empty()) {
+    made.push_back(undoScript);
+    if (!WriteUndoScript(undoScript, plan.targets)) {
+      failure = undoScript + " ließ sich nicht schreiben" + ErrorText(GetLastError());
+    }
+  }
+  if (!failure.empty()) {
+    say("Wiederherstellung abgebrochen: " + failure + ".");
+    RemoveStaging(made, madeFolders, say);
+    say("Nichts geändert.");
+    return OfflineOutcome::Failed;
+  }
+  say("Rückgängig: " + undoScript);
+
+  // Commit: per target the old hive and its logs aside, then the staged copy into its place.
+  std::vector<std::string> replaced, movedAside;
+  for (size_t t = 0; t < plan.targets.size() && failure.empty(); t++) {
+    const Target &target = plan.targets[t];
+    for (const std::string &name : target.oldFiles) {
+      const std::string from = target.folder + "\\" + name, to = target.aside + "\\" + name;
+      if (!MoveFileExA(from.c_str(), to.c_str(), 0)) {
+        failure = from + " ließ sich nicht nach " + to + " verschieben" + ErrorText(GetLastError());
+        break;
+      }
+      movedAside.push_back(from);
+      say("beiseitegelegt: " + from + " -> " + to);
+    }
+    if (!failure.empty()) break;
+    if (!MoveFileExA(target.staged.c_str(), target.Path().c_str(), 0)) {
+      failure = target.staged + " ließ sich nicht nach " + target.Path() + " umbenennen" + ErrorText(GetLastError());
+      break;
+    }
+    replaced.push_back(target.Path());
+    say("ersetzt: " + target.Path());
+  }
+  if (!failure.empty() && movedAside.empty()) {
+    say("Wiederherstellung abgebrochen: " + failure + ".");
+    RemoveStaging(made, madeFolders, say);
+    say("Nichts geändert.");
+    return OfflineOutcome::Failed;
+  }
+  if (!failure.empty()) {
+    say("Wiederherstellung abgebrochen: " + failure + ".");
+    for (size_t t = replaced.size(); t < plan.targets.size(); t++) DeleteFileA(plan.targets[t].staged.c_str());
+    std::string list;
+    for (const std::string &file : replaced) list += (list.empty() ? "" : ", ") + file;
+    say(replaced.empty() ? "Noch keine Hive ersetzt." : "Bereits ersetzt: " + list + ".");
+    if (!movedAside.empty()) {
+      say("Bereits beiseitegelegt: " + NumberText(static_cast<long>(movedAside.size())).substr(1) +
+          " Datei(en). " + undoScript + " stellt alle Dateien wieder her, wie sie vorher waren.");
+    }
+    return OfflineOutcome::Failed;
+  }
+  say("Wiederherstellung fertig: " + NumberText(static_cast<long>(replaced.size())).substr(1) + " Hive(s) in " +
+      windows + " ersetzt. Rückgängig mit " + undoScript);
+  return OfflineOutcome::Done;
+}
