@@ -24,7 +24,7 @@ const char kNoFolderText[] =
 const char kNoFolderCaption[] = "Kein Ordner gewählt";
 const WORD kFromAccelerator = 1;
 // Shown by Windows beside the program when the user logs off or shuts down during a run.
-const char16_t kShutdownBlockReason[] = u"Registry-Sicherung läuft";
+const char16_t kShutdownBlockReason[] = u"Registry-Sicherung l\u00e4uft";
 // A restart for a planned change of the system's configuration, the restored registry.
 const DWORD kRestartReason =
     SHTDN_REASON_MAJOR_OPERATINGSYSTEM | SHTDN_REASON_MINOR_RECONFIG | SHTDN_REASON_FLAG_PLANNED;
