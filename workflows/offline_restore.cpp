@@ -37,13 +37,7 @@ struct Target {
 // Names compared as NTFS compares them: through the upper-case table, Windows-1252 letters included.
 std::string Fold(const std::string &text) {
   std::string folded = text;
-  for (char &c : folded) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z') c = static_cast<char>(u - 0x20);
-    else if (u >= 0xE0 && u <= 0xFE && u != 0xF7) c = static_cast<char>(u - 0x20);
-    else if (u == 0x9A || u == 0x9C || u == 0x9E) c = static_cast<char>(u - 0x10);
-    else if (u == 0xFF) c = '\x9F';
-  }
+  for (char &c : folded) c = FoldNameCase(c);
   return folded;
 }
 
