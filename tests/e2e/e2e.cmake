@@ -26,11 +26,12 @@ endforeach()
 set_tests_properties(e2e_one_run_per_folder PROPERTIES TIMEOUT 660
                      ENVIRONMENT "${E2E_ENV};E2E_OUT=${E2E_WORK}/one_run_per_folder;E2E_LIMIT=600")
 
-# The shipped form (built for size) must stay within 208 KiB (the offline restore took it past
-# 192); other build types are not measured.
+# The shipped form (built for size) must stay within 248 KiB (the set check, the fingerprint, the
+# folder lock, the event messages and the offline restore took it to 238); other build types are
+# not measured.
 set(E2E_MAX_BYTES "")
 if(BROVINK_WIN_BUILD_TYPE STREQUAL "MinSizeRel")
-  set(E2E_MAX_BYTES 212992)
+  set(E2E_MAX_BYTES 253952)
 endif()
 add_test(NAME e2e_imports COMMAND ${E2E_BASH} ${E2E_DIR}/imports.sh)
 set_tests_properties(e2e_imports PROPERTIES LABELS e2e

@@ -32,7 +32,7 @@ run_offline() {
   client "nowindow 1500" >/dev/null
   status=0
   wait "$program" || status=$?
-  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP1252 -t UTF-8 >"$E2E_TMP/out.utf8"
+  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP437 -t UTF-8 >"$E2E_TMP/out.utf8"
 }
 expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
 expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }

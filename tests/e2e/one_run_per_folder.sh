@@ -33,7 +33,7 @@ wine regedit /s "$(winpath "$E2E_TMP/big.reg")" >/dev/null 2>&1 || e2e_fail "reg
 } | client - >/dev/null
 
 # The set in DIR is whole and each file holds its own hive: the machine hives and every user hive,
-# nothing else but the script.
+# nothing else but the script and the fingerprint, which matches every file.
 expect_whole_set() {
   local dir=$1 hive user name
   for hive in SOFTWARE SYSTEM SECURITY SAM; do expect_wine_hive "$dir/$hive" "Machine\\$hive"; done
@@ -42,9 +42,11 @@ expect_whole_set() {
     expect_wine_hive "$dir/$name" "User\\$name"
   done
   expect_file "$dir/ConsoleBackup.bat"
+  expect_file "$dir/SHA256SUMS"
+  (cd "$dir" && sha256sum -c --quiet SHA256SUMS >/dev/null) || e2e_fail "$dir does not match its SHA256SUMS"
   local count
   count=$(find "$dir" -mindepth 1 | wc -l)
-  [ "$count" = 7 ] || e2e_fail "$dir holds $count entries: $(ls -A "$dir" | tr '\n' ' ')"
+  [ "$count" = 8 ] || e2e_fail "$dir holds $count entries: $(ls -A "$dir" | tr '\n' ' ')"
 }
 
 # Every hive file in DIR holds its own hive, whatever else is there.
