@@ -56,7 +56,7 @@ expect_no_swapped_hive() {
     local name=${file##*/}
     case "$name" in
       SOFTWARE | SYSTEM | SECURITY | SAM) expect_wine_hive "$file" "Machine\\$name" ;;
-      ConsoleBackup.bat) ;;
+      ConsoleBackup.bat | SHA256SUMS) ;;
       *) expect_wine_hive "$file" "User\\$name" ;;
     esac
   done
