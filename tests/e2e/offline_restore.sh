@@ -51,7 +51,7 @@ grep -q 'C:\\windows\\System32\\config' "$sets/set/ConsoleBackup.bat" || e2e_fai
 refresh_sums() {
   (cd "$1" && for f in *; do
     [ "$f" = SHA256SUMS ] || printf '%s  %s\r\n' "$(sha256sum "$f" | cut -c1-64)" "$f"
-  done) >"$1/SHA256SUMS.new" && mv "$1/SHA256SUMS.new" "$1/SHA256SUMS"
+  done) >"$E2E_TMP/sums" && mv "$E2E_TMP/sums" "$1/SHA256SUMS"
 }
 refresh_sums "$sets/set"
 before=$(tree_state)
