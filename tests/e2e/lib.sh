@@ -194,6 +194,58 @@ program_ended() {
   [ "$status" -eq 0 ] || e2e_fail "wine reported exit status $status for the program"
 }
 
+# Runs Brovink.exe with ARGS while the client watches that no window appears. Its console output
+# lands in out.utf8 (read back from the OEM code page that redirected output is written in, 437
+# under LC_ALL=C), the event log's entries (Wine writes them to its debug channel "eventlog") in
+# events.txt, its exit code in $status.
+run_unattended() {
+  (WINEDEBUG=-all,+eventlog exec wine "$BROVINK_EXE" "$@") >"$E2E_TMP/out.txt" 2>"$E2E_TMP/events.txt" &
+  local program=$!
+  client "nowindow 1500" >/dev/null
+  status=0
+  wait "$program" || status=$?
+  read_output
+}
+
+# Runs PROGRAM with ARGS and waits for it; output and $status as with run_unattended.
+run_program() {
+  local program=$1
+  shift
+  status=0
+  wine "$program" "$@" >"$E2E_TMP/out.txt" 2>/dev/null || status=$?
+  read_output
+}
+
+read_output() { tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP437 -t UTF-8 >"$E2E_TMP/out.utf8"; }
+expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
+expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
+expect_event() { grep -qF -- "$1" "$E2E_TMP/events.txt" || e2e_fail "no event \"$1\" in: $(cat "$E2E_TMP/events.txt")"; }
+
+# Starts the program in FOLDER, clicks "Wiederherstellen" and answers its question with Yes; expects
+# the box "Wiederherstellung abgebrochen" with TEXT (the client's {CRLF} for a line break), then the
+# window as before the click (empty status line, progress bar at 0, the buttons enabled), and
+# closes it.
+expect_restore_refused() {
+  local folder=$1 text=$2
+  start_program "$folder"
+  client - <<SCRIPT
+window 60000
+expect 1006 enabled=1
+click 1006
+box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
+box "Wiederherstellung abgebrochen" "$text" ok* ok
+nobox
+expect 1002 text=""
+expect 1001 pos=0
+expect 1005 enabled=1
+expect 1006 enabled=1
+expect 1008 enabled=1
+click 1008
+exit 0
+SCRIPT
+  program_ended
+}
+
 # Saves the main window as NAME.png with the test's output and prints where it is. The window's
 # rectangle comes from the client; the picture is cut from the whole (virtual desktop) screen.
 # With "screen" as the second argument the whole screen is kept (a box beside the window).

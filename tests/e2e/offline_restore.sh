@@ -25,23 +25,12 @@ printf 'other' >"$config/netlogon.ftl"
 printf 'old user' >"$profile/NTUSER.DAT"
 printf 'user log' >"$profile/ntuser.dat.LOG1"
 
-# Runs the program while the client watches for any window; its console output lands in out.utf8.
-run_offline() {
-  (exec wine "$BROVINK_EXE" "$@") >"$E2E_TMP/out.txt" 2>/dev/null &
-  local program=$!
-  client "nowindow 1500" >/dev/null
-  status=0
-  wait "$program" || status=$?
-  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP437 -t UTF-8 >"$E2E_TMP/out.utf8"
-}
-expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
-expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
 # Every file and folder of the installation with its bytes, the run's Brovink-* folders left out.
 tree_state() { (cd "$tree" && find . -path '*/Brovink-*' -prune -o -type f -print0 | LC_ALL=C sort -z | xargs -0 md5sum; find . -path '*/Brovink-*' -prune -o -type d -print | LC_ALL=C sort); }
 expect_tree() { [ "$(tree_state)" = "$1" ] || e2e_fail "the installation changed: $(diff <(echo "$1") <(tree_state))"; }
 
 e2e_log "a set made on C: and kept on F:"
-run_offline /backup 'F:\set'
+run_unattended /backup 'F:\set'
 expect_status 0
 sid=s-1-5-21-0-0-0-1000
 cp "$sets/set/SOFTWARE" "$sets/set/$sid"
@@ -57,14 +46,14 @@ refresh_sums "$sets/set"
 before=$(tree_state)
 
 e2e_log "the prefix's own Windows is refused"
-run_offline /restore 'F:\set' /offline 'C:\windows'
+run_unattended /restore 'F:\set' /offline 'C:\windows'
 expect_status 2
 expect_output "ist das laufende Windows"
 expect_tree "$before"
 
 e2e_log "two Windows folders found: listed, refused"
 mkdir -p "$sets/Windows/System32/config" && printf 'x' >"$sets/Windows/System32/config/SYSTEM"
-run_offline /restore 'F:\set' /offline
+run_unattended /restore 'F:\set' /offline
 expect_status 2
 expect_output "Mehrere Windows-Ordner gefunden"
 expect_output "  E:\\Windows"
@@ -76,7 +65,7 @@ e2e_log "a set that fails its check changes nothing"
 cp -a "$sets/set" "$sets/bad"
 sed -i 's/F:\\set/F:\\bad/' "$sets/bad/ConsoleBackup.bat"
 : >"$sets/bad/SYSTEM"
-run_offline /restore 'F:\bad' /offline
+run_unattended /restore 'F:\bad' /offline
 expect_status 1
 expect_output "F:\\bad\\SYSTEM ist leer"
 expect_output "nichts geändert"
@@ -85,7 +74,7 @@ expect_tree "$before"
 e2e_log "a copy that fails while staging changes nothing"
 # The user hive's staged name is taken by a folder for every second of the next minute and a half.
 for s in $(seq 0 90); do mkdir -p "$profile/NTUSER.DAT.Brovink-$(date -d "+$s sec" +%m-%d-%Y-%H%M%S).tmp"; done
-run_offline /restore 'F:\set' /offline
+run_unattended /restore 'F:\set' /offline
 expect_status 1
 expect_output "bereitgelegt: E:\\Windows\\System32\\config\\SAM.Brovink-"
 expect_output "ließ sich nicht nach E:\\users\\u1\\NTUSER.DAT.Brovink-"
@@ -95,7 +84,7 @@ expect_tree "$before"
 [ -z "$(find "$tree" -name 'Brovink-*')" ] || e2e_fail "the failed run left: $(find "$tree" -name 'Brovink-*')"
 
 e2e_log "a sound set: everything replaced, the old files aside, the undo script puts them back"
-run_offline /restore 'F:\set' /offline
+run_unattended /restore 'F:\set' /offline
 expect_status 0
 expect_output "Ziel: E:\\Windows"
 expect_output "ersetzt: E:\\users\\u1\\NTUSER.DAT"
@@ -118,7 +107,7 @@ sleep 1  # a run of its own second, so a folder of its own
 cp "$sets/set/SAM" "$sets/set/s-1-5-21-0-0-0-1001"
 printf 'copy "F:\\set\\s-1-5-21-0-0-0-1001" "c:\\users\\weg\\NTUSER.DAT"\r\n' >>"$sets/set/ConsoleBackup.bat"
 refresh_sums "$sets/set"
-run_offline /restore 'F:\set' /offline 'E:\Windows'
+run_unattended /restore 'F:\set' /offline 'E:\Windows'
 expect_status 0
 expect_output "übersprungen: F:\\set\\s-1-5-21-0-0-0-1001 (der Ordner E:\\users\\weg fehlt)"
 expect_output "Wiederherstellung fertig: 5 Hive(s)"

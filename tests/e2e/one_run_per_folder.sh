@@ -147,12 +147,10 @@ cp -a "$folder/." "$sets/01-01-2020/"
 long=$(head -c 280 /dev/zero | tr '\0' 'p')
 entry="\\REGISTRY\\USER\\$WINE_USER_SID"
 client "regset HKLM\\SYSTEM\\CurrentControlSet\\Control\\hivelist $entry $device\\$long" >/dev/null
-(WINEDEBUG=-all,+eventlog exec wine "$BROVINK_EXE" /backup "$(winpath "$sets")" /date /keep 1) \
-  >"$E2E_TMP/out.txt" 2>"$E2E_TMP/events.txt" && status=0 || status=$?
-[ "$status" = 1 ] || e2e_fail "exit code $status with an unreadable entry: $(cat "$E2E_TMP/out.txt")"
-grep -qF "in Eintrag $entry der Liste geladener Hives" "$E2E_TMP/out.txt" ||
-  e2e_fail "no line naming the entry: $(cat "$E2E_TMP/out.txt")"
-grep -qF "$WINE_USER_SID der Liste" "$E2E_TMP/events.txt" || e2e_fail "no event naming the entry"
+run_unattended /backup "$(winpath "$sets")" /date /keep 1
+expect_status 1
+expect_output "in Eintrag $entry der Liste geladener Hives"
+expect_event "$WINE_USER_SID der Liste"
 expect_wine_hive "$sets/$today/.default" "User\\.default"
 [ ! -e "$sets/$today/${WINE_USER_SID,,}" ] || e2e_fail "a hive file for the unreadable entry"
 [ -d "$sets/01-01-2020" ] || e2e_fail "retention ran after an incomplete backup"
@@ -163,15 +161,14 @@ mkdir -p "$sets/01-02-2020"
 cp -a "$sets/$today/." "$sets/01-02-2020/"
 rm -rf "$sets/01-01-2020"
 chmod a-w "$sets/01-02-2020/SECURITY"
-(WINEDEBUG=-all,+eventlog exec wine "$BROVINK_EXE" /backup "$(winpath "$sets")" /date /keep 1) \
-  >"$E2E_TMP/out.txt" 2>"$E2E_TMP/events.txt" && status=0 || status=$?
-[ "$status" = 0 ] || e2e_fail "exit code $status: $(cat "$E2E_TMP/out.txt")"
-grep -qF "Alte Sicherung nicht vollst" "$E2E_TMP/out.txt" || e2e_fail "no warning: $(cat "$E2E_TMP/out.txt")"
-grep -qF "01-02-2020.wird-entfernt" "$E2E_TMP/events.txt" || e2e_fail "no event of the leftover"
+run_unattended /backup "$(winpath "$sets")" /date /keep 1
+expect_status 0
+expect_output "Alte Sicherung nicht vollständig entfernt"
+expect_event "01-02-2020.wird-entfernt"
 [ "$(ls "$sets/01-02-2020.wird-entfernt")" = SECURITY ] || e2e_fail "left: $(ls -A "$sets/01-02-2020.wird-entfernt")"
 chmod u+w "$sets/01-02-2020.wird-entfernt/SECURITY"
-(WINEDEBUG=-all exec wine "$BROVINK_EXE" /backup "$(winpath "$sets")" /date /keep 1) >"$E2E_TMP/out.txt" 2>/dev/null ||
-  e2e_fail "the next run: $(cat "$E2E_TMP/out.txt")"
+run_unattended /backup "$(winpath "$sets")" /date /keep 1
+expect_status 0
 [ ! -e "$sets/01-02-2020.wird-entfernt" ] || e2e_fail "the next run left the renamed folder"
 expect_no_swapped_hive "$sets/$today"
 e2e_log "passed"

@@ -27,18 +27,6 @@ msiexec_quiet() {
   [ "$status" = 0 ] || e2e_fail "msiexec $* gave $status: $(cat "$E2E_TMP/msiexec.log")"
 }
 
-# Runs a program with the arguments, its output redirected into out.txt (read back from the OEM
-# code page, 437 under LC_ALL=C); sets $status.
-run_program() {
-  local program=$1
-  shift
-  status=0
-  wine "$program" "$@" >"$E2E_TMP/out.txt" 2>/dev/null || status=$?
-  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP437 -t UTF-8 >"$E2E_TMP/out.utf8"
-}
-expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
-expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
-
 # The Uninstall entries named Brovink, as "version publisher" lines.
 products() {
   wine reg query "$UNINSTALL_KEY" /s 2>/dev/null | tr -d '\r' | awk '

@@ -16,23 +16,7 @@ config=$(unixpath "$systemroot\\System32\\config")
 listing() { if [ -d "$config" ]; then ls -1 "$config" | tr '\n' ' '; else echo "no folder"; fi; }
 before=$(listing)
 
-start_program "$work"
-client - <<SCRIPT
-window 60000
-expect 1006 enabled=1
-click 1006
-box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
-box "Wiederherstellung abgebrochen" "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:{CRLF}{CRLF}$folder\SOFTWARE ist leer{CRLF}$folder\SYSTEM ist keine Registry-Datei{CRLF}$folder\SAM ist abgeschnitten" ok* ok
-nobox
-expect 1002 text=""
-expect 1001 pos=0
-expect 1005 enabled=1
-expect 1006 enabled=1
-expect 1008 enabled=1
-click 1008
-exit 0
-SCRIPT
-program_ended
+expect_restore_refused "$work" "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:{CRLF}{CRLF}$folder\SOFTWARE ist leer{CRLF}$folder\SYSTEM ist keine Registry-Datei{CRLF}$folder\SAM ist abgeschnitten"
 
 [ "$(listing)" = "$before" ] || e2e_fail "the configuration folder changed: $(listing)"
 expect_no_file "$(unixpath "$startup")/dellog.bat"

@@ -96,19 +96,7 @@ script_a=$(od -c "$dellog")
 e2e_log "a second restore before the restart"
 client "window" "click 1008" "exit 0"
 program_ended
-start_program "$work/B"
-client - <<SCRIPT
-window 60000
-expect 1006 enabled=1
-click 1006
-box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
-box "Wiederherstellung abgebrochen" "Eine frühere Wiederherstellung wartet noch auf den Neustart des Rechners. Starten Sie den Rechner bitte zuerst neu; es wurde nichts geändert." ok* ok
-nobox
-expect 1002 text=""
-click 1008
-exit 0
-SCRIPT
-program_ended
+expect_restore_refused "$work/B" "Eine frühere Wiederherstellung wartet noch auf den Neustart des Rechners. Starten Sie den Rechner bitte zuerst neu; es wurde nichts geändert."
 expect_same "$work/A/SOFTWARE" "$config/SOFTWARE.TMP"
 expect_same "$work/A/SECURITY" "$config/SECURITY.tmp"
 [ "$(od -c "$dellog")" = "$script_a" ] || e2e_fail "dellog.bat was rewritten"

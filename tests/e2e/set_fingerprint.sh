@@ -11,20 +11,6 @@ e2e_begin
 sets="$E2E_TMP/sets"
 mkdir -p "$sets"
 
-# As in the unattended scenario: the program under the client's watch for any window; its output
-# in out.utf8, its exit code in $status.
-run_unattended() {
-  : >"$E2E_TMP/out.txt"
-  (WINEDEBUG=-all exec wine "$BROVINK_EXE" "$@") >"$E2E_TMP/out.txt" 2>/dev/null &
-  local program=$!
-  client "nowindow 1500" >/dev/null
-  status=0
-  wait "$program" || status=$?
-  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP437 -t UTF-8 >"$E2E_TMP/out.utf8"
-}
-expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
-expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
-
 # The set in FOLDER passes coreutils' check and lists exactly the four hives and the script.
 expect_fingerprint() {
   local folder=$1
@@ -87,19 +73,7 @@ for damage in hive script unwritten hostile; do
   expect_output "Die Sicherung in $folder ist unbrauchbar."
 
   before=$(listing)
-  start_program "$sets/$damage"
-  client - <<SCRIPT
-window 60000
-expect 1006 enabled=1
-click 1006
-box "Registry wiederherstellen" "Möchten Sie die Registry wirklich wiederherstellen?" yes*,no yes
-box "Wiederherstellung abgebrochen" "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:{CRLF}{CRLF}$folder\\${file[$damage]} ${reason[$damage]}" ok* ok
-nobox
-expect 1002 text=""
-click 1008
-exit 0
-SCRIPT
-  program_ended
+  expect_restore_refused "$sets/$damage" "Die Sicherung ist unbrauchbar, es wurde nichts wiederhergestellt:{CRLF}{CRLF}$folder\\${file[$damage]} ${reason[$damage]}"
   [ "$(listing)" = "$before" ] || e2e_fail "$damage: the configuration folder changed: $(listing)"
   expect_no_file "$(unixpath "$startup")/dellog.bat"
 done

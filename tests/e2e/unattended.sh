@@ -12,22 +12,6 @@ folder=$(winpath "$sets")
 # Wine's local date is the machine's.
 today=$(date +%m-%d-%Y)
 
-# Runs the program with the arguments while the client watches for any window; the program's
-# console output lands in out.txt, the event log's entries (Wine writes them to its debug
-# channel "eventlog") in events.txt. Sets $status to the program's exit code.
-run_unattended() {
-  : >"$E2E_TMP/out.txt"
-  (WINEDEBUG=-all,+eventlog exec wine "$BROVINK_EXE" "$@") >"$E2E_TMP/out.txt" 2>"$E2E_TMP/events.txt" &
-  local program=$!
-  client "nowindow 1500" >/dev/null
-  status=0
-  wait "$program" || status=$?
-  # Redirected output is written in the OEM code page (437 under LC_ALL=C), as a console reads it.
-  tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP437 -t UTF-8 >"$E2E_TMP/out.utf8"
-}
-expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
-expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
-expect_event() { grep -qF -- "$1" "$E2E_TMP/events.txt" || e2e_fail "no event \"$1\" in: $(cat "$E2E_TMP/events.txt")"; }
 listing() { (cd "$sets" && ls -1 | LC_ALL=C sort | tr '\n' ' '); }
 
 e2e_log "first backup: today's set"
