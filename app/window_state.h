@@ -4,7 +4,6 @@
 // frees it at WM_NCDESTROY, the window's last message.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "platform.h"
