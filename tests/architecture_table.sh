@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The table at the top of docs/architecture.md: every function it names is defined in the file of
 # its row. A definition is a line that starts with the return type and ends the name with its
-# parenthesis (the code's style), a class or struct, or a macro; Name::Fn is Fn defined in a file
-# that opens namespace Name; in a CMake or WiX file the name stands as a word.
+# parenthesis (the code's style), a class, struct or enumeration, or a macro; Name::Fn is Fn
+# defined in a file that opens namespace Name; in a CMake or WiX file the name stands as a word.
 set -uo pipefail
 root=${1:-$(dirname "$0")/..}
 doc="$root/docs/architecture.md"
@@ -18,7 +18,7 @@ defines() {
     grep -q "^namespace ${name%%::*} {" "$file" || return 1
     name=${name##*::}
   fi
-  grep -Eq "^([A-Za-z_][A-Za-z0-9_:<>,*& ]* [*&]?$name\(|(class|struct) $name( |$)|#define $name\()" "$file"
+  grep -Eq "^([A-Za-z_][A-Za-z0-9_:<>,*& ]* [*&]?$name\(|(class|struct|enum) $name( |:|$)|#define $name\()" "$file"
 }
 
 while IFS='|' read -r _ behaviour file_cell names_cell _; do
