@@ -18,6 +18,7 @@ const WORD kFontPoints = 8;
 const DWORD kWindowStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK;
 const short kWindowX = 52, kWindowY = 64, kWindowWidth = 366, kWindowHeight = 122;
 const char kBannerResource[] = "#102";
+
 struct ControlRow {
   int id;
   const char *className;
