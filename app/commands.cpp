@@ -1,12 +1,12 @@
 // The main window's callback: turns the clicks on its buttons and its date check box into actions.
-#include "app/commands.h"
-
+#include <memory>
 #include <string>
 
 #include "app/control_ids.h"
 #include "app/date_folder.h"
 #include "app/folder_picker.h"
-#include "app/main_window.h"
+#include "app/window_controls.h"
+#include "app/window_state.h"
 #include "services/privileges.h"
 #include "workflows/backup.h"
 #include "workflows/restore.h"
@@ -29,26 +29,12 @@ const char16_t kShutdownBlockReason[] = u"Registry-Sicherung l\u00e4uft";
 const DWORD kRestartReason =
     SHTDN_REASON_MAJOR_OPERATINGSYSTEM | SHTDN_REASON_MINOR_RECONFIG | SHTDN_REASON_FLAG_PLANNED;
 
-// While a command works (a run, its boxes, the picker), the window still dispatches messages inside
-// the modal loops of the boxes, and the date check box and a close request can reach the handler.
-// They must neither start anything nor change the folder field: the check box is put back, and a
-// close request is carried out once the command has ended.
-struct Busy {
-  bool underWay = false;
-  LRESULT dateCheck = BST_UNCHECKED;  // the check box when the command began
-  bool closeRequested = false;
-  bool runUnderWay = false;  // a backup or restore run, with its boxes: the session must not end
-};
-Busy g_busy;
+using DateFolderMemory = MainWindowState::DateFolderMemory;
 
-// What checking the date box put into the folder field and what the field held before, so that
-// unchecking gives back exactly the earlier text (never cutting a date of the user's own folder).
-struct DateFolderMemory {
-  bool valid = false;
-  std::string before;
-  std::string after;
-};
-DateFolderMemory g_dateFolder;
+// The window's object: nullptr before WM_INITDIALOG and from WM_NCDESTROY on.
+MainWindowState *StateOf(HWND window) {
+  return reinterpret_cast<MainWindowState *>(GetWindowLongPtrA(window, DWLP_USER));
+}
 
 bool DateBoxChecked(HWND window) {
   return SendMessageA(GetDlgItem(window, IDC_DATEFOLDER), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -59,39 +45,39 @@ void SetFolderField(HWND window, const std::string &text) {
 }
 
 // Puts folder with today's date folder into the field, remembering what it stands for.
-void SetFolderWithDate(HWND window, const std::string &folder) {
-  g_dateFolder = DateFolderMemory{true, folder, WithDateFolder(folder)};
-  SetFolderField(window, g_dateFolder.after);
+void SetFolderWithDate(HWND window, MainWindowState &state, const std::string &folder) {
+  state.dateFolder = DateFolderMemory{true, folder, WithDateFolder(folder)};
+  SetFolderField(window, state.dateFolder.after);
 }
 
 // The text from before the date folder was added, while the field still holds what was added;
 // otherwise (a field changed since) the text stays as it is: a date in it may be the user's own.
-std::string WithoutDateFolder(const std::string &folder) {
-  if (g_dateFolder.valid && folder == g_dateFolder.after) return g_dateFolder.before;
+std::string WithoutDateFolder(const MainWindowState &state, const std::string &folder) {
+  if (state.dateFolder.valid && folder == state.dateFolder.after) return state.dateFolder.before;
   return folder;
 }
 
 // A cancelled or refused choice leaves the field and the restore button as they were.
-void Browse(HWND window) {
+void Browse(HWND window, MainWindowState &state) {
   bool withDate = DateBoxChecked(window);  // read before the picker is shown
   std::string folder;
   if (!BrowseForBackupFolder(window, &folder)) return;
   if (withDate) {
-    SetFolderWithDate(window, folder);
+    SetFolderWithDate(window, state, folder);
   } else {
     SetFolderField(window, folder);
   }
 }
 
 // An empty field stays empty: a date folder alone would lie at the root of the current drive.
-void DateBoxChanged(HWND window) {
+void DateBoxChanged(HWND window, MainWindowState &state) {
   std::string folder = ReadFolderField(window);
   if (!folder.empty()) {
     if (DateBoxChecked(window)) {
-      SetFolderWithDate(window, folder);
+      SetFolderWithDate(window, state, folder);
     } else {
-      folder = WithoutDateFolder(folder);
-      g_dateFolder = DateFolderMemory{};
+      folder = WithoutDateFolder(state, folder);
+      state.dateFolder = DateFolderMemory{};
       SetFolderField(window, folder);
     }
   }
@@ -124,13 +110,13 @@ void BlockShutdown(HWND window, bool block) {
 // log-off or shutdown (WM_QUERYENDSESSION, answered no meanwhile) and shows the reason. Afterwards
 // the restore button follows the folder again, whatever the run wrote or removed.
 template <typename Run>
-RunResult RunHoldingSession(HWND window, Run run) {
-  g_busy.runUnderWay = true;
+RunResult RunHoldingSession(HWND window, MainWindowState &state, Run run) {
+  state.busy.runUnderWay = true;
   BlockShutdown(window, true);
   MainWindowView view(window);
   const RunResult result = run(view);
   BlockShutdown(window, false);
-  g_busy.runUnderWay = false;
+  state.busy.runUnderWay = false;
   ApplyRestoreAvailability(window, ReadFolderField(window));
   return result;
 }
@@ -142,9 +128,9 @@ bool FolderChosen(HWND window) {
   return false;
 }
 
-void Backup(HWND window) {
+void Backup(HWND window, MainWindowState &state) {
   if (!FolderChosen(window)) return;
-  const RunResult result = RunHoldingSession(window, RunBackup);
+  const RunResult result = RunHoldingSession(window, state, RunBackup);
   if (result.folderInUse) return;  // another run's folder: nothing was done
   // "Sicherung fertig" only for a complete set: every hive, the script and the fingerprint written.
   if (result.failedHives == 0 && result.failedFiles == 0 && !result.folderRefused) {
@@ -156,10 +142,10 @@ void Backup(HWND window) {
 // "fertig" and the restart only after a restore that registered every hive of the set: a refused
 // or incomplete one has said so in its boxes. The restart lets running programs ask to save
 // (EWX_FORCE would end them without), forcing only those that hang; No is the default answer.
-void Restore(HWND window) {
+void Restore(HWND window, MainWindowState &state) {
   if (!FolderChosen(window)) return;
   if (MessageBoxA(window, kRestoreQuestion, kRestoreCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-  const RunResult result = RunHoldingSession(window, RunRestore);
+  const RunResult result = RunHoldingSession(window, state, RunRestore);
   if (result.setRefused || result.failedHives != 0) return;
   MainWindowView(window).SetStatus(kRestoreDone);
   if (MessageBoxA(window, kRestartQuestion, kRestartCaption,
@@ -174,66 +160,91 @@ void Quit(HWND window) { DestroyWindow(window); }
 
 // Runs one command with the window marked busy, then carries out a close request that came
 // meanwhile.
-void RunCommand(HWND window, void (*command)(HWND)) {
-  g_busy = Busy{};
-  g_busy.underWay = true;
-  g_busy.dateCheck = SendMessageA(GetDlgItem(window, IDC_DATEFOLDER), BM_GETCHECK, 0, 0);
-  command(window);
-  bool close = g_busy.closeRequested;
-  g_busy = Busy{};
+void RunCommand(HWND window, MainWindowState &state, void (*command)(HWND, MainWindowState &)) {
+  state.busy = MainWindowState::Busy{};
+  state.busy.underWay = true;
+  state.busy.dateCheck = SendMessageA(GetDlgItem(window, IDC_DATEFOLDER), BM_GETCHECK, 0, 0);
+  command(window, state);
+  const bool close = state.busy.closeRequested;
+  state.busy = MainWindowState::Busy{};
+  if (state.windowGone) {
+    delete &state;  // the window went during the command and left its object to it
+    return;
+  }
   if (close && IsWindow(window)) Quit(window);
 }
 
 // A command under way takes no other: the check box (which toggled itself) is put back.
-void HandleCommandWhileBusy(HWND window, int id) {
+void HandleCommandWhileBusy(HWND window, const MainWindowState &state, int id) {
   if (id == IDC_DATEFOLDER) {
-    SendMessageA(GetDlgItem(window, IDC_DATEFOLDER), BM_SETCHECK, static_cast<WPARAM>(g_busy.dateCheck), 0);
+    SendMessageA(GetDlgItem(window, IDC_DATEFOLDER), BM_SETCHECK, static_cast<WPARAM>(state.busy.dateCheck), 0);
   }
 }
 
-void HandleCommand(HWND window, int id, WORD code) {
+void HandleCommand(HWND window, MainWindowState &state, int id, WORD code) {
   bool clicked = code == BN_CLICKED || code == kFromAccelerator;
-  if (g_busy.underWay) {
-    HandleCommandWhileBusy(window, id);
+  if (state.busy.underWay) {
+    HandleCommandWhileBusy(window, state, id);
     return;
   }
   switch (id) {
     case IDC_BROWSE:
-      if (clicked) RunCommand(window, Browse);
+      if (clicked) RunCommand(window, state, Browse);
       break;
     case IDC_BACKUP:
-      if (clicked) RunCommand(window, Backup);
+      if (clicked) RunCommand(window, state, Backup);
       break;
     case IDC_RESTORE:
-      if (clicked) RunCommand(window, Restore);
+      if (clicked) RunCommand(window, state, Restore);
       break;
     case IDC_QUIT:
       if (clicked) Quit(window);
       break;
     case IDC_DATEFOLDER:
-      DateBoxChanged(window);
+      DateBoxChanged(window, state);
       break;
     default:  // the progress bar, status line, folder field, IDOK (Enter) and IDCANCEL (Escape)
       break;
   }
 }
 
+// The window keeps the object that its creator hands over; the creator frees it otherwise.
+void TakeState(HWND window, LPARAM handedOver) {
+  auto *handed = reinterpret_cast<std::unique_ptr<MainWindowState> *>(handedOver);
+  if (!handed || !*handed) return;
+  SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(handed->get()));
+  if (StateOf(window) == handed->get()) handed->release();
+}
+
+// From WM_NCDESTROY on, no message reaches the object; a command still under way frees it at its end.
+void DropState(HWND window, MainWindowState *state) {
+  SetWindowLongPtrA(window, DWLP_USER, 0);
+  if (state->busy.underWay) {
+    state->windowGone = true;
+  } else {
+    delete state;
+  }
+}
+
 }  // namespace
 
 // Returns 0 for every message, so the default dialog processing follows, except for the session's
-// end during a run.
+// end during a run. Messages before WM_INITDIALOG (WM_SETFONT) and after WM_NCDESTROY find no
+// object and get the default processing alone.
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  (void)lParam;
+  if (message == WM_INITDIALOG) {
+    TakeState(window, lParam);
+    return 0;
+  }
+  MainWindowState *state = StateOf(window);
+  if (!state) return 0;
   switch (message) {
     case WM_COMMAND:
-      HandleCommand(window, LOWORD(wParam), HIWORD(wParam));
-      break;
-    case WM_INITDIALOG:
-      g_dateFolder = DateFolderMemory{};  // a new window remembers no earlier one's date folder
+      HandleCommand(window, *state, LOWORD(wParam), HIWORD(wParam));
       break;
     case WM_QUERYENDSESSION:
       // During a run the session must not end: a dialog procedure answers through DWLP_MSGRESULT.
-      if (g_busy.runUnderWay) {
+      if (state->busy.runUnderWay) {
         SetWindowLongPtrA(window, DWLP_MSGRESULT, FALSE);
         return TRUE;
       }
@@ -241,11 +252,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE:
       // A system close request ends the window like "Quit"; left to the default processing it
       // would only become IDCANCEL, which does nothing. While a command works, it waits for its end.
-      if (g_busy.underWay) {
-        g_busy.closeRequested = true;
+      if (state->busy.underWay) {
+        state->busy.closeRequested = true;
       } else {
         Quit(window);
       }
+      break;
+    case WM_NCDESTROY:
+      DropState(window, state);
       break;
     default:
       break;

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/main_window.h"
+#include "app/window_controls.h"
 #include "services/ansi_path.h"
 
 namespace {

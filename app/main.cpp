@@ -42,9 +42,9 @@ int StartBrovink(bool consoleProgram) {
   if (command.mode != CommandMode::Window) return RunCommandLine(command);
   if (consoleProgram) FreeConsole();
   ComInit com;
-  SetMainInstance(GetModuleHandleA(nullptr));
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
   InitControls();
-  ShowMainWindow(nullptr);
+  ShowMainWindow(nullptr, instance);
   return 0;
 }
 

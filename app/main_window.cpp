@@ -3,17 +3,14 @@
 #include "app/main_window.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
-#include "app/commands.h"
 #include "app/control_ids.h"
+#include "app/window_state.h"
 #include "services/ansi_path.h"
-#include "services/text_ops.h"
-#include "workflows/backup_set.h"
 
 namespace {
-
-HINSTANCE g_instance = nullptr;
 
 const char kCaption[] = "Brovink: Registry Sicherung";
 const char kFontFace[] = "MS Sans Serif";
@@ -21,11 +18,6 @@ const WORD kFontPoints = 8;
 const DWORD kWindowStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK;
 const short kWindowX = 52, kWindowY = 64, kWindowWidth = 366, kWindowHeight = 122;
 const char kBannerResource[] = "#102";
-const char kRefusedCaption[] = "Ordner nicht verwendbar";
-const char kRefusedBefore[] = "Der Ordner „";
-const char kRefusedAfter[] =
-    "“ kann nicht verwendet werden, weil sein Name Zeichen enthält, die das Programm nicht verarbeiten kann. "
-    "Bitte wählen Sie einen anderen Ordner.";
 
 struct ControlRow {
   int id;
@@ -52,8 +44,6 @@ const ControlRow kControls[] = {
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX},
     {IDC_QUIT, "BUTTON", "Quit", 320, 102, 40, 15, kButton},
 };
-
-HINSTANCE Instance() { return g_instance ? g_instance : GetModuleHandleA(nullptr); }
 
 // Template texts are UTF-16; the caption and the face name are ASCII, so each byte widens as is.
 void AppendWide(std::vector<WORD> &words, const char *text) {
@@ -125,26 +115,27 @@ void RunModal(HWND window) {
 
 }  // namespace
 
-void SetMainInstance(HINSTANCE instance) { g_instance = instance; }
-
-HWND CreateMainWindow(HWND owner) {
-  HINSTANCE instance = Instance();
+// The window takes its object over at WM_INITDIALOG (MainDialogProc); when it cannot, the object
+// goes with this function.
+HWND CreateMainWindow(HWND owner, HINSTANCE instance) {
+  auto state = std::make_unique<MainWindowState>(instance ? instance : GetModuleHandleA(nullptr));
+  const HINSTANCE from = state->instance;
   std::vector<DWORD> dialogTemplate = BuildTemplate();
-  HWND window = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), owner,
-                                           MainDialogProc, 0);
+  HWND window = CreateDialogIndirectParamA(from, reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), owner,
+                                           MainDialogProc, reinterpret_cast<LPARAM>(&state));
   if (!window) return nullptr;
   // A current directory that the ANSI code page cannot spell leaves the field empty; the user is
   // told once the window shows.
   std::string folder;
   if (!ExactCurrentFolder(&folder)) folder.clear();
-  CreateControls(window, instance, folder);
+  CreateControls(window, from, folder);
   ApplyRestoreAvailability(window, folder);
   SetProgress(window, IDC_PROGRESS, 0);
   return window;
 }
 
-int ShowMainWindow(HWND owner) {
-  HWND window = CreateMainWindow(owner);
+int ShowMainWindow(HWND owner, HINSTANCE instance) {
+  HWND window = CreateMainWindow(owner, instance);
   if (!window) return 0;
   ShowWindow(window, SW_SHOW);
   std::string refused;
@@ -152,42 +143,3 @@ int ShowMainWindow(HWND owner) {
   RunModal(window);
   return 0;  // the window ends only through Quit or a close request, both with 0
 }
-
-void SetProgress(HWND mainWindow, int controlId, int position) {
-  HWND bar = GetDlgItem(mainWindow, controlId);
-  SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-  SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
-
-void TellFolderRefused(HWND mainWindow, const std::string &folder) {
-  std::string text = kRefusedBefore + folder + kRefusedAfter;
-  MessageBoxA(mainWindow, text.c_str(), kRefusedCaption, MB_OK | MB_ICONEXCLAMATION);
-}
-
-// An empty folder text names no folder: joined with the names it would point at the root of the
-// current drive.
-void ApplyRestoreAvailability(HWND mainWindow, const std::string &folder) {
-  EnableWindow(GetDlgItem(mainWindow, IDC_RESTORE), OffersRestore(folder) ? TRUE : FALSE);
-}
-
-std::string ReadFolderField(HWND mainWindow) {
-  HWND field = GetDlgItem(mainWindow, IDC_FOLDER);
-  int length = GetWindowTextLengthA(field);
-  if (length <= 0) return "";
-  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-  int copied = GetWindowTextA(field, buffer.data(), length + 1);
-  return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
-}
-
-void MainWindowView::SetStatus(const std::string &text) {
-  SetWindowTextA(GetDlgItem(window_, IDC_STATUS), text.c_str());
-}
-
-void MainWindowView::SetProgress(int position) { ::SetProgress(window_, IDC_PROGRESS, position); }
-
-void MainWindowView::EnableRunButtons(bool enable) {
-  static const int kButtons[] = {IDC_BACKUP, IDC_RESTORE, IDC_QUIT, IDC_BROWSE};
-  for (int id : kButtons) EnableWindow(GetDlgItem(window_, id), enable ? TRUE : FALSE);
-}
-
-std::string MainWindowView::FolderText() { return ReadFolderField(window_); }

@@ -31,6 +31,8 @@ std::string UserSid(int index) {
 // A machine with `users` loaded user hives, each holding a few keys and values as a small profile
 // does, and the main window with its folder field set.
 HWND PrepareMachine(int users) {
+  // The previous iteration's window goes as Quit ends it, and its object with it.
+  if (IsWindow(sim::MainWindow())) DestroyWindow(sim::MainWindow());
   UseBrovinkMachine();
   sim::Reset();
   ReadEnvironmentBlock();

@@ -5,7 +5,7 @@
 # language there is when none of the reader's is found.
 cmake_minimum_required(VERSION 3.20)
 file(READ ${HEADER} text)
-if(text MATCHES "const DWORD (kEvent[A-Za-z0-9_]*) *=")
+if(text MATCHES "const [A-Za-z_]+ (kEvent[A-Za-z0-9_]*) *=")
   message(FATAL_ERROR "${HEADER}: event ids are lines EVENT(name, id) of BROVINK_EVENT_IDS, not constants: ${CMAKE_MATCH_1}")
 endif()
 string(REGEX MATCHALL "EVENT\\(kEvent[A-Za-z0-9_]+, *[0-9]+\\)" entries "${text}")

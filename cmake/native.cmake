@@ -42,6 +42,9 @@ if(BROVINK_CROSS)
   include(${CMAKE_SOURCE_DIR}/tests/e2e/e2e.cmake OPTIONAL)
 endif()
 
+# The table at the top of docs/architecture.md names only functions that are defined where it says.
+add_test(NAME architecture_table COMMAND bash ${CMAKE_SOURCE_DIR}/tests/architecture_table.sh ${CMAKE_SOURCE_DIR})
+
 # The conformance suite, against the simulation and (with the cross build) under Wine.
 include(${CMAKE_SOURCE_DIR}/tests/conformance/conformance.cmake)
 

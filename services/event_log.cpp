@@ -94,7 +94,7 @@ LONG RegisterEventSourceFile() {
                         sizeof kTypesSupported);
 }
 
-void WriteEventLog(WORD type, DWORD eventId, const std::string &text) {
+void WriteEventLog(WORD type, EventId eventId, const std::string &text) {
   (void)RegisterEventSourceFile();
   HANDLE source = RegisterEventSourceA(nullptr, "Brovink");
   if (!source) return;

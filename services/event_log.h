@@ -15,9 +15,11 @@
   EVENT(kEventHiveFailed, 2)        /* a hive or a file of the set that was not written */ \
   EVENT(kEventRetentionLeftover, 3) /* a file of an old set that retention could not remove */
 
-#define BROVINK_EVENT_CONSTANT(name, id) const DWORD name = id;
-BROVINK_EVENT_IDS(BROVINK_EVENT_CONSTANT)
-#undef BROVINK_EVENT_CONSTANT
+// The ids as an enumeration: WriteEventLog takes nothing else, so that no entry is written with an
+// id that the message table lacks (a number in its place does not compile).
+#define BROVINK_EVENT_ENUMERATOR(name, id) name = id,
+enum EventId : DWORD { BROVINK_EVENT_IDS(BROVINK_EVENT_ENUMERATOR) };
+#undef BROVINK_EVENT_ENUMERATOR
 #define BROVINK_EVENT_LIST_ENTRY(name, id) name,
 const DWORD kEventIds[] = {BROVINK_EVENT_IDS(BROVINK_EVENT_LIST_ENTRY)};
 #undef BROVINK_EVENT_LIST_ENTRY
@@ -37,4 +39,4 @@ LONG RegisterEventSourceFile();
 // One entry of type EVENTLOG_INFORMATION_TYPE, EVENTLOG_WARNING_TYPE or EVENTLOG_ERROR_TYPE with
 // the text as its one string, after RegisterEventSourceFile. The source is opened for the one entry
 // only; a failure is not reported anywhere (there is nowhere left to report it).
-void WriteEventLog(WORD type, DWORD eventId, const std::string &text);
+void WriteEventLog(WORD type, EventId eventId, const std::string &text);

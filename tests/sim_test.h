@@ -20,7 +20,10 @@ class SimTest : public ::testing::Test {
     sim::Reset();
     ReadEnvironmentBlock();
   }
-  void TearDown() override { ExpectUserDone(); }
+  void TearDown() override {
+    ExpectUserDone();
+    DestroyLeftWindows();
+  }
 
   // The scripted user's end-of-test checks; a table row calls them through ResetForNextRow before
   // it resets the machine, so that no row but the last escapes them.
@@ -32,6 +35,13 @@ class SimTest : public ::testing::Test {
   }
   static void ResetForNextRow() {
     ExpectUserDone();
+    DestroyLeftWindows();
     sim::Reset();
+  }
+  // The windows a test leaves are destroyed as Quit destroys the main window, so that the object
+  // each main window keeps is freed with it (a reset alone would leave it behind).
+  static void DestroyLeftWindows() {
+    sim::ClearFaults();
+    for (HWND window : sim::LiveDialogs()) DestroyWindow(window);
   }
 };

@@ -49,6 +49,8 @@ struct WindowInfo {
 };
 WindowInfo Inspect(HWND window);
 std::vector<HWND> Children(HWND parent);  // in creation order, destroyed ones included
+// The dialogs not destroyed yet, message boxes aside, in creation order.
+std::vector<HWND> LiveDialogs();
 
 // ---- what the program brings ---------------------------------------------------------------
 // The machine starts with no program resources and no fonts but the system font; a test (or the

@@ -53,6 +53,7 @@ struct Window {
   int defaultButton = 0;
   int boxResult = 0;
   LONG_PTR msgResult = 0;  // DWLP_MSGRESULT: what a dialog procedure that handled a message answers
+  LONG_PTR user = 0;       // DWLP_USER: the dialog procedure's own, 0 in a new dialog
   // ShutdownBlockReasonCreate: the reason shown while the window blocks the end of the session.
   bool blocksShutdown = false;
   std::u16string shutdownReason;
@@ -647,16 +648,28 @@ HWND NewWindow(Window w) {
   return handle;
 }
 
-void DestroyTree(HWND hwnd) {
+// WM_DESTROY goes to the window first and then down to its children.
+void SendDestroy(HWND hwnd) {
   Window *w = Live(hwnd);
   if (!w) return;
   WindowState &s = state();
   if (s.focus == hwnd) s.focus = nullptr;
   if (s.active == hwnd) s.active = nullptr;
-  Send(hwnd, WM_DESTROY, 0, 0);  // the parent first, then its children
+  Send(hwnd, WM_DESTROY, 0, 0);
+  std::vector<HWND> children = Find(hwnd)->children;
+  for (HWND child : children) SendDestroy(child);
+}
+
+// WM_NCDESTROY, each window's last message, goes to the children before their parent; the window
+// is still valid while it handles it.
+void FreeTree(HWND hwnd) {
+  Window *w = Live(hwnd);
+  if (!w) return;
   std::vector<HWND> children = w->children;
-  for (HWND child : children) DestroyTree(child);
+  for (HWND child : children) FreeTree(child);
+  Send(hwnd, WM_NCDESTROY, 0, 0);
   w = Find(hwnd);
+  WindowState &s = state();
   w->alive = false;
   w->style &= ~static_cast<DWORD>(WS_VISIBLE);
   std::deque<MSG> kept;
@@ -664,6 +677,12 @@ void DestroyTree(HWND hwnd) {
     if (msg.hwnd != hwnd) kept.push_back(msg);
   }
   s.queue = kept;
+}
+
+void DestroyTree(HWND hwnd) {
+  if (!Live(hwnd)) return;
+  SendDestroy(hwnd);
+  FreeTree(hwnd);
 }
 
 // ---- messages between threads -----------------------------------------------------------------
@@ -784,6 +803,14 @@ WindowInfo Inspect(HWND window) {
 std::vector<HWND> Children(HWND parent) {
   Window *w = Find(parent);
   return w ? w->children : std::vector<HWND>{};
+}
+
+std::vector<HWND> LiveDialogs() {
+  std::vector<HWND> dialogs;
+  for (const auto &[handle, w] : state().windows) {
+    if (w.alive && w.kind == Kind::Dialog && !w.messageBox) dialogs.push_back(handle);
+  }
+  return dialogs;
 }
 
 void UserClick(int id) { state().actions.push_back(UserAction{UserAction::Click, id, nullptr}); }
@@ -1269,21 +1296,39 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
   }
 }
 
-// Only DWLP_MSGRESULT of a dialog is modelled; returns the value it replaces.
-LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
-  SIM_FAULT_LAST_ERROR("SetWindowLongPtrA", 0);
+namespace {
+
+// A dialog's DWLP_MSGRESULT or DWLP_USER; other indexes and other windows are not modelled. A
+// dialog's window has both slots whatever its procedure, so only the handle can be wrong.
+LONG_PTR *DialogSlot(const char *api, HWND hWnd, int nIndex) {
   Window *w = Live(hWnd);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+    return nullptr;
   }
-  if (nIndex != DWLP_MSGRESULT || w->kind != Kind::Dialog) {
-    sim_internal::WindowError("SetWindowLongPtrA index " + std::to_string(nIndex) + " is not modelled");
-    SetLastError(ERROR_INVALID_INDEX);
-    return 0;
-  }
-  const LONG_PTR old = w->msgResult;
-  w->msgResult = dwNewLong;
+  if (w->kind == Kind::Dialog && nIndex == DWLP_MSGRESULT) return &w->msgResult;
+  if (w->kind == Kind::Dialog && nIndex == static_cast<int>(DWLP_USER)) return &w->user;
+  sim_internal::WindowError(std::string(api) + " index " + std::to_string(nIndex) + " is not modelled");
+  SetLastError(ERROR_INVALID_INDEX);
+  return nullptr;
+}
+
+}  // namespace
+
+// The slot's value; a success leaves the last error as it was (0 may be the value).
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
+  SIM_FAULT_LAST_ERROR("GetWindowLongPtrA", 0);
+  LONG_PTR *slot = DialogSlot("GetWindowLongPtrA", hWnd, nIndex);
+  return slot ? *slot : 0;
+}
+
+// Returns the value it replaces; a success leaves the last error as it was (0 may be that value).
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
+  SIM_FAULT_LAST_ERROR("SetWindowLongPtrA", 0);
+  LONG_PTR *slot = DialogSlot("SetWindowLongPtrA", hWnd, nIndex);
+  if (!slot) return 0;
+  const LONG_PTR old = *slot;
+  *slot = dwNewLong;
   return old;
 }
 

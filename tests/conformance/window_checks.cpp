@@ -1,5 +1,6 @@
 // The dialog from an in-memory template and its controls: texts, styles, enable states, BM_CLICK,
-// the check box and the progress bar; message boxes answered from a second thread.
+// the check box and the progress bar; message boxes answered from a second thread; a dialog's
+// DWLP_USER slot and its last messages.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -185,6 +186,68 @@ void CheckSessionEnd(HWND agreeing, const std::vector<DWORD> &dialogTemplate) {
   }
 }
 
+// What a dialog procedure saw of its DWLP_USER slot and of the end of its window.
+struct UserSlotLog {
+  LONG_PTR atInit = -1;         // DWLP_USER when WM_INITDIALOG came
+  LONG_PTR replaced = -1;       // what SetWindowLongPtrA returned at WM_INITDIALOG
+  LONG_PTR atDestroy = -1;      // DWLP_USER at WM_DESTROY
+  LONG_PTR atNcDestroy = -1;    // DWLP_USER at WM_NCDESTROY
+  std::vector<UINT> ends;       // WM_DESTROY and WM_NCDESTROY in the order they came
+  int afterNcDestroy = 0;       // messages of any kind after WM_NCDESTROY
+};
+UserSlotLog userSlot;
+
+INT_PTR CALLBACK UserSlotProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+  if (!userSlot.ends.empty() && userSlot.ends.back() == WM_NCDESTROY) userSlot.afterNcDestroy++;
+  switch (message) {
+    case WM_INITDIALOG:
+      userSlot.atInit = GetWindowLongPtrA(dialog, DWLP_USER);
+      userSlot.replaced = SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      return FALSE;
+    case WM_DESTROY:
+      userSlot.ends.push_back(message);
+      userSlot.atDestroy = GetWindowLongPtrA(dialog, DWLP_USER);
+      return FALSE;
+    case WM_NCDESTROY:
+      userSlot.ends.push_back(message);
+      userSlot.atNcDestroy = GetWindowLongPtrA(dialog, DWLP_USER);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// A dialog's DWLP_USER: 0 in a new dialog, kept for its procedure until WM_NCDESTROY, the last
+// message its window gets, after WM_DESTROY; gone with the window.
+void CheckDialogUserSlot(const std::vector<DWORD> &dialogTemplate) {
+  userSlot = UserSlotLog{};
+  const LONG_PTR object = 0x5A5A1234;
+  HWND dialog = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
+                                           reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), nullptr,
+                                           UserSlotProc, object);
+  ok(dialog != nullptr, "the dialog with a user slot: error %lu", (unsigned long)GetLastError());
+  if (!dialog) return;
+  ok(userSlot.atInit == 0 && userSlot.replaced == 0, "DWLP_USER of a new dialog: %ld, replaced %ld",
+     (long)userSlot.atInit, (long)userSlot.replaced);
+  ok(GetWindowLongPtrA(dialog, DWLP_USER) == object, "DWLP_USER holds the WM_INITDIALOG parameter: %lx",
+     (unsigned long)GetWindowLongPtrA(dialog, DWLP_USER));
+  ok(SetWindowLongPtrA(dialog, DWLP_USER, object + 1) == object, "SetWindowLongPtrA returns the value it replaces");
+  HWND child = Child(dialog, "BUTTON", "Quit", BS_PUSHBUTTON, 20);
+  ok(child != nullptr, "a child of the dialog");
+  ok(DestroyWindow(dialog), "DestroyWindow: error %lu", (unsigned long)GetLastError());
+  ok(userSlot.ends == std::vector<UINT>({WM_DESTROY, WM_NCDESTROY}),
+     "WM_DESTROY, then WM_NCDESTROY: %u messages", (unsigned)userSlot.ends.size());
+  ok(userSlot.atDestroy == object + 1 && userSlot.atNcDestroy == object + 1,
+     "DWLP_USER is still there at WM_DESTROY and WM_NCDESTROY: %lx %lx", (unsigned long)userSlot.atDestroy,
+     (unsigned long)userSlot.atNcDestroy);
+  ok(userSlot.afterNcDestroy == 0, "no message after WM_NCDESTROY: %d", userSlot.afterNcDestroy);
+  ok(!IsWindow(child), "the child went with the dialog");
+  SetLastError(0xdeadbeef);
+  const LONG_PTR gone = GetWindowLongPtrA(dialog, DWLP_USER);
+  ok(gone == 0 && GetLastError() == ERROR_INVALID_WINDOW_HANDLE, "DWLP_USER of a destroyed dialog: %ld, error %lu",
+     (long)gone, (unsigned long)GetLastError());
+}
+
 }  // namespace
 
 void CheckWindows() {
@@ -277,6 +340,7 @@ void CheckWindows() {
 
   CheckMessageBoxes(dialog);
   CheckSessionEnd(dialog, dialogTemplate);
+  CheckDialogUserSlot(dialogTemplate);
 
   ok(DestroyWindow(dialog), "DestroyWindow");
   ok(!IsWindow(dialog) && !IsWindow(button), "dialog and controls are gone");

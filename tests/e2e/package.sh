@@ -2,9 +2,10 @@
 # Brovink.msi under Wine: a silent install puts Brovink.exe and Brovink.com under C:\Program
 # Files\Brovink\, the Start-menu shortcut and the event source with the installed program as its
 # message file (whose message table holds every event id of the code); the installed Brovink.com
-# returns the modes' exit codes and writes its redirected output in the OEM code page; a package of
-# a higher version replaces the installed one (one product afterwards); a silent uninstall removes
-# program, shortcut and source and leaves a backup set, even one made inside the program's folder.
+# returns the modes' exit codes and writes its output into a file or pipe in the OEM code page (so
+# does Brovink.exe into a pipe); a package of a higher version replaces the installed one (one
+# product afterwards); a silent uninstall removes program, shortcut and source and leaves a backup
+# set, even one made inside the program's folder.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
@@ -70,6 +71,14 @@ expect_output "Befehlszeile nicht verwendbar"
 run_program 'C:\Program Files\Brovink\Brovink.com' /?
 expect_status 0
 expect_output "prüft die Sicherung"
+# Piped into another program, both programs write the same OEM bytes as into a file.
+for program in Brovink.com Brovink.exe; do
+  piped=0
+  wine "C:\\Program Files\\Brovink\\$program" /? 2>/dev/null | cat >"$E2E_TMP/piped.txt" || piped=$?
+  [ "$piped" = 0 ] || e2e_fail "$program /? into a pipe gave $piped"
+  grep -q $'pr\x81ft die Sicherung' "$E2E_TMP/piped.txt" ||
+    e2e_fail "$program into a pipe: not the OEM byte 0x81 for ü: $(od -c "$E2E_TMP/piped.txt" | head -5)"
+done
 # "/ā" arrives in the ANSI code page as "/?" but is no switch: beside /verify it is an unknown
 # argument, not the help (Wine reads Unix arguments in the locale's character set).
 LC_ALL=C.UTF-8 run_program 'C:\Program Files\Brovink\Brovink.com' "/$(printf '\xc4\x81')" /verify "$(winpath "$sets")"

@@ -356,6 +356,51 @@ TEST_F(CommandsTest, NothingInTheWindowActsWhileABackupShowsItsBox) {
   EXPECT_GT(destroyed - log.begin(), log.rend() - lastEnable - 1);
 }
 
+// Each main window keeps its own state. Two windows at once, clicked through BM_CLICK: a second
+// window forgets nothing of what the first one's date box added, and while the first one's backup
+// shows its box, the second one is not busy.
+TEST_F(CommandsTest, EachWindowKeepsItsOwnDateFolderAndBusyState) {
+  Prepare("D:\\Block");
+  for (const char *hive : {"SYSTEM", "SAM"}) sim::PutFile(std::string("D:\\Block\\") + hive, "old");
+  sim::MakeFolders("D:\\Block\\SOFTWARE");  // its save fails with a box
+  auto click = [](HWND window, int id) { SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); };
+  const std::string dated = std::string("D:\\Block\\") + kToday;
+
+  HWND first = CreateMainWindow(nullptr);
+  click(first, IDC_DATEFOLDER);
+  HWND second = CreateMainWindow(nullptr);
+  click(second, IDC_DATEFOLDER);
+  click(second, IDC_DATEFOLDER);
+  click(first, IDC_DATEFOLDER);
+  EXPECT_EQ(ReadFolderField(first), "D:\\Block") << "the first window's date folder is given back";
+  EXPECT_EQ(ReadFolderField(second), "D:\\Block");
+
+  std::string secondInside;
+  sim::UserDo([&]() {
+    click(second, IDC_DATEFOLDER);
+    secondInside = ReadFolderField(second);
+  });
+  sim::UserAnswer(IDOK);
+  click(first, IDC_BACKUP);
+  EXPECT_EQ(secondInside, dated) << "the second window acts while the first one's backup shows its box";
+  EXPECT_TRUE(sim::ControlChecked(IDC_DATEFOLDER));
+  EXPECT_EQ(ReadFolderField(first), "D:\\Block");
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption.rfind("Fehler in ", 0), 0u);
+}
+
+// A window destroyed while its command shows a box (only a test can do that to it) leaves the
+// command to end without touching what the window kept.
+TEST_F(CommandsTest, AWindowDestroyedDuringItsCommandLetsTheCommandEnd) {
+  Prepare("D:\\Sicherung");
+  sim::UserClick(IDC_RESTORE);
+  sim::UserDo([]() { DestroyWindow(sim::MainWindow()); });
+  sim::UserAnswer(IDNO);
+  Run();
+  EXPECT_FALSE(IsWindow(sim::MainWindow()));
+  EXPECT_TRUE(sim::Replacements().empty());
+}
+
 // Started in D:\b\u0101ck, whose ANSI path would be D:\back, another folder with a backup set.
 // The field stays empty and the user is told; with an empty field no run starts, the date check
 // box adds nothing, and the restore test does not look at the root of the current drive.

@@ -104,6 +104,7 @@ class FaultSweepTest : public RunTest {
   // an earlier restore and the hive file kept by it in the configuration folder, and a Startup
   // value that names its folder through a variable.
   void Prepare() {
+    DestroyLeftWindows();  // the case before's window, and the object it keeps
     sim::Reset();  // each case's boxes are unanswered by design; CheckAfterRun looks at them
     ReadEnvironmentBlock();
     InitCommonControls();
@@ -307,6 +308,7 @@ class FaultSweepTest : public RunTest {
       }
     }
     EXPECT_GT(cases, 200);
+    DestroyLeftWindows();
     sim::Reset();  // the boxes of the sweep were answered by design
   }
 };
