@@ -55,20 +55,16 @@ class FingerprintComparison {
   explicit FingerprintComparison(std::vector<FingerprintLine> lines)
       : lines_(std::move(lines)), seen_(lines_.size(), false) {}
 
-  // A file of the set that is there: it must be listed, and its bytes must have the listed hash.
-  // A file that already failed its own check is only marked as seen.
-  void Compare(HiveFileCheck &check, const std::string &name) {
+  bool Listed(const std::string &name) const { return Find(name) >= 0; }
+
+  // A file of the set that is there: it must be listed, and its bytes (hashed as its check read
+  // them) must have the listed hash. A file that already failed its own check is only marked as seen.
+  void Compare(HiveFileCheck &check, const std::string &name, const std::string &hash) {
     const int index = Find(name);
     if (index >= 0) seen_[static_cast<size_t>(index)] = true;
     if (check.state != HiveFileState::Good) return;
     if (index < 0) {
       check = Failed(check.file, kFileNotFingerprinted);
-      return;
-    }
-    FingerprintError error;
-    const std::string hash = HashFile(check.file, &error);
-    if (hash.empty()) {
-      check = Failed(check.file, error.code);
     } else if (hash != lines_[static_cast<size_t>(index)].hash) {
       check = Failed(check.file, kFileChanged);
     }
@@ -102,6 +98,16 @@ class FingerprintComparison {
   std::vector<FingerprintLine> lines_;
   std::vector<bool> seen_;
 };
+
+// A hive file of the set by its structure and, with a fingerprint that lists it, by its hash, both
+// from one read of the file.
+HiveFileCheck CheckListedHive(FingerprintComparison &fingerprint, bool compare, const std::string &file,
+                              const std::string &name, const std::string &machineHive) {
+  std::string hash;
+  HiveFileCheck check = CheckHiveFile(file, machineHive, compare && fingerprint.Listed(name) ? &hash : nullptr);
+  if (compare) fingerprint.Compare(check, name, hash);
+  return check;
+}
 
 }  // namespace
 
@@ -150,9 +156,7 @@ SetCheck CheckSet(const std::string &folder) {
   for (const MachineHive &machine : kMachineHives) {
     const std::string file = SetFilePath(folder, machine.hive);
     if (PathExists(file) == 1) {
-      HiveFileCheck check = CheckHiveFile(file, machine.hive);
-      if (compare) fingerprint.Compare(check, machine.hive);
-      result.files.push_back(check);
+      result.files.push_back(CheckListedHive(fingerprint, compare, file, machine.hive, machine.hive));
     } else if (compare && fingerprint.Take(machine.hive)) {
       result.files.push_back(Failed(file, kFingerprintedFileMissing));
     } else {
@@ -162,17 +166,22 @@ SetCheck CheckSet(const std::string &folder) {
   WalkUserHives([&](const std::string &hiveName, const std::string &) {
     const std::string file = SetFilePath(folder, hiveName);
     if (!IsUsableHiveName(hiveName) || PathExists(file) != 1) return;
-    HiveFileCheck check = CheckHiveFile(file);
-    if (compare) fingerprint.Compare(check, hiveName);
-    result.files.push_back(check);
+    result.files.push_back(CheckListedHive(fingerprint, compare, file, hiveName, ""));
   });
   if (!compare) return result;
 
   const std::string script = SetFilePath(folder, kConsoleScriptName);
   if (PathExists(script) == 1) {
+    // The script is no hive: hashed only.
     HiveFileCheck check;
     check.file = script;
-    fingerprint.Compare(check, kConsoleScriptName);
+    std::string hash;
+    if (fingerprint.Listed(kConsoleScriptName)) {
+      FingerprintError error;
+      hash = HashFile(script, &error);
+      if (hash.empty()) check = Failed(script, error.code);
+    }
+    fingerprint.Compare(check, kConsoleScriptName, hash);
     result.files.push_back(check);
   }
   // The listed files that no loaded hive names: user hives of users not logged on now.
@@ -185,9 +194,7 @@ SetCheck CheckSet(const std::string &folder) {
     } else if (PathExists(file) != 1) {
       result.files.push_back(Failed(file, kFingerprintedFileMissing));
     } else {
-      HiveFileCheck check = CheckHiveFile(file);
-      fingerprint.Compare(check, name);
-      result.files.push_back(check);
+      result.files.push_back(CheckListedHive(fingerprint, true, file, name, ""));
     }
   }
   return result;
