@@ -4,6 +4,7 @@
 
 #include "services/hive_save.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "services/file_helpers.h"
@@ -39,6 +40,19 @@ bool IsMachineHiveName(const std::string &name) {
 bool IsOwnFileName(const std::string &name) {
   return IsMachineHiveName(name) || SameNameNoCase(name, kConsoleScriptName) ||
          SameNameNoCase(name, kFingerprintName);
+}
+
+// A listed entry that is a plain regular file under a name of the set: the file the name opens is
+// the listed file, no link and no other reparse point.
+bool IsPlainSetEntry(const std::string &folder, const SetFolderEntry &entry) {
+  if (entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  if (!IsPlainFileName(entry.name)) return false;
+  if (!IsOwnFileName(entry.name) && !IsUsableHiveName(entry.name)) return false;
+  const std::string path = SetFilePath(folder, entry.name);
+  if (!FitsBuffer(path, MAX_PATH)) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 HiveFileCheck Failed(const std::string &file, DWORD code) {
@@ -198,6 +212,37 @@ SetCheck CheckSet(const std::string &folder) {
     }
   }
   return result;
+}
+
+bool IsRemovableSetFile(const std::string &folder, const SetFolderEntry &entry) {
+  if (!IsPlainSetEntry(folder, entry)) return false;
+  if (SameNameNoCase(entry.name, kConsoleScriptName) || SameNameNoCase(entry.name, kFingerprintName)) return true;
+  const std::string path = SetFilePath(folder, entry.name);
+  for (const MachineHive &machine : kMachineHives) {
+    if (SameNameNoCase(entry.name, machine.hive)) return CheckHiveFile(path, machine.hive).state == HiveFileState::Good;
+  }
+  return CheckHiveFile(path).state == HiveFileState::Good;
+}
+
+bool IsRemovableSet(const std::string &folder, const std::vector<SetFolderEntry> &entries) {
+  int required = 0;
+  for (const SetFolderEntry &entry : entries) {
+    if (!IsPlainSetEntry(folder, entry)) return false;
+    if (IsMachineHiveName(entry.name) || SameNameNoCase(entry.name, kConsoleScriptName)) required++;
+  }
+  if (required != 5) return false;
+  const SetCheck check = CheckSet(folder);
+  if (!IsCompleteSet(check)) return false;
+  // The hive files that the set's check did not read (user hives of users not logged on, in a set
+  // without a fingerprint) pass the restore's check too; the others were read once, there.
+  for (const SetFolderEntry &entry : entries) {
+    if (SameNameNoCase(entry.name, kConsoleScriptName) || SameNameNoCase(entry.name, kFingerprintName)) continue;
+    const std::string path = SetFilePath(folder, entry.name);
+    const bool checked = std::any_of(check.files.begin(), check.files.end(),
+                                     [&](const HiveFileCheck &file) { return SameNameNoCase(file.file, path); });
+    if (!checked && !IsRemovableSetFile(folder, entry)) return false;
+  }
+  return true;
 }
 
 bool IsCompleteSet(const SetCheck &check) {
