@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "services/fingerprint.h"
@@ -523,23 +524,36 @@ HiveFileState CheckBinaryHive(HANDLE file, FileStream &stream, const unsigned ch
 // ("[Name\\Sub] 1796923455") and value lines ("@=..." or "\"Name\"=..."); a hex value goes on over
 // lines that end in "\" and continue with two blanks. Every line ends with a line feed.
 
-// The end of a quoted text that starts at `at` (a backslash escapes the next character), or npos.
-size_t QuotedEnd(const std::string &line, size_t at, char close) {
-  for (size_t i = at; i < line.size(); i++) {
-    if (line[i] == '\\') {
-      i++;
-    } else if (line[i] == close) {
-      return i;
-    }
+// The first byte at or after `from` that is `a` or `b`, or `to`; eight bytes at a time, as most of
+// a large text has neither.
+const char *FindEither(const char *from, const char *to, char a, char b) {
+  const uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  const uint64_t wantA = ones * static_cast<unsigned char>(a), wantB = ones * static_cast<unsigned char>(b);
+  for (; to - from >= 8; from += 8) {
+    uint64_t word;
+    memcpy(&word, from, 8);
+    const uint64_t x = word ^ wantA, y = word ^ wantB;
+    if (((x - ones) & ~x & highs) | ((y - ones) & ~y & highs)) break;  // a zero byte in x or y
   }
-  return std::string::npos;
+  while (from < to && *from != a && *from != b) from++;
+  return from;
 }
 
-bool StartsWith(const std::string &text, size_t at, const char *prefix) {
+// The end of a quoted text that starts at `at` (a backslash escapes the next character), or npos.
+size_t QuotedEnd(std::string_view line, size_t at, char close) {
+  const char *const end = line.data() + line.size();
+  for (const char *c = line.data() + std::min(at, line.size());; c += 2) {
+    c = FindEither(c, end, '\\', close);
+    if (c >= end) return std::string_view::npos;
+    if (*c == close) return static_cast<size_t>(c - line.data());
+  }
+}
+
+bool StartsWith(std::string_view text, size_t at, const char *prefix) {
   return text.compare(at, strlen(prefix), prefix) == 0;
 }
 
-bool IsHexList(const std::string &text, size_t at) {
+bool IsHexList(std::string_view text, size_t at) {
   for (size_t i = at; i < text.size(); i++) {
     const char c = text[i];
     const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -550,19 +564,19 @@ bool IsHexList(const std::string &text, size_t at) {
 
 // A value's data after "=": a string, "str(n):" and a string, "dword:" and eight hex digits, or
 // "hex:" / "hex(n):" and a list of bytes. Sets *continues when the line ends in a backslash.
-bool ValueDataSound(const std::string &line, size_t at, bool *continues) {
+bool ValueDataSound(std::string_view line, size_t at, bool *continues) {
   *continues = false;
   if (StartsWith(line, at, "str(")) {
     at = line.find("):", at);
-    if (at == std::string::npos) return false;
+    if (at == std::string_view::npos) return false;
     at += 2;
   }
   if (at < line.size() && line[at] == '"') return QuotedEnd(line, at + 1, '"') == line.size() - 1;
   if (StartsWith(line, at, "dword:")) return line.size() == at + 14 && IsHexList(line, at + 6) &&
-                                              line.find(',', at) == std::string::npos;
+                                              line.find(',', at) == std::string_view::npos;
   if (StartsWith(line, at, "hex(")) {
     at = line.find("):", at);
-    if (at == std::string::npos) return false;
+    if (at == std::string_view::npos) return false;
     at += 2;
   } else if (StartsWith(line, at, "hex:")) {
     at += 4;
@@ -573,28 +587,28 @@ bool ValueDataSound(const std::string &line, size_t at, bool *continues) {
   return IsHexList(line, at);
 }
 
-bool WineLineSound(const std::string &line, bool *continues) {
+bool WineLineSound(std::string_view line, bool *continues) {
   *continues = false;
   if (line.empty() || line[0] == ';' || line[0] == '#') return true;
   if (line[0] == '[') {
     const size_t close = QuotedEnd(line, 1, ']');
-    return close != std::string::npos &&
+    return close != std::string_view::npos &&
            (close + 1 == line.size() || (line[close + 1] == ' ' && close + 2 < line.size()));
   }
-  size_t equals = std::string::npos;
+  size_t equals = std::string_view::npos;
   if (line[0] == '@') {
     equals = 1;
   } else if (line[0] == '"') {
     const size_t close = QuotedEnd(line, 1, '"');
-    if (close != std::string::npos) equals = close + 1;
+    if (close != std::string_view::npos) equals = close + 1;
   }
-  if (equals == std::string::npos || equals >= line.size() || line[equals] != '=') return false;
+  if (equals == std::string_view::npos || equals >= line.size() || line[equals] != '=') return false;
   return ValueDataSound(line, equals + 1, continues);
 }
 
 // The header's key "REGISTRY\\Machine\\<hive>", as Wine writes it (the hive's name in Wine's own
 // case), compared without regard to case.
-bool NamesHive(const std::string &relativeTo, const std::string &hive) {
+bool NamesHive(std::string_view relativeTo, const std::string &hive) {
   const std::string expected = "REGISTRY\\\\Machine\\\\" + hive;
   if (relativeTo.size() != expected.size()) return false;
   for (size_t i = 0; i < expected.size(); i++) {
@@ -610,21 +624,29 @@ class WineTextCheck {
   explicit WineTextCheck(const std::string &machineHive)
       : machineHive_(machineHive), identified_(machineHive.empty()) {}
 
-  // False once a fault is found (state() then names it).
+  // False once a fault is found (state() then names it). A line that lies whole in the block is
+  // checked where it lies; only a line that a block boundary cuts is gathered.
   bool Feed(const char *bytes, size_t size) {
-    for (size_t at = 0; at < size && state_ == HiveFileState::Good;) {
-      const char *end = static_cast<const char *>(memchr(bytes + at, '\n', size - at));
-      const size_t length = end ? static_cast<size_t>(end - (bytes + at)) : size - at;
+    const char *const end = bytes + size;
+    for (const char *at = bytes; at < end && state_ == HiveFileState::Good;) {
+      const char *lineEnd = FindEither(at, end, '\n', '\n');
+      const size_t length = static_cast<size_t>(lineEnd - at);
       if (line_.size() + length > kLongestLine) {
         state_ = HiveFileState::Damaged;
         break;
       }
-      line_.append(bytes + at, length);
-      at += length;
-      if (!end) break;
-      at++;  // the line feed
-      CheckLine();
-      line_.clear();
+      if (lineEnd == end) {
+        line_.append(at, length);
+        break;
+      }
+      if (line_.empty()) {
+        CheckLine(std::string_view(at, length));
+      } else {
+        line_.append(at, length);
+        CheckLine(line_);
+        line_.clear();
+      }
+      at = lineEnd + 1;  // behind the line feed
     }
     return state_ == HiveFileState::Good;
   }
@@ -640,19 +662,22 @@ class WineTextCheck {
  private:
   static const size_t kLongestLine = 1 << 20;
 
-  void CheckLine() {
+  void CheckLine(std::string_view line) {
     number_++;
     if (number_ == 1) {
-      if (line_ != kWineHeader) state_ = HiveFileState::NotAHive;
+      if (line != kWineHeader) state_ = HiveFileState::NotAHive;
     } else if (number_ == 2) {
-      if (!StartsWith(line_, 0, kWineRelative)) state_ = HiveFileState::Damaged;
-      if (!machineHive_.empty()) identified_ = NamesHive(line_.substr(strlen(kWineRelative)), machineHive_);
+      if (!StartsWith(line, 0, kWineRelative)) {
+        state_ = HiveFileState::Damaged;
+      } else if (!machineHive_.empty()) {
+        identified_ = NamesHive(line.substr(strlen(kWineRelative)), machineHive_);
+      }
     } else if (continues_) {
-      if (!StartsWith(line_, 0, "  ") || !IsHexList(line_, 2)) state_ = HiveFileState::Damaged;
-      continues_ = !line_.empty() && line_.back() == '\\';
-    } else if (!WineLineSound(line_, &continues_)) {
+      if (!StartsWith(line, 0, "  ") || !IsHexList(line, 2)) state_ = HiveFileState::Damaged;
+      continues_ = !line.empty() && line.back() == '\\';
+    } else if (!WineLineSound(line, &continues_)) {
       state_ = HiveFileState::Damaged;
-    } else if (!line_.empty() && line_[0] == '[') {
+    } else if (!line.empty() && line[0] == '[') {
       keyLines_++;
     }
   }
