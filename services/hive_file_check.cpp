@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -139,6 +141,49 @@ class FileStream {
 
 // ---- the binary form ------------------------------------------------------------------------------
 
+// A growing array of plain records whose failed allocation is kept, not fatal: the program is built
+// without exceptions, and a hostile hive of tiny cells asks for many records. Once an allocation
+// failed, nothing more is added and Failed() says so.
+template <typename T>
+class RecordArray {
+ public:
+  RecordArray() = default;
+  RecordArray(const RecordArray &) = delete;
+  RecordArray &operator=(const RecordArray &) = delete;
+  ~RecordArray() { free(items_); }
+
+  void Add(const T &item) {
+    if (size_ == capacity_ && !Grow()) return;
+    items_[size_++] = item;
+  }
+  void Add(std::initializer_list<T> items) {
+    for (const T &item : items) Add(item);
+  }
+  bool Failed() const { return failed_; }
+  size_t size() const { return size_; }
+  T *begin() { return items_; }
+  T *end() { return items_ + size_; }
+  const T *data() const { return items_; }
+
+ private:
+  bool Grow() {
+    if (failed_) return false;
+    const size_t capacity = capacity_ ? 2 * capacity_ : 4096;
+    void *grown = realloc(items_, capacity * sizeof(T));
+    if (!grown) {
+      failed_ = true;
+      return false;
+    }
+    items_ = static_cast<T *>(grown);
+    capacity_ = capacity;
+    return true;
+  }
+
+  T *items_ = nullptr;
+  size_t size_ = 0, capacity_ = 0;
+  bool failed_ = false;
+};
+
 // The hive's data (everything behind the base block) as it streams past: every bin and cell is
 // checked as it arrives, and of each allocated cell a compact record is kept for the key-tree walk
 // that follows (its size, and the fields the walk reads: a key's references, a list's entries, a
@@ -168,6 +213,7 @@ class HiveData {
         const DWORD cellSize = raw < 0 ? 0u - static_cast<DWORD>(raw) : static_cast<DWORD>(raw);
         if (cellSize < 8 || cellSize % 8 != 0 || cellSize > end - cell) return HiveFileState::Damaged;
         if (raw < 0 && !Keep(cell, cellSize - 4, Word(bytes + 4))) return Short();
+        if (cells_.Failed() || pool_.Failed()) return HiveFileState::Unreadable;  // Error(): no memory
         cell += cellSize;
       }
       bin = end;
@@ -199,6 +245,9 @@ class HiveData {
     for (DWORD subKey : rootSubKeys) rootKeys |= Fields(*Find(subKey))[8] >> 16;
     return !identity || (rootKeys & identity->keys) ? HiveFileState::Good : HiveFileState::OtherHive;
   }
+
+  // The code of an Unreadable verdict: the failed read's, or no memory for the records.
+  DWORD Error() const { return stream_.Failed() ? stream_.Error() : ERROR_NOT_ENOUGH_MEMORY; }
 
  private:
   struct CellRecord {
@@ -241,26 +290,26 @@ class HiveData {
       if (available < want) return false;
       switch (signature) {
         case Signature("nk"):
-          pool_.insert(pool_.end(), {DWORD{Word(c + 2)} | DWORD{Word(c + 0x4A)} << 16, Dword(c + 0x10),
+          pool_.Add({DWORD{Word(c + 2)} | DWORD{Word(c + 0x4A)} << 16, Dword(c + 0x10),
                                      Dword(c + 0x14), Dword(c + 0x1C), Dword(c + 0x24), Dword(c + 0x28),
                                      Dword(c + 0x2C), Dword(c + 0x30),
                                      DWORD{Word(c + 0x48)} | IdentityKeys(c, content) << 16});
           break;
         case Signature("vk"):
-          pool_.insert(pool_.end(), {Word(c + 2), Dword(c + 4), Dword(c + 8)});
+          pool_.Add({Word(c + 2), Dword(c + 4), Dword(c + 8)});
           break;
         case Signature("sk"):
-          pool_.push_back(Dword(c + 16));
+          pool_.Add(Dword(c + 16));
           break;
         case Signature("db"):
-          pool_.insert(pool_.end(), {Word(c + 2), Dword(c + 4)});
+          pool_.Add({Word(c + 2), Dword(c + 4)});
           break;
         default:
           whole = KeepList(cell, content, signature, Word(c + 2));
           break;
       }
     }
-    cells_.push_back(record);
+    cells_.Add(record);
     return whole;
   }
 
@@ -268,15 +317,15 @@ class HiveData {
   bool KeepList(DWORD cell, DWORD content, WORD signature, DWORD entries) {
     const DWORD step = signature == Signature("lf") || signature == Signature("lh") ? 8 : 4;
     if (entries * step > content - 4) {
-      pool_.push_back(kBadList);
+      pool_.Add(kBadList);
       return true;
     }
-    pool_.push_back(entries);
+    pool_.Add(entries);
     if (entries == 0) return true;
     DWORD available = 0;
     const unsigned char *list = Data(cell + 8, entries * step, &available);
     if (available < entries * step) return false;
-    for (DWORD i = 0; i < entries; i++) pool_.push_back(Dword(list + i * step));
+    for (DWORD i = 0; i < entries; i++) pool_.Add(Dword(list + i * step));
     return true;
   }
 
@@ -293,7 +342,7 @@ class HiveData {
       for (DWORD i = 0; i < words; i++) {
         const DWORD offset = Dword(bytes + 4 * i);
         if (offset % 8 != 0 || offset >= size_) return true;
-        pool_.push_back(offset);
+        pool_.Add(offset);
         record->offsets++;
       }
       at += 4 * words;
@@ -441,8 +490,8 @@ class HiveData {
 
   FileStream &stream_;
   DWORD size_, minor_;
-  std::vector<CellRecord> cells_;  // every allocated cell, in the order of their offsets
-  std::vector<DWORD> pool_;        // their fields and leading offsets
+  RecordArray<CellRecord> cells_;  // every allocated cell, in the order of their offsets
+  RecordArray<DWORD> pool_;        // their fields and leading offsets
 };
 
 bool ChecksumMatches(const unsigned char *block) {
@@ -512,7 +561,7 @@ HiveFileState CheckBinaryHive(HANDLE file, FileStream &stream, const unsigned ch
   HiveData hive(stream, dataSize, minor);
   const HiveFileState bins = hive.CheckBins();
   if (bins != HiveFileState::Good) {
-    if (bins == HiveFileState::Unreadable) *error = stream.Error();
+    if (bins == HiveFileState::Unreadable) *error = hive.Error();
     return bins;
   }
   return hive.CheckTree(root, identity);
