@@ -50,6 +50,42 @@ bool ReadWhole(const std::string &path, DWORD limit, std::string *bytes, Fingerp
 
 }  // namespace
 
+Sha256Stream::Sha256Stream() {
+  NTSTATUS status = BCryptOpenAlgorithmProvider(algorithm_.Receive(), BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+  if (!BCRYPT_SUCCESS(status)) {
+    Fail(&error_, static_cast<DWORD>(status), "BCryptOpenAlgorithmProvider");
+    return;
+  }
+  status = BCryptCreateHash(algorithm_.Get(), hash_.Receive(), nullptr, 0, nullptr, 0, 0);
+  if (!BCRYPT_SUCCESS(status)) Fail(&error_, static_cast<DWORD>(status), "BCryptCreateHash");
+}
+
+void Sha256Stream::Add(const unsigned char *bytes, DWORD size) {
+  if (error_.code != 0 || size == 0) return;
+  // CNG takes a non-const buffer but only reads it.
+  const NTSTATUS status = BCryptHashData(hash_.Get(), const_cast<unsigned char *>(bytes), size, 0);
+  if (!BCRYPT_SUCCESS(status)) Fail(&error_, static_cast<DWORD>(status), "BCryptHashData");
+}
+
+std::string Sha256Stream::Finish(FingerprintError *error) {
+  unsigned char digest[kDigestSize];
+  if (error_.code == 0) {
+    const NTSTATUS status = BCryptFinishHash(hash_.Get(), digest, kDigestSize, 0);
+    if (!BCRYPT_SUCCESS(status)) Fail(&error_, static_cast<DWORD>(status), "BCryptFinishHash");
+  }
+  if (error_.code != 0) {
+    *error = error_;
+    return "";
+  }
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : digest) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0x0F];
+  }
+  return hex;
+}
+
 std::string HashFile(const std::string &path, FingerprintError *error) {
   if (!FitsBuffer(path, MAX_PATH)) {
     Fail(error, ERROR_FILENAME_EXCED_RANGE, "CreateFile");
@@ -63,41 +99,18 @@ std::string HashFile(const std::string &path, FingerprintError *error) {
     Fail(error, GetLastError(), "CreateFile");
     return "";
   }
-  CngAlgorithmOwner algorithm;
-  NTSTATUS status = BCryptOpenAlgorithmProvider(algorithm.Receive(), BCRYPT_SHA256_ALGORITHM, nullptr, 0);
-  CngHashOwner hash;
-  if (BCRYPT_SUCCESS(status)) status = BCryptCreateHash(algorithm.Get(), hash.Receive(), nullptr, 0, nullptr, 0, 0);
-  if (!BCRYPT_SUCCESS(status)) {
-    Fail(error, static_cast<DWORD>(status), hash ? "BCryptCreateHash" : "BCryptOpenAlgorithmProvider");
-    return "";
-  }
+  Sha256Stream hash;
   std::vector<unsigned char> block(kReadBlock);
-  for (;;) {
+  while (!hash.Failed()) {
     DWORD read = 0;
     if (!ReadFile(file.Get(), block.data(), kReadBlock, &read, nullptr)) {
       Fail(error, GetLastError(), "ReadFile");
       return "";
     }
     if (read == 0) break;
-    status = BCryptHashData(hash.Get(), block.data(), read, 0);
-    if (!BCRYPT_SUCCESS(status)) {
-      Fail(error, static_cast<DWORD>(status), "BCryptHashData");
-      return "";
-    }
+    hash.Add(block.data(), read);
   }
-  unsigned char digest[kDigestSize];
-  status = BCryptFinishHash(hash.Get(), digest, kDigestSize, 0);
-  if (!BCRYPT_SUCCESS(status)) {
-    Fail(error, static_cast<DWORD>(status), "BCryptFinishHash");
-    return "";
-  }
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : digest) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 0x0F];
-  }
-  return hex;
+  return hash.Finish(error);
 }
 
 bool WriteFingerprint(const std::string &path, const std::string &tempPath,

@@ -7,11 +7,31 @@
 #include <vector>
 
 #include "platform.h"
+#include "services/handles.h"
 
 // A failure: the system's code (a Win32 error, or the NTSTATUS of a CNG call) and the call.
 struct FingerprintError {
   DWORD code = 0;
   const char *call = "";
+};
+
+// SHA-256 through CNG, fed in pieces as a file is read. A failed CNG call is kept and reported by
+// Finish; the pieces after it are not hashed.
+class Sha256Stream {
+ public:
+  Sha256Stream();
+  Sha256Stream(const Sha256Stream &) = delete;
+  Sha256Stream &operator=(const Sha256Stream &) = delete;
+
+  void Add(const unsigned char *bytes, DWORD size);
+  bool Failed() const { return error_.code != 0; }
+  // The digest as 64 lower-case hex digits; "" with *error set when a CNG call failed.
+  std::string Finish(FingerprintError *error);
+
+ private:
+  CngAlgorithmOwner algorithm_;
+  CngHashOwner hash_;
+  FingerprintError error_;
 };
 
 // The SHA-256 of the file's bytes as 64 lower-case hex digits, read once in large blocks. "" with

@@ -32,6 +32,10 @@ HiveFileCheck CheckHiveFile(const std::string &file);
 // have a sub-key that this hive always has (on Wine: its text header names the hive), so that a
 // file holding another hive under this name fails.
 HiveFileCheck CheckHiveFile(const std::string &file, const std::string &machineHive);
+// The same, and *sha256 (when not null) the SHA-256 of the whole file (64 lower-case hex digits)
+// from the same single read: the bytes checked are the bytes hashed. Set only for a good file; a
+// file whose hash cannot be made is Unreadable with the CNG call's status.
+HiveFileCheck CheckHiveFile(const std::string &file, const std::string &machineHive, std::string *sha256);
 
 // The reason in the user's words, such as "ist leer"; "" for a good file.
 std::string HiveFileReason(const HiveFileCheck &check);

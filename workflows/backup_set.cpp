@@ -4,6 +4,7 @@
 
 #include "services/hive_save.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "services/file_helpers.h"
@@ -41,6 +42,19 @@ bool IsOwnFileName(const std::string &name) {
          SameNameNoCase(name, kFingerprintName);
 }
 
+// A listed entry that is a plain regular file under a name of the set: the file the name opens is
+// the listed file, no link and no other reparse point.
+bool IsPlainSetEntry(const std::string &folder, const SetFolderEntry &entry) {
+  if (entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  if (!IsPlainFileName(entry.name)) return false;
+  if (!IsOwnFileName(entry.name) && !IsUsableHiveName(entry.name)) return false;
+  const std::string path = SetFilePath(folder, entry.name);
+  if (!FitsBuffer(path, MAX_PATH)) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
 HiveFileCheck Failed(const std::string &file, DWORD code) {
   HiveFileCheck check;
   check.file = file;
@@ -55,20 +69,16 @@ class FingerprintComparison {
   explicit FingerprintComparison(std::vector<FingerprintLine> lines)
       : lines_(std::move(lines)), seen_(lines_.size(), false) {}
 
-  // A file of the set that is there: it must be listed, and its bytes must have the listed hash.
-  // A file that already failed its own check is only marked as seen.
-  void Compare(HiveFileCheck &check, const std::string &name) {
+  bool Listed(const std::string &name) const { return Find(name) >= 0; }
+
+  // A file of the set that is there: it must be listed, and its bytes (hashed as its check read
+  // them) must have the listed hash. A file that already failed its own check is only marked as seen.
+  void Compare(HiveFileCheck &check, const std::string &name, const std::string &hash) {
     const int index = Find(name);
     if (index >= 0) seen_[static_cast<size_t>(index)] = true;
     if (check.state != HiveFileState::Good) return;
     if (index < 0) {
       check = Failed(check.file, kFileNotFingerprinted);
-      return;
-    }
-    FingerprintError error;
-    const std::string hash = HashFile(check.file, &error);
-    if (hash.empty()) {
-      check = Failed(check.file, error.code);
     } else if (hash != lines_[static_cast<size_t>(index)].hash) {
       check = Failed(check.file, kFileChanged);
     }
@@ -102,6 +112,16 @@ class FingerprintComparison {
   std::vector<FingerprintLine> lines_;
   std::vector<bool> seen_;
 };
+
+// A hive file of the set by its structure and, with a fingerprint that lists it, by its hash, both
+// from one read of the file.
+HiveFileCheck CheckListedHive(FingerprintComparison &fingerprint, bool compare, const std::string &file,
+                              const std::string &name, const std::string &machineHive) {
+  std::string hash;
+  HiveFileCheck check = CheckHiveFile(file, machineHive, compare && fingerprint.Listed(name) ? &hash : nullptr);
+  if (compare) fingerprint.Compare(check, name, hash);
+  return check;
+}
 
 }  // namespace
 
@@ -150,9 +170,7 @@ SetCheck CheckSet(const std::string &folder) {
   for (const MachineHive &machine : kMachineHives) {
     const std::string file = SetFilePath(folder, machine.hive);
     if (PathExists(file) == 1) {
-      HiveFileCheck check = CheckHiveFile(file, machine.hive);
-      if (compare) fingerprint.Compare(check, machine.hive);
-      result.files.push_back(check);
+      result.files.push_back(CheckListedHive(fingerprint, compare, file, machine.hive, machine.hive));
     } else if (compare && fingerprint.Take(machine.hive)) {
       result.files.push_back(Failed(file, kFingerprintedFileMissing));
     } else {
@@ -162,17 +180,22 @@ SetCheck CheckSet(const std::string &folder) {
   WalkUserHives([&](const std::string &hiveName, const std::string &) {
     const std::string file = SetFilePath(folder, hiveName);
     if (!IsUsableHiveName(hiveName) || PathExists(file) != 1) return;
-    HiveFileCheck check = CheckHiveFile(file);
-    if (compare) fingerprint.Compare(check, hiveName);
-    result.files.push_back(check);
+    result.files.push_back(CheckListedHive(fingerprint, compare, file, hiveName, ""));
   });
   if (!compare) return result;
 
   const std::string script = SetFilePath(folder, kConsoleScriptName);
   if (PathExists(script) == 1) {
+    // The script is no hive: hashed only.
     HiveFileCheck check;
     check.file = script;
-    fingerprint.Compare(check, kConsoleScriptName);
+    std::string hash;
+    if (fingerprint.Listed(kConsoleScriptName)) {
+      FingerprintError error;
+      hash = HashFile(script, &error);
+      if (hash.empty()) check = Failed(script, error.code);
+    }
+    fingerprint.Compare(check, kConsoleScriptName, hash);
     result.files.push_back(check);
   }
   // The listed files that no loaded hive names: user hives of users not logged on now.
@@ -185,12 +208,41 @@ SetCheck CheckSet(const std::string &folder) {
     } else if (PathExists(file) != 1) {
       result.files.push_back(Failed(file, kFingerprintedFileMissing));
     } else {
-      HiveFileCheck check = CheckHiveFile(file);
-      fingerprint.Compare(check, name);
-      result.files.push_back(check);
+      result.files.push_back(CheckListedHive(fingerprint, true, file, name, ""));
     }
   }
   return result;
+}
+
+bool IsRemovableSetFile(const std::string &folder, const SetFolderEntry &entry) {
+  if (!IsPlainSetEntry(folder, entry)) return false;
+  if (SameNameNoCase(entry.name, kConsoleScriptName) || SameNameNoCase(entry.name, kFingerprintName)) return true;
+  const std::string path = SetFilePath(folder, entry.name);
+  for (const MachineHive &machine : kMachineHives) {
+    if (SameNameNoCase(entry.name, machine.hive)) return CheckHiveFile(path, machine.hive).state == HiveFileState::Good;
+  }
+  return CheckHiveFile(path).state == HiveFileState::Good;
+}
+
+bool IsRemovableSet(const std::string &folder, const std::vector<SetFolderEntry> &entries) {
+  int required = 0;
+  for (const SetFolderEntry &entry : entries) {
+    if (!IsPlainSetEntry(folder, entry)) return false;
+    if (IsMachineHiveName(entry.name) || SameNameNoCase(entry.name, kConsoleScriptName)) required++;
+  }
+  if (required != 5) return false;
+  const SetCheck check = CheckSet(folder);
+  if (!IsCompleteSet(check)) return false;
+  // The hive files that the set's check did not read (user hives of users not logged on, in a set
+  // without a fingerprint) pass the restore's check too; the others were read once, there.
+  for (const SetFolderEntry &entry : entries) {
+    if (SameNameNoCase(entry.name, kConsoleScriptName) || SameNameNoCase(entry.name, kFingerprintName)) continue;
+    const std::string path = SetFilePath(folder, entry.name);
+    const bool checked = std::any_of(check.files.begin(), check.files.end(),
+                                     [&](const HiveFileCheck &file) { return SameNameNoCase(file.file, path); });
+    if (!checked && !IsRemovableSetFile(folder, entry)) return false;
+  }
+  return true;
 }
 
 bool IsCompleteSet(const SetCheck &check) {

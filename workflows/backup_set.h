@@ -48,6 +48,23 @@ bool SetPathsFit(const std::string &folder);
 // folder; all three looked at, in this order). SECURITY does not count; "" holds nothing.
 bool OffersRestore(const std::string &folder);
 
+// An entry of a folder as its listing reports it.
+struct SetFolderEntry {
+  std::string name;
+  DWORD attributes;
+};
+
+// Retention may remove a folder whose entries (its listing without "." and "..") are the files of
+// one backup set and nothing else: "SOFTWARE", "SYSTEM", "SECURITY", "SAM" and "ConsoleBackup.bat",
+// each present, and besides them only the fingerprint "SHA256SUMS" and user hive files; each one
+// IsRemovableSetFile, and the set complete by CheckSet (with a fingerprint, every file it names
+// still what the run wrote).
+bool IsRemovableSet(const std::string &folder, const std::vector<SetFolderEntry> &entries);
+// An entry that a set may hold: a plain regular file (no sub-folder, no link or other reparse
+// point, no name that stands for another file, none the ANSI calls cannot name exactly) named as
+// a file of the set or a user hive, and a hive file passing the restore's check.
+bool IsRemovableSetFile(const std::string &folder, const SetFolderEntry &entry);
+
 // Codes of a HiveFileCheck (state Unreadable) for a file that fails the set's fingerprint. Bit 29
 // marks application-defined codes, which no system call returns.
 const DWORD kFileChanged = 0x20000001;       // differs from the hash of the last run

@@ -8,7 +8,6 @@
 #include "services/file_helpers.h"
 #include "services/folder_lock.h"
 #include "services/handles.h"
-#include "services/hive_file_check.h"
 #include "services/text_ops.h"
 #include "workflows/backup_set.h"
 #include "workflows/hive_list.h"
@@ -17,10 +16,7 @@ const char *const kRemovalSuffix = ".wird-entfernt";
 
 namespace {
 
-struct Entry {
-  std::string name;
-  DWORD attributes;
-};
+using Entry = SetFolderEntry;
 
 // folder + "\" + name; a folder that already ends in a backslash (a drive root) gets none.
 std::string Join(const std::string &folder, const std::string &name) {
@@ -47,53 +43,6 @@ bool ListFolder(const std::string &folder, std::vector<Entry> *entries, bool own
     entries->push_back(Entry{name, data.dwFileAttributes});
   } while (FindNextFileA(search.Get(), &data));
   return unique && GetLastError() == ERROR_NO_MORE_FILES;
-}
-
-bool IsMachineHiveFile(const std::string &name) {
-  for (const MachineHive &machine : kMachineHives) {
-    if (SameNameNoCase(name, machine.hive)) return true;
-  }
-  return false;
-}
-
-// A name that a file of a set may have: the set's own files and user hive names.
-bool IsSetFileName(const std::string &name) {
-  return IsMachineHiveFile(name) || SameNameNoCase(name, kConsoleScriptName) || SameNameNoCase(name, kFingerprintName) ||
-         IsUsableHiveName(name);
-}
-
-// The file a listed name opens is the listed file: a plain regular file under exactly that name,
-// no link and no other reparse point.
-bool IsPlainFile(const std::string &folder, const Entry &entry) {
-  if (entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  if (!IsPlainFileName(entry.name)) return false;
-  const std::string path = Join(folder, entry.name);
-  if (!FitsBuffer(path, MAX_PATH)) return false;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES &&
-         !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-}
-
-// A file of a set that the restore would take: the hives pass the restore's check.
-bool IsSetFile(const std::string &folder, const Entry &entry) {
-  if (!IsPlainFile(folder, entry) || !IsSetFileName(entry.name)) return false;
-  if (SameNameNoCase(entry.name, kConsoleScriptName) || SameNameNoCase(entry.name, kFingerprintName)) return true;
-  const std::string path = Join(folder, entry.name);
-  for (const MachineHive &machine : kMachineHives) {
-    if (SameNameNoCase(entry.name, machine.hive)) return CheckHiveFile(path, machine.hive).state == HiveFileState::Good;
-  }
-  return CheckHiveFile(path).state == HiveFileState::Good;
-}
-
-// The listed entries of folder are the files of one set and nothing else.
-bool IsOneSet(const std::string &folder, const std::vector<Entry> &entries) {
-  int required = 0;
-  for (const Entry &entry : entries) {
-    if (!IsSetFile(folder, entry)) return false;
-    if (IsMachineHiveFile(entry.name) || SameNameNoCase(entry.name, kConsoleScriptName)) required++;
-  }
-  // With a fingerprint, every file it names must still be what the run wrote.
-  return required == 5 && IsCompleteSet(CheckSet(folder));
 }
 
 bool SameNames(const std::vector<Entry> &a, const std::vector<Entry> &b) {
@@ -153,7 +102,7 @@ void FinishRemoval(const std::string &folder, RetentionResult *result) {
     return;
   }
   for (const Entry &entry : entries) {
-    if (!IsSetFile(folder, entry)) {
+    if (!IsRemovableSetFile(folder, entry)) {
       result->leftovers.push_back(RetentionLeftover{folder, Join(folder, entry.name), ERROR_DIR_NOT_EMPTY});
       return;
     }
@@ -168,7 +117,7 @@ void RemoveSet(const std::string &folder, RetentionResult *result) {
   FolderLock lock;
   std::vector<Entry> checked;
   if (lock.Take(folder) != FolderLockState::Taken || !lock.Created() || !ListFolder(folder, &checked, true) ||
-      !IsOneSet(folder, checked)) {
+      !IsRemovableSet(folder, checked)) {
     return;
   }
   lock.Release();
@@ -183,7 +132,7 @@ void RemoveSet(const std::string &folder, RetentionResult *result) {
   }
   std::vector<Entry> entries;
   if (lock.Take(renamed) != FolderLockState::Taken || !lock.Created() || !ListFolder(renamed, &entries, true) ||
-      !SameNames(entries, checked) || !IsOneSet(renamed, entries)) {
+      !SameNames(entries, checked) || !IsRemovableSet(renamed, entries)) {
     lock.Release();
     MoveFileExA(renamed.c_str(), folder.c_str(), 0);
     return;
@@ -205,7 +154,7 @@ int DateFolderKey(const std::string &name) {
 
 bool HoldsOnlyOneSet(const std::string &folder) {
   std::vector<Entry> entries;
-  return ListFolder(folder, &entries) && IsOneSet(folder, entries);
+  return ListFolder(folder, &entries) && IsRemovableSet(folder, entries);
 }
 
 RetentionResult RemoveOldSets(const std::string &folder, int keep, const std::string &current) {

@@ -16,12 +16,8 @@ int DateFolderKey(const std::string &name);
 // name followed by this, a name that no set can have ("12-01-2026.wird-entfernt").
 extern const char *const kRemovalSuffix;
 
-// True when folder holds the files of one backup set and nothing else: "SOFTWARE", "SYSTEM",
-// "SECURITY", "SAM" and "ConsoleBackup.bat", each present as a file, the four hives and every other
-// file but the script and the fingerprint "SHA256SUMS" a hive file by the restore's check, and
-// besides them only user hive files (plain names that are no other file of the set). No sub-folder,
-// no link or other reparse point, no name that stands for another file, no name the ANSI calls
-// cannot name exactly.
+// True when folder holds the files of one backup set and nothing else (IsRemovableSet of its
+// listing).
 bool HoldsOnlyOneSet(const std::string &folder);
 
 // A file that a removal could not remove: it stays in its renamed folder until a later run.

@@ -2,7 +2,8 @@
 # The fingerprint of a set: "/backup" writes SHA256SUMS, which coreutils' sha256sum -c accepts;
 # "/verify" and the window's restore accept the sound set and refuse a copy with one byte of a hive
 # changed, one with one byte of the script changed, one with a hive the last run did not write, and
-# one whose list names a file outside the set (nothing is staged for a refused one); a set without
+# one whose list names a file outside the set, one whose SYSTEM has a second line shorter than
+# Wine's header (nothing is staged for a refused one); a set without
 # SHA256SUMS is checked by structure alone. Backups into folders of 235 to 245 characters either write
 # the whole set with its script and fingerprint or are refused before anything is written.
 source "$(dirname "$0")/lib.sh"
@@ -33,7 +34,7 @@ expect_output "Jede Datei wurde mit SHA256SUMS verglichen."
 expect_output "$(winpath "$good")\\ConsoleBackup.bat ist in Ordnung"
 
 e2e_log "copies of it: one byte of a hive, one byte of the script, a hive the last run did not write"
-for damage in hive script unwritten hostile; do cp -a "$good" "$sets/$damage"; done
+for damage in hive script unwritten hostile shortline; do cp -a "$good" "$sets/$damage"; done
 # One letter of a value name in SOFTWARE's text form changes case: the file keeps its form.
 python3 - "$sets/hive/SOFTWARE" <<'PY'
 import sys
@@ -53,18 +54,22 @@ grep -q SYSTEM "$sets/unwritten/SHA256SUMS" && e2e_fail "the SYSTEM line is stil
 # whole, never followed out of the folder.
 printf 'outside the set' >"$sets/victim.txt"
 printf '%s  ..\\victim.txt\r\n' "$(sha256sum "$sets/victim.txt" | cut -c1-64)" >>"$sets/hostile/SHA256SUMS"
+# Wine's header line, then a line shorter than the second header line: a fault, never a crash of
+# the check.
+printf 'WINE REGISTRY Version 2\nx\n[] 1\n' >"$sets/shortline/SYSTEM"
 
 declare -A file reason
 file[hive]=SOFTWARE; reason[hive]="wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"
 file[script]=ConsoleBackup.bat; reason[script]="wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"
 file[unwritten]=SYSTEM; reason[unwritten]="wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)"
 file[hostile]=SHA256SUMS; reason[hostile]="ist beschädigt"
+file[shortline]=SYSTEM; reason[shortline]="ist beschädigt"
 
 systemroot=$(wine_systemroot)
 startup=$(wine_startup)
 config=$(unixpath "$systemroot\\System32\\config")
 listing() { if [ -d "$config" ]; then ls -1 "$config" | tr '\n' ' '; else echo "no folder"; fi; }
-for damage in hive script unwritten hostile; do
+for damage in hive script unwritten hostile shortline; do
   folder=$(winpath "$sets/$damage")
   e2e_log "$damage: /verify and the window's restore refuse it"
   run_unattended /verify "$folder"

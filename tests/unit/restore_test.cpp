@@ -493,6 +493,14 @@ TEST_F(RestoreTest, WineTextHivesAreCheckedAsAWholeOnWine) {
       {"a value without its data", saved("System") + "\"Wert\"=\n", HiveFileState::Damaged},
       {"a broken hex list", saved("System") + "\"Wert\"=hex:0g\n", HiveFileState::Damaged},
       {"a key line without its end", saved("System") + "[Offen\n", HiveFileState::Damaged},
+      {"a second line shorter than the header's", "WINE REGISTRY Version 2\nx\n[] 1\n", HiveFileState::Damaged},
+      {"escapes at every place of an eight-byte word", saved("System") + [] {
+         std::string lines;
+         for (int i = 0; i < 17; i++) lines += "\"W\\\"" + std::string(i, 'a') + "\"=\"" + std::string(i, 'b') + "\\\\\\\"\"\n";
+         return lines;
+       }(), HiveFileState::Good},
+      {"a quote that ends a long value early", saved("System") + "\"Wert\"=\"" + std::string(21, 'x') + "\"" +
+       std::string(9, 'y') + "\"\n", HiveFileState::Damaged},
       {"the header names SAM", saved("SAM"), HiveFileState::OtherHive},
       {"sound over several read blocks", saved("System") + [] {
          std::string lines;

@@ -160,6 +160,12 @@ TEST_F(RetentionTest, SetsGoWholeOrLeaveARenamedFolderThatTheNextRunFinishes) {
       {"a hive that differs from the fingerprint is no set",
        [](const std::string &o) { sim::PutFile(o + "\\SECURITY", sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SECURITY") + std::string(4096, '\0')); },
        {"12-01-2026", "12-08-2026"}, {}, ""},
+      {"a cut hive of a user not logged on, in a set without a fingerprint, is no set",
+       [&](const std::string &o) {
+         DeleteFileA((o + "\\SHA256SUMS").c_str());
+         sim::PutFile(o + "\\s-1-5-21-9-9-9-1000", hive.substr(0, hive.size() - 1));
+       },
+       {"12-01-2026", "12-08-2026"}, {}, ""},
       {"a text note as SYSTEM is no set", [](const std::string &o) { sim::PutFile(o + "\\SYSTEM", "Notiz"); },
        {"12-01-2026", "12-08-2026"}, {}, ""},
       {"an empty SOFTWARE is no set", [](const std::string &o) { sim::PutFile(o + "\\SOFTWARE", ""); },
