@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform.h"
+#include "services/ansi_path.h"
 #include "services/file_helpers.h"
+#include "services/folder_lock.h"
 #include "services/handles.h"
 #include "services/hive_file_check.h"
 #include "services/text_ops.h"
@@ -356,17 +358,55 @@ bool PathsAreSound(const std::string &setFolder, const std::vector<Target> &targ
   return true;
 }
 
+// A path as cmd reads it inside quotes in a batch file: "%" starts a variable there, "%%" is one "%".
+std::string BatchQuoted(const std::string &path) { return "\"" + ReplaceText("%", "%%", path) + "\""; }
+
+// The paths the undo script names, in its order.
+struct UndoStep {
+  bool move;             // else a delete
+  std::string from, to;  // to: only for a move
+};
+std::vector<UndoStep> UndoSteps(const std::vector<Target> &targets) {
+  std::vector<UndoStep> steps;
+  for (const Target &target : targets) {
+    steps.push_back({false, target.staged, ""});
+    if (!target.hadHive) steps.push_back({false, target.Path(), ""});
+    for (const std::string &name : target.oldFiles) steps.push_back({true, target.aside + "\\" + name, target.folder + "\\" + name});
+  }
+  return steps;
+}
+
+// Every path of the undo script as cmd will read it: in the OEM code page, in which cmd reads a batch
+// file, exactly. A path that code page cannot spell is refused before anything is written: its
+// line would name another file or none, and the way back would not be whole.
+bool UndoPathsFit(const std::vector<Target> &targets, const OfflineLine &say) {
+  std::vector<std::string> paths;
+  for (const Target &target : targets) paths.push_back(target.folder);  // the usual reason, named first
+  for (const UndoStep &step : UndoSteps(targets)) {
+    if (step.move) paths.push_back(step.to);  // the file's own place first
+    paths.push_back(step.from);
+  }
+  for (const std::string &path : paths) {
+    std::string oem;
+    if (ExactOemText(path, &oem)) continue;
+    say("Abgebrochen: " + path + " lässt sich in der Codepage " + NumberText(static_cast<long>(GetOEMCP())).substr(1) +
+        " der Eingabeaufforderung nicht schreiben; " + kUndoScriptName + " könnte es nicht zurücklegen.");
+    return false;
+  }
+  return true;
+}
+
 // The undo script: staged copies removed, every old file moved back, a hive that did not exist
 // before removed. Each line stands on its own, so the script is right however far the commit got.
+// Written in the OEM code page and switching the console to it, so that cmd reads the paths as
+// written also where someone changed the console's code page before; delayed expansion off, so
+// that a "!" in a name stays one.
 std::vector<std::string> UndoLines(const std::vector<Target> &targets) {
-  std::vector<std::string> lines = {"@echo off", "chcp 1252 >nul"};
-  for (const Target &target : targets) {
-    lines.push_back("if exist \"" + target.staged + "\" del /f /q \"" + target.staged + "\"");
-    if (!target.hadHive) lines.push_back("if exist \"" + target.Path() + "\" del /f /q \"" + target.Path() + "\"");
-    for (const std::string &name : target.oldFiles) {
-      const std::string aside = target.aside + "\\" + name;
-      lines.push_back("if exist \"" + aside + "\" move /y \"" + aside + "\" \"" + target.folder + "\\" + name + "\"");
-    }
+  std::vector<std::string> lines = {"@echo off", "chcp " + NumberText(static_cast<long>(GetOEMCP())).substr(1) + " >nul 2>nul",
+                                    "setlocal DisableDelayedExpansion"};
+  for (const UndoStep &step : UndoSteps(targets)) {
+    const std::string from = BatchQuoted(step.from);
+    lines.push_back("if exist " + from + (step.move ? " move /y " + from + " " + BatchQuoted(step.to) : " del /f /q " + from));
   }
   lines.push_back("echo Brovink: Wiederherstellung rueckgaengig gemacht.");
   return lines;
@@ -376,7 +416,9 @@ bool WriteUndoScript(const std::string &path, const std::vector<Target> &targets
   TextFile script;
   int result = TextFileOpen(script, path);
   for (const std::string &line : UndoLines(targets)) {
-    if (result == 0) result = TextFileWriteLine(script, line);
+    std::string oem;
+    if (!ExactOemText(line, &oem)) result = result == 0 ? -1 : result;  // UndoPathsFit said no path fails
+    if (result == 0) result = TextFileWriteLine(script, oem);
   }
   const int closed = TextFileClose(script);
   return result == 0 && closed == 0;
@@ -399,13 +441,21 @@ void RemoveStaging(const std::vector<std::string> &files, const std::vector<std:
 
 OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string &windowsFolder,
                                  const OfflineLine &say) {
+  // A drive without a medium (a card reader, an empty DVD drive) must fail the look at it, not ask
+  // in a box that nobody in the recovery environment may be there to answer.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   if (!FitsBuffer(setFolder + "\\" + kConsoleScript, MAX_PATH) || !IsFolder(setFolder)) {
     say("Abgebrochen: Der Ordner " + setFolder + " ist nicht verwendbar.");
     return OfflineOutcome::Unusable;
   }
-  // A drive without a medium (a card reader, an empty DVD drive) must fail the look at it, not ask
-  // in a box that nobody in the recovery environment may be there to answer.
-  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // One run per set, as for a backup, a restore from the window and /verify: a set that a backup is
+  // writing is no set yet. A set on a medium that takes no lock file (a DVD, a write-protected
+  // stick) is restored unlocked: nothing else can write there either.
+  FolderLock lock;
+  if (lock.Take(setFolder) == FolderLockState::InUse) {
+    say("Wiederherstellung abgebrochen: " + FolderInUseText(setFolder));
+    return OfflineOutcome::Unusable;
+  }
   const std::string windows = FindTarget(windowsFolder, say);
   if (windows.empty()) return OfflineOutcome::Unusable;
   const std::string config = windows + "\\System32\\config";
@@ -436,7 +486,10 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     if (!FindOldFiles(target, say)) return OfflineOutcome::Unusable;
   }
   const std::string undoScript = asideFolders.front() + "\\" + kUndoScriptName;
-  if (!PathsAreSound(setFolder, plan.targets, say) || !FitsBuffer(undoScript, MAX_PATH)) return OfflineOutcome::Unusable;
+  if (!PathsAreSound(setFolder, plan.targets, say) || !FitsBuffer(undoScript, MAX_PATH) ||
+      !UndoPathsFit(plan.targets, say)) {
+    return OfflineOutcome::Unusable;
+  }
 
   // Stage: every file beside its target under a name of this run; an existing file is never
   // overwritten.

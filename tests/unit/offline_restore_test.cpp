@@ -2,11 +2,14 @@
 // running system is X:\Windows, the installation that no longer starts is D:\Windows, the set lies
 // on E: and was made when that installation was C:. What the console shows, the exit code, the
 // tree of the target afterwards, and the undo script, whose lines the test carries out.
+#include <iconv.h>
+
 #include <map>
 #include <string>
 #include <vector>
 
 #include "sim_test.h"
+#include "services/text_ops.h"
 #include "workflows/offline_restore.h"
 
 namespace {
@@ -39,10 +42,27 @@ std::map<std::string, std::string> Tree() {
   return all;
 }
 
-// Carries out the undo script as cmd would: "if exist A del /f /q A" and "if exist A move /y A B";
-// @echo, chcp, echo and rem lines do nothing here. Any other line fails the test.
+// The script's bytes in the code page cmd reads them in (the simulated machine's OEM code page
+// 850), as Windows-1252 text for the ANSI calls; glibc's iconv is the independent table. Fails on a
+// byte that has no character there or a character that Windows-1252 lacks.
+std::string FromOem850(const std::string &bytes) {
+  iconv_t convert = iconv_open("CP1252", "CP850");
+  EXPECT_NE(convert, reinterpret_cast<iconv_t>(-1));
+  std::string in = bytes, out(bytes.size() * 2, '\0');
+  char *from = in.data(), *to = out.data();
+  size_t left = in.size(), room = out.size();
+  const size_t converted = iconv(convert, &from, &left, &to, &room);
+  iconv_close(convert);
+  EXPECT_NE(converted, static_cast<size_t>(-1)) << "the script is no text of code page 850";
+  out.resize(out.size() - room);
+  return out;
+}
+
+// Carries out the undo script as cmd would: "if exist A del /f /q A" and "if exist A move /y A B",
+// each path with "%%" for a "%" (a lone "%" would start a variable); @echo, chcp to the OEM code
+// page, setlocal and echo lines do nothing here. Any other line fails the test.
 void RunUndoScript(const std::string &script) {
-  const std::string bytes = sim::FileBytes(script);
+  const std::string bytes = FromOem850(sim::FileBytes(script));
   ASSERT_FALSE(bytes.empty()) << "no undo script " << script;
   size_t start = 0;
   while (start < bytes.size()) {
@@ -50,10 +70,15 @@ void RunUndoScript(const std::string &script) {
     ASSERT_NE(end, std::string::npos) << "last line without CR LF";
     const std::string line = bytes.substr(start, end - start);
     start = end + 2;
-    if (line == "@echo off" || line == "chcp 1252 >nul" || line.rfind("echo ", 0) == 0) continue;
+    if (line == "@echo off" || line == "chcp 850 >nul 2>nul" || line == "setlocal DisableDelayedExpansion" ||
+        line.rfind("echo ", 0) == 0) {
+      continue;
+    }
     std::vector<std::string> quoted;
     for (size_t q = line.find('"'); q != std::string::npos; q = line.find('"', line.find('"', q + 1) + 1)) {
-      quoted.push_back(line.substr(q + 1, line.find('"', q + 1) - q - 1));
+      std::string path = line.substr(q + 1, line.find('"', q + 1) - q - 1);
+      ASSERT_EQ(ReplaceText("%%", "", path).find('%'), std::string::npos) << "cmd would expand: " << line;
+      quoted.push_back(ReplaceText("%%", "%", path));
     }
     const bool del = line.find("\" del /f /q \"") != std::string::npos && quoted.size() == 2;
     const bool move = line.find("\" move /y \"") != std::string::npos && quoted.size() == 3;
@@ -119,7 +144,7 @@ class OfflineRestoreTest : public SimTest {
   }
 
   static std::string Console() {
-    std::string text;
+    std::string text;  // what Windows-1252 lacks as "?"
     for (char16_t c : sim::ConsoleText()) text += c < 0x100 ? static_cast<char>(c) : '?';
     return text;
   }
@@ -312,6 +337,78 @@ TEST_F(OfflineRestoreTest, AMissingProfileFolderSkipsItsHiveAndTheRestIsReplaced
   ExpectNoWindowAndNothingOpen();
 }
 
+// cmd reads the undo script in the OEM code page (850 here), and a "%" in a batch file starts a
+// variable: a profile "Jörg" and a transaction log with "%OS%" in its name go back all the same.
+TEST_F(OfflineRestoreTest, TheUndoScriptSpellsUmlautsAndPercentSignsAsCmdReadsThem) {
+  const std::string jörg = "D:\\Users\\Jörg";
+  sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Users\\Jörg\\NTUSER.DAT"));
+  sim::PutFile(jörg + "\\NTUSER.DAT", "old Jörg");
+  sim::PutFile(jörg + "\\NTUSER.DAT{%OS%}.TM.blf", "blf");
+  const auto before = Tree();
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
+  EXPECT_EQ(sim::FileBytes(jörg + "\\Brovink-" + kStamp + "\\NTUSER.DAT{%OS%}.TM.blf"), "blf");
+  const std::string script = sim::FileBytes(kUndo);
+  EXPECT_NE(script.find("\"D:\\Users\\J\x94rg\\NTUSER.DAT{%%OS%%}.TM.blf\""), std::string::npos) << script;
+  EXPECT_EQ(script.find("J\xF6rg"), std::string::npos) << "Windows-1252 bytes in the script";
+  EXPECT_EQ(script.rfind("@echo off\r\nchcp 850 >nul 2>nul\r\n", 0), 0u) << script;
+  RunUndoScript(kUndo);
+  EXPECT_TRUE(Tree() == before);
+}
+
+// A path that the OEM code page cannot spell would stand in the undo script as another file or
+// none: refused before anything is staged.
+TEST_F(OfflineRestoreTest, APathTheUndoScriptCannotSpellIsRefusedWithNothingChanged) {
+  struct Row {
+    const char *name;
+    void (*setup)();
+    std::string console;
+  };
+  const Row rows[] = {
+      {"a profile folder with a letter 850 lacks",
+       [] {
+         sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Users\\Šimon\\NTUSER.DAT"));
+         sim::PutFile("D:\\Users\\Šimon\\NTUSER.DAT", "old");
+       },
+       "Abgebrochen: D:\\Users\\?imon lässt sich in der Codepage 850 der Eingabeaufforderung nicht schreiben; "
+       "Rueckgaengig.bat könnte es nicht zurücklegen."},
+      {"a log of a machine hive with the euro sign", [] { sim::PutFile(kConfig + "\\SYSTEM{€}.TM.blf", "blf"); },
+       "Abgebrochen: " + kConfig + "\\SYSTEM{?}.TM.blf lässt sich in der Codepage 850"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    row.setup();
+    const auto before = Tree();
+    EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline D:\\Windows"), 2);
+    EXPECT_NE(Console().find(row.console), std::string::npos) << Console();
+    EXPECT_TRUE(Tree() == before);
+    EXPECT_FALSE(sim::FolderExists(kAside));
+    ExpectNoWindowAndNothingOpen();
+    ResetForNextRow();
+    Prepare();
+  }
+}
+
+// One run per set: a set another run holds (a backup writing it, a /verify, a second restore) is
+// refused before anything is looked at in the target; the lock file goes with the run.
+TEST_F(OfflineRestoreTest, ASetAnotherRunHoldsIsRefused) {
+  HANDLE other = CreateFileA((kSet + "\\~brovink.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  const auto before = Tree();
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 2);
+  EXPECT_NE(Console().find("Wiederherstellung abgebrochen: Der Ordner E:\\Sicherung wird gerade von einer anderen "
+                           "Sicherung, Wiederherstellung oder Prüfung verwendet. Es wurde nichts geändert.\r\n"),
+            std::string::npos)
+      << Console();
+  EXPECT_EQ(Console().find("Ziel:"), std::string::npos) << Console();
+  EXPECT_TRUE(Tree() == before);
+  CloseHandle(other);
+  EXPECT_FALSE(sim::FileExists(kSet + "\\~brovink.lock"));
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
+  EXPECT_FALSE(sim::FileExists(kSet + "\\~brovink.lock"));
+  ExpectNoWindowAndNothingOpen();
+}
+
 // A profile that was on another drive than Windows on the backup day is taken as written.
 TEST_F(OfflineRestoreTest, AProfileOnAnotherDriveStaysOnItsDrive) {
   sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("e:\\Profile\\u2\\NTUSER.DAT"));
@@ -355,6 +452,11 @@ TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
       if (std::string(fault.first) != "CloseHandle") {
         EXPECT_EQ(sim::OpenHandleCount(), 0);
       }
+      // The run is the whole process: Windows closes what it left open when it ends. Only an
+      // injected CloseHandle failure leaves a handle (on Windows the close of a valid handle of the
+      // process's own does not fail); the set's lock file, opened with FILE_FLAG_DELETE_ON_CLOSE, goes
+      // then, so the tree below is compared as the user would find it, strictly.
+      sim::EndProcess();
       EXPECT_TRUE(sim::MessageBoxes().empty());
       if (exitCode == 0) ExpectReplaced();
       if (Tree() != before) {
