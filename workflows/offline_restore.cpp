@@ -130,6 +130,13 @@ bool ReadSmallFile(const std::string &path, std::string *bytes) {
   }
 }
 
+// The file names Windows gives the hives it loads below HKEY_USERS: a profile's NTUSER.DAT, its
+// classes' UsrClass.dat, and the DEFAULT hive of the configuration folder. A line aimed at any other
+// file (a program, another installation's file) would put a hive in its place.
+bool IsUserHiveFileName(const std::string &name) {
+  return SameNameNoCase(name, "NTUSER.DAT") || SameNameNoCase(name, "UsrClass.dat") || SameNameNoCase(name, "DEFAULT");
+}
+
 // `copy "<source>" <rest>` as the backup writes it; false for any other line.
 bool SplitCopyLine(const std::string &line, std::string *source, std::string *rest) {
   if (line.rfind("copy \"", 0) != 0) return false;
@@ -182,7 +189,7 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
     bool known = (i == 0 && line == "Set allowallpaths = true");
     if (copy && rest.size() > 2 && rest.front() == '"' && rest.back() == '"') {
       const std::string path = rest.substr(1, rest.size() - 2);
-      if (IsUsableHiveName(hiveName) && IsPlainFullPath(path)) {
+      if (IsUsableHiveName(hiveName) && IsPlainFullPath(path) && IsUserHiveFileName(path.substr(path.rfind('\\') + 1))) {
         UserLine user;
         user.hiveName = hiveName;
         user.path = path;
@@ -425,16 +432,26 @@ bool WriteUndoScript(const std::string &path, const std::vector<Target> &targets
 }
 
 // Takes back what the run made before its first move: staged copies, the undo script, the folders.
+// Then says what the target holds: nothing changed, or (when a file of the run would not go) which
+// of the run's files are left, none of them a hive or a log.
 void RemoveStaging(const std::vector<std::string> &files, const std::vector<std::string> &folders,
                    const OfflineLine &say) {
+  bool whole = true;
   for (const std::string &file : files) {
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only copy of a read-only set file
     if (!DeleteFileA(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
       say("Nicht entfernt: " + file + ErrorText(GetLastError()));
+      whole = false;
     }
   }
   for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-    if (!RemoveDirectoryA(folder->c_str())) say("Nicht entfernt: " + *folder + ErrorText(GetLastError()));
+    if (!RemoveDirectoryA(folder->c_str())) {
+      say("Nicht entfernt: " + *folder + ErrorText(GetLastError()));
+      whole = false;
+    }
   }
+  say(whole ? "Nichts geändert."
+            : "Keine Hive ersetzt, keine Datei verschoben; die nicht entfernten Dateien dieses Laufs können gelöscht werden.");
 }
 
 }  // namespace
@@ -501,6 +518,15 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
       break;
     }
     made.push_back(target.staged);
+    // The copy keeps the set's attributes: from a CD or a write-protected set it is read-only, and
+    // Windows cannot load a hive whose file it cannot write.
+    const DWORD attributes = GetFileAttributesA(target.staged.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        ((attributes & FILE_ATTRIBUTE_READONLY) &&
+         !SetFileAttributesA(target.staged.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))) {
+      failure = target.staged + " ließ sich nicht beschreibbar machen" + ErrorText(GetLastError());
+      break;
+    }
     say("bereitgelegt: " + target.staged);
   }
   for (size_t i = 0; failure.empty() && i < asideFolders.size(); i++) {
@@ -519,7 +545,6 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
   if (!failure.empty()) {
     say("Wiederherstellung abgebrochen: " + failure + ".");
     RemoveStaging(made, madeFolders, say);
-    say("Nichts geändert.");
     return OfflineOutcome::Failed;
   }
   say("Rückgängig: " + undoScript);
@@ -548,7 +573,6 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
   if (!failure.empty() && movedAside.empty()) {
     say("Wiederherstellung abgebrochen: " + failure + ".");
     RemoveStaging(made, madeFolders, say);
-    say("Nichts geändert.");
     return OfflineOutcome::Failed;
   }
   if (!failure.empty()) {

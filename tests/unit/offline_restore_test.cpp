@@ -279,6 +279,9 @@ TEST_F(OfflineRestoreTest, ASetThatFailsItsCheckChangesNothing) {
          sim::PutFile(kSet + "\\ConsoleBackup.bat", script);
        },
        "Zeile 6 ist keine Zeile einer Sicherung"},
+      {"a user hive aimed at a file that holds no hive",
+       [] { sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Windows\\explorer.exe")); },
+       "Zeile 6 ist keine Zeile einer Sicherung"},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -295,27 +298,41 @@ TEST_F(OfflineRestoreTest, ASetThatFailsItsCheckChangesNothing) {
   }
 }
 
-// A user hive aimed (from another drive letter on the backup day, so taken as written) at a machine
-// hive's file, at a log Windows would replay into a machine hive, or into the set itself: refused
+// A user hive aimed (from another drive letter on the backup day, so taken as written) at a file
+// that is no user hive's (a machine hive, a log Windows would replay into one), at a profile's hive
+// twice, or into the set itself (also when the set is given relative, with a trailing dot): refused
 // before anything is written.
 TEST_F(OfflineRestoreTest, UserHivesAimedAtFilesOfOthersAreRefused) {
   struct Row {
     const char *name;
     std::string path;
+    const char16_t *arguments;
+    int exitCode;
     std::string console;
   };
+  const char16_t *const kGiven = u"/restore E:\\Sicherung /offline D:\\Windows";
   const Row rows[] = {
-      {"a machine hive's file", "d:\\windows\\system32\\CONFIG\\sam", "CONFIG\\sam käme zweimal vor."},
-      {"a machine hive's log", "d:\\Windows\\System32\\config\\system.log", "wäre eine Protokolldatei von"},
-      {"a machine hive's transaction log", "d:\\Windows\\System32\\config\\SOFTWARE{1}.TM.blf",
-       "wäre eine Protokolldatei von"},
-      {"the set itself", "e:\\sicherung\\SYSTEM", "liegt in der Sicherung selbst."},
+      {"a machine hive's file", "d:\\windows\\system32\\CONFIG\\sam", kGiven, 1, "Zeile 6 ist keine Zeile einer Sicherung"},
+      {"a machine hive's log", "d:\\Windows\\System32\\config\\system.log", kGiven, 1, "Zeile 6 ist keine Zeile"},
+      {"a machine hive's transaction log", "d:\\Windows\\System32\\config\\SOFTWARE{1}.TM.blf", kGiven, 1,
+       "Zeile 6 ist keine Zeile"},
+      {"a profile's hive twice", "d:\\USERS\\u1\\ntuser.dat", kGiven, 2, "D:\\Users\\u1\\NTUSER.DAT käme zweimal vor."},
+      {"the set itself", "e:\\sicherung\\NTUSER.DAT", kGiven, 2, "e:\\sicherung\\NTUSER.DAT liegt in der Sicherung selbst."},
+      {"the set itself, given relative", "e:\\sicherung\\NTUSER.DAT", u"/restore Sicherung. /offline D:\\Windows", 2,
+       "e:\\sicherung\\NTUSER.DAT liegt in der Sicherung selbst."},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript(row.path));
+    std::string script = ConsoleScript(row.path);
+    if (std::string(row.name) == "a profile's hive twice") {
+      // the second line from the backup day's C:, so moved to the target's drive
+      script += "copy \"C:\\Sicherung\\s-1-5-21-1-2-3-1001\" \"c:\\Users\\u1\\NTUSER.DAT\"\r\n";
+      sim::PutFile(kSet + "\\s-1-5-21-1-2-3-1001", sim::FileBytes(kSet + "\\" + kUser));
+    }
+    sim::PutFile(kSet + "\\ConsoleBackup.bat", script);
+    sim::SetCurrentDirectory("E:\\");
     const auto before = Tree();
-    EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline D:\\Windows"), 2);
+    EXPECT_EQ(Start(row.arguments), row.exitCode);
     EXPECT_NE(Console().find(row.console), std::string::npos) << Console();
     EXPECT_TRUE(Tree() == before);
     ExpectNoWindowAndNothingOpen();
@@ -409,6 +426,35 @@ TEST_F(OfflineRestoreTest, ASetAnotherRunHoldsIsRefused) {
   ExpectNoWindowAndNothingOpen();
 }
 
+// Read-only files: a set from a CD gives read-only copies, which must not become hive files that
+// Windows cannot write; a read-only old hive moves aside and back as it was.
+TEST_F(OfflineRestoreTest, ReadOnlySetFilesGiveWritableHivesAndReadOnlyOldHivesGoBack) {
+  SetFileAttributesA((kSet + "\\SYSTEM").c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA((kSet + "\\" + kUser).c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA((kConfig + "\\SAM").c_str(), FILE_ATTRIBUTE_READONLY);
+  const auto before = Tree();
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
+  ExpectReplaced();
+  EXPECT_EQ(sim::FileAttributes(kConfig + "\\SYSTEM") & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(sim::FileAttributes(kProfile + "\\NTUSER.DAT") & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(sim::FileAttributes(kAside + "\\SAM"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  RunUndoScript(kUndo);
+  EXPECT_TRUE(Tree() == before);
+
+  // A read-only copy that cannot be made writable is taken back with the others.
+  ResetForNextRow();
+  Prepare();
+  SetFileAttributesA((kSet + "\\SAM").c_str(), FILE_ATTRIBUTE_READONLY);
+  const auto untouched = Tree();
+  sim::FailCall("SetFileAttributesA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 1) << Console();
+  EXPECT_NE(Console().find("SAM.Brovink-" + kStamp + ".tmp ließ sich nicht beschreibbar machen (Fehler 5)"),
+            std::string::npos)
+      << Console();
+  EXPECT_TRUE(Tree() == untouched);
+  EXPECT_FALSE(sim::FolderExists(kAside));
+}
+
 // A profile that was on another drive than Windows on the backup day is taken as written.
 TEST_F(OfflineRestoreTest, AProfileOnAnotherDriveStaysOnItsDrive) {
   sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("e:\\Profile\\u2\\NTUSER.DAT"));
@@ -431,7 +477,11 @@ TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
       {"SetFilePointer", ERROR_INVALID_HANDLE},   {"SetEndOfFile", ERROR_DISK_FULL},
       {"CloseHandle", ERROR_INVALID_HANDLE},      {"MoveFileExA", ERROR_SHARING_VIOLATION},
       {"DeleteFileA", ERROR_ACCESS_DENIED},       {"RemoveDirectoryA", ERROR_DIR_NOT_EMPTY},
+      {"SetFileAttributesA", ERROR_ACCESS_DENIED},
   };
+  // A set file from a CD: its copy must be made writable, one more call that can fail.
+  const auto readOnlySetFile = [] { SetFileAttributesA((kSet + "\\SAM").c_str(), FILE_ATTRIBUTE_READONLY); };
+  readOnlySetFile();
   std::map<std::string, int> made;
   for (const auto &fault : faults) made[fault.first] = sim::CallCount(fault.first);
   ASSERT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
@@ -443,6 +493,7 @@ TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
     for (int index = -1; index < made[fault.first]; index++) {
       ResetForNextRow();
       Prepare();
+      readOnlySetFile();
       SCOPED_TRACE(std::string(fault.first) + (index < 0 ? " fails every time" : " fails at call " + std::to_string(index)));
       const auto before = Tree();
       sim::FailCall(fault.first, fault.second, index < 0 ? 0 : index, index < 0 ? -1 : 1);
@@ -459,7 +510,20 @@ TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
       sim::EndProcess();
       EXPECT_TRUE(sim::MessageBoxes().empty());
       if (exitCode == 0) ExpectReplaced();
-      if (Tree() != before) {
+      // A staged copy that would not go (a read-only copy whose attribute would not clear either)
+      // is named and is the only change: no hive or log was touched.
+      const bool leftNamed = console.find("Keine Hive ersetzt, keine Datei verschoben") != std::string::npos;
+      if (leftNamed) {
+        const auto after = Tree();
+        for (const auto &entry : before) {
+          EXPECT_TRUE(after.count(entry.first) && after.at(entry.first) == entry.second) << entry.first;
+        }
+        for (const auto &entry : after) {
+          if (before.count(entry.first)) continue;
+          EXPECT_NE(entry.first.find(".Brovink-" + kStamp + ".tmp"), std::string::npos) << entry.first;
+          EXPECT_NE(console.find("Nicht entfernt: " + entry.first + " ("), std::string::npos) << entry.first;
+        }
+      } else if (Tree() != before) {
         EXPECT_TRUE(exitCode == 0 || console.find("Rueckgaengig.bat stellt alle Dateien wieder her") != std::string::npos)
             << "changed without a way back:\n" << console;
         RunUndoScript(kUndo);
