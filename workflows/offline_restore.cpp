@@ -419,6 +419,7 @@ std::vector<std::string> UndoLines(const std::vector<Target> &targets) {
   return lines;
 }
 
+// On the disk before the first move: flushed, so that the way back is there also after a power cut.
 bool WriteUndoScript(const std::string &path, const std::vector<Target> &targets) {
   TextFile script;
   int result = TextFileOpen(script, path);
@@ -427,8 +428,18 @@ bool WriteUndoScript(const std::string &path, const std::vector<Target> &targets
     if (!ExactOemText(line, &oem)) result = result == 0 ? -1 : result;  // UndoPathsFit said no path fails
     if (result == 0) result = TextFileWriteLine(script, oem);
   }
+  if (result == 0 && !FlushFileBuffers(script.handle)) result = -1;
   const int closed = TextFileClose(script);
   return result == 0 && closed == 0;
+}
+
+// A staged copy's data on the disk before it is renamed into place: the rename is in the file
+// system's journal, the data of a copy only in the cache, and a power cut between the two would
+// leave a hive file of zeros where a sound one was.
+bool FlushFile(const std::string &path) {
+  HandleOwner file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && FlushFileBuffers(file.Get());
 }
 
 // Takes back what the run made before its first move: staged copies, the undo script, the folders.
@@ -528,6 +539,11 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
       break;
     }
     say("bereitgelegt: " + target.staged);
+  }
+  for (size_t i = 0; failure.empty() && i < plan.targets.size(); i++) {
+    if (!FlushFile(plan.targets[i].staged)) {
+      failure = plan.targets[i].staged + " ließ sich nicht auf den Datenträger schreiben" + ErrorText(GetLastError());
+    }
   }
   for (size_t i = 0; failure.empty() && i < asideFolders.size(); i++) {
     if (!CreateDirectoryA(asideFolders[i].c_str(), nullptr)) {

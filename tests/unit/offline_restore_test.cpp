@@ -208,6 +208,14 @@ TEST_F(OfflineRestoreTest, ReplacesEveryHiveMovesTheOldFilesAsideAndTheUndoScrip
     EXPECT_NE(console.find(line + "\r\n"), std::string::npos) << line << "\n" << console;
   }
 
+  // Each of the five staged copies and the undo script is on the disk before the first move.
+  int flushedBeforeMoves = 0;
+  for (const std::string &call : sim::CallLog()) {
+    if (call.rfind("MoveFileExA ", 0) == 0) break;
+    flushedBeforeMoves += call == "FlushFileBuffers";
+  }
+  EXPECT_EQ(flushedBeforeMoves, 6);
+
   RunUndoScript(kUndo);
   EXPECT_TRUE(Tree() == before);
 }
@@ -477,7 +485,7 @@ TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
       {"SetFilePointer", ERROR_INVALID_HANDLE},   {"SetEndOfFile", ERROR_DISK_FULL},
       {"CloseHandle", ERROR_INVALID_HANDLE},      {"MoveFileExA", ERROR_SHARING_VIOLATION},
       {"DeleteFileA", ERROR_ACCESS_DENIED},       {"RemoveDirectoryA", ERROR_DIR_NOT_EMPTY},
-      {"SetFileAttributesA", ERROR_ACCESS_DENIED},
+      {"SetFileAttributesA", ERROR_ACCESS_DENIED}, {"FlushFileBuffers", ERROR_DISK_FULL},
   };
   // A set file from a CD: its copy must be made writable, one more call that can fail.
   const auto readOnlySetFile = [] { SetFileAttributesA((kSet + "\\SAM").c_str(), FILE_ATTRIBUTE_READONLY); };
