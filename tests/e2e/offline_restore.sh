@@ -6,7 +6,8 @@
 # while staging; a sound set, every hive replaced and its logs moved aside, then Rueckgaengig.bat
 # run by Wine's cmd puts the tree back byte for byte; a missing profile folder skips that hive; a
 # profile "Jörg" with a log named with "%OS%": replaced, and the undo script, which cmd reads in the
-# OEM code page (437), puts it back byte for byte; a profile "Jørgen" (no "ø" in 437) refused.
+# OEM code page (437), puts it back byte for byte; a profile "Jørgen" (no "ø" in 437) refused; a set
+# whose lock file another program holds refused.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
@@ -126,6 +127,20 @@ expect_output "übersprungen: F:\\set\\s-1-5-21-0-0-0-1001 (der Ordner E:\\users
 expect_output "Wiederherstellung fertig: 5 Hive(s)"
 expect_same "$sets/set/SAM" "$config/SAM"
 [ ! -e "$tree/Users/weg" ] || e2e_fail "a profile folder was made"
+
+e2e_log "a set another run holds: refused, nothing changed"
+: >"$sets/set/~brovink.lock"
+before=$(tree_state)
+# Another program holds the lock file for ten seconds (its client log of its own).
+wine "$CLIENT_EXE" 'hold F:\set\~brovink.lock' 'nowindow 10000' >"$E2E_TMP/holder.log" 2>&1 &
+holder=$!
+sleep 4
+run_offline /restore 'F:\set' /offline 'E:\Windows'
+wait "$holder" || e2e_fail "the holder: $(cat "$E2E_TMP/holder.log")"
+rm -f "$sets/set/~brovink.lock"
+expect_status 2
+expect_output "Wiederherstellung abgebrochen: Der Ordner F:\\set wird gerade von einer anderen Sicherung, Wiederherstellung oder Prüfung verwendet."
+expect_tree "$before"
 
 # Wine reads Unix file names in the locale's character set: the C locale has no "ö", C.UTF-8 has,
 # and still gives the ANSI code page 1252 and the OEM code page 437.

@@ -432,6 +432,14 @@ TEST_F(OfflineRestoreTest, ASetAnotherRunHoldsIsRefused) {
   EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
   EXPECT_FALSE(sim::FileExists(kSet + "\\~brovink.lock"));
   ExpectNoWindowAndNothingOpen();
+
+  // A set on a write-protected stick takes no lock file and is restored all the same.
+  ResetForNextRow();
+  Prepare();
+  sim::DenyWrites(kSet);
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
+  ExpectReplaced();
+  ExpectNoWindowAndNothingOpen();
 }
 
 // Read-only files: a set from a CD gives read-only copies, which must not become hive files that
