@@ -86,8 +86,10 @@ expect_output "nichts geändert"
 expect_tree "$before"
 
 e2e_log "a copy that fails while staging changes nothing"
-# The user hive's staged name is taken by a folder for every second of the next minute and a half.
-for s in $(seq 0 90); do mkdir -p "$profile/NTUSER.DAT.Brovink-$(date -d "+$s sec" +%m-%d-%Y-%H%M%S).tmp"; done
+# The user hive's staged name is taken by a folder for every second of the next minute and a half
+# (counted from one reading of the clock: a loop that reads it anew skips the second it crosses).
+now=$(date +%s)
+for s in $(seq 0 90); do mkdir -p "$profile/NTUSER.DAT.Brovink-$(date -d "@$((now + s))" +%m-%d-%Y-%H%M%S).tmp"; done
 run_offline /restore 'F:\set' /offline
 expect_status 1
 expect_output "bereitgelegt: E:\\Windows\\System32\\config\\SAM.Brovink-"
