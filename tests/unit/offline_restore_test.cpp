@@ -381,7 +381,8 @@ TEST_F(OfflineRestoreTest, TheUndoScriptSpellsUmlautsAndPercentSignsAsCmdReadsTh
 }
 
 // A path that the OEM code page cannot spell would stand in the undo script as another file or
-// none: refused before anything is staged.
+// none, and a name that the ANSI calls get best-fitted would name another file: refused before
+// anything is staged.
 TEST_F(OfflineRestoreTest, APathTheUndoScriptCannotSpellIsRefusedWithNothingChanged) {
   struct Row {
     const char *name;
@@ -396,6 +397,12 @@ TEST_F(OfflineRestoreTest, APathTheUndoScriptCannotSpellIsRefusedWithNothingChan
        },
        "Abgebrochen: D:\\Users\\?imon lässt sich in der Codepage 850 der Eingabeaufforderung nicht schreiben; "
        "Rueckgaengig.bat könnte es nicht zurücklegen."},
+      {"a file whose best-fitted name is a log's",
+       [] { sim::PutFile(kConfig + "\\" + sim::FsName(u"SYSTEM.L\u014CG"), "not SYSTEM's"); },
+       "Abgebrochen: " + kConfig + "\\SYSTEM.LOG lässt sich nicht genau benennen."},
+      {"the same beside the log itself",
+       [] { sim::PutFile(kConfig + "\\" + sim::FsName(u"SYSTEM.L\u014CG1"), "not SYSTEM's"); },
+       "Abgebrochen: " + kConfig + "\\SYSTEM.LOG1 käme zweimal vor."},
       {"a log of a machine hive with the euro sign", [] { sim::PutFile(kConfig + "\\SYSTEM{€}.TM.blf", "blf"); },
        "Abgebrochen: " + kConfig + "\\SYSTEM{?}.TM.blf lässt sich in der Codepage 850"},
   };
