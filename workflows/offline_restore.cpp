@@ -489,6 +489,13 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
   const std::string windows = FindTarget(windowsFolder, say);
   if (windows.empty()) return OfflineOutcome::Unusable;
   const std::string config = windows + "\\System32\\config";
+  // One run per installation too: two restores of different sets at once would move each other's
+  // files aside.
+  FolderLock targetLock;
+  if (targetLock.Take(config) == FolderLockState::InUse) {
+    say("Wiederherstellung abgebrochen: " + FolderInUseText(config));
+    return OfflineOutcome::Unusable;
+  }
 
   // Where each file goes, and the check of every file before anything is written.
   Plan plan;

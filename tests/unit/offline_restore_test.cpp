@@ -421,7 +421,8 @@ TEST_F(OfflineRestoreTest, APathTheUndoScriptCannotSpellIsRefusedWithNothingChan
 }
 
 // One run per set: a set another run holds (a backup writing it, a /verify, a second restore) is
-// refused before anything is looked at in the target; the lock file goes with the run.
+// refused before anything is looked at in the target; the lock file goes with the run. One run per
+// installation likewise.
 TEST_F(OfflineRestoreTest, ASetAnotherRunHoldsIsRefused) {
   HANDLE other = CreateFileA((kSet + "\\~brovink.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
@@ -439,6 +440,19 @@ TEST_F(OfflineRestoreTest, ASetAnotherRunHoldsIsRefused) {
   EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
   EXPECT_FALSE(sim::FileExists(kSet + "\\~brovink.lock"));
   ExpectNoWindowAndNothingOpen();
+
+  // An installation another restore holds (with another set) is refused as well.
+  ResetForNextRow();
+  Prepare();
+  other = CreateFileA((kConfig + "\\~brovink.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  const auto untouched = Tree();
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 2);
+  EXPECT_NE(Console().find("Wiederherstellung abgebrochen: Der Ordner " + kConfig + " wird gerade von einer anderen"),
+            std::string::npos)
+      << Console();
+  EXPECT_TRUE(Tree() == untouched);
+  CloseHandle(other);
 
   // A set on a write-protected stick takes no lock file and is restored all the same.
   ResetForNextRow();
