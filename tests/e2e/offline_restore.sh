@@ -6,7 +6,7 @@
 # while staging; a sound set, every hive replaced and its logs moved aside, then Rueckgaengig.bat
 # run by Wine's cmd puts the tree back byte for byte; a missing profile folder skips that hive; a
 # profile "Jörg" with a log named with "%OS%": replaced, and the undo script, which cmd reads in the
-# OEM code page (437), puts it back byte for byte; a profile "Jørgen" (no "ø" in 437) refused; a set
+# OEM code page (437), puts it back byte for byte (its set file read-only, its new hive not); a profile "Jørgen" (no "ø" in 437) refused; a set
 # whose lock file another program holds refused.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
@@ -168,6 +168,7 @@ mkdir -p "$jorg"
 printf 'old Jörg' >"$jorg/NTUSER.DAT"
 printf 'blf' >"$jorg/NTUSER.DAT{%%OS%%}.TM.blf"
 cp "$sets/set/SYSTEM" "$sets/set/s-1-5-21-0-0-0-1002"
+chmod a-w "$sets/set/s-1-5-21-0-0-0-1002"  # read-only, as from a CD: the hive put in place must not be
 printf 'copy "F:\\set\\s-1-5-21-0-0-0-1002" "c:\\users\\J\xf6rg\\NTUSER.DAT"\r\n' >>"$sets/set/ConsoleBackup.bat"
 refresh_sums "$sets/set"
 before=$(tree_state)
@@ -175,6 +176,7 @@ run_offline /restore 'F:\set' /offline 'E:\Windows'
 expect_status 0
 expect_output "ersetzt: E:\\users\\Jörg\\NTUSER.DAT"
 expect_same "$sets/set/s-1-5-21-0-0-0-1002" "$jorg/NTUSER.DAT"
+[ "$(stat -c %A "$jorg/NTUSER.DAT" | cut -c3)" = w ] || e2e_fail "the hive put in place is read-only"
 expect_no_file "$jorg/NTUSER.DAT{%OS%}.TM.blf"
 undo=$(grep -o 'Rückgängig mit .*' "$E2E_TMP/out.utf8" | sed 's/^Rückgängig mit //')
 [ -n "$undo" ] || e2e_fail "no undo script named: $(cat "$E2E_TMP/out.utf8")"
