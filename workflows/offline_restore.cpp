@@ -303,7 +303,7 @@ bool FindOldFiles(Target &target, const OfflineLine &say) {
       say("Abgebrochen: " + target.folder + "\\" + name + " ist ein Ordner.");
       return false;
     }
-    // A name the code page cannot spell comes back best-fitted ("SYSTEM.LŌG1" as "SYSTEM.LOG1") and
+    // A name the code page cannot spell comes back best-fitted (an O with a macron as a plain O) and
     // would name another file or none: only a name under which the file is found again is moved
     // (when the other file is there too, the name comes twice and the run stops before it starts).
     if (!IsPlainFileName(name) || name.find('?') != std::string::npos || !IsFile(target.folder + "\\" + name)) {

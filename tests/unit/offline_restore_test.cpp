@@ -365,13 +365,13 @@ TEST_F(OfflineRestoreTest, AMissingProfileFolderSkipsItsHiveAndTheRestIsReplaced
 // cmd reads the undo script in the OEM code page (850 here), and a "%" in a batch file starts a
 // variable: a profile "Jörg" and a transaction log with "%OS%" in its name go back all the same.
 TEST_F(OfflineRestoreTest, TheUndoScriptSpellsUmlautsAndPercentSignsAsCmdReadsThem) {
-  const std::string jörg = "D:\\Users\\Jörg";
+  const std::string profileJoerg = "D:\\Users\\Jörg";
   sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Users\\Jörg\\NTUSER.DAT"));
-  sim::PutFile(jörg + "\\NTUSER.DAT", "old Jörg");
-  sim::PutFile(jörg + "\\NTUSER.DAT{%OS%}.TM.blf", "blf");
+  sim::PutFile(profileJoerg + "\\NTUSER.DAT", "old Jörg");
+  sim::PutFile(profileJoerg + "\\NTUSER.DAT{%OS%}.TM.blf", "blf");
   const auto before = Tree();
   EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 0) << Console();
-  EXPECT_EQ(sim::FileBytes(jörg + "\\Brovink-" + kStamp + "\\NTUSER.DAT{%OS%}.TM.blf"), "blf");
+  EXPECT_EQ(sim::FileBytes(profileJoerg + "\\Brovink-" + kStamp + "\\NTUSER.DAT{%OS%}.TM.blf"), "blf");
   const std::string script = sim::FileBytes(kUndo);
   EXPECT_NE(script.find("\"D:\\Users\\J\x94rg\\NTUSER.DAT{%%OS%%}.TM.blf\""), std::string::npos) << script;
   EXPECT_EQ(script.find("J\xF6rg"), std::string::npos) << "Windows-1252 bytes in the script";
