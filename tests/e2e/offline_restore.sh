@@ -7,7 +7,8 @@
 # run by Wine's cmd puts the tree back byte for byte; a missing profile folder skips that hive; a
 # profile "Jörg" with a log named with "%OS%": replaced, and the undo script, which cmd reads in the
 # OEM code page (437), puts it back byte for byte (its set file read-only, its new hive not); a profile "Jørgen" (no "ø" in 437) refused; a set
-# whose lock file another program holds refused.
+# whose lock file another program holds refused; a file "SYSTEM.LŌG", which Wine's ANSI listing
+# best-fits to a log's name, refused.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
@@ -160,6 +161,15 @@ expect_status 2
 expect_output "Abgebrochen: E:\\users\\J?rgen lässt sich in der Codepage 437 der Eingabeaufforderung nicht schreiben"
 expect_tree "$before"
 [ -z "$(find "$tree" -name '*Brovink-*' -newer "$sets/odd/SHA256SUMS")" ] || e2e_fail "the refused run left files"
+
+e2e_log "a file that the ANSI listing names like a log (SYSTEM.LŌG as SYSTEM.LOG): refused, nothing changed"
+printf 'not a log' >"$config/SYSTEM.LŌG"
+before=$(tree_state)
+run_offline /restore 'F:\set' /offline 'E:\Windows'
+expect_status 2
+expect_output "Abgebrochen: E:\\Windows\\System32\\config\\SYSTEM.LOG lässt sich nicht genau benennen."
+expect_tree "$before"
+rm "$config/SYSTEM.LŌG"
 
 e2e_log "a profile \"Jörg\" with a log named with %OS%: replaced, the undo script puts it back"
 sleep 1  # a run of its own second, so a folder of its own
