@@ -225,7 +225,14 @@ class ConsoleLines : public OfflineLine {
 
 // No event: the log is the running system's, not that of the Windows restored.
 int OfflineRestore(const ConsoleOut &out, const Command &command) {
-  const OfflineOutcome outcome = RunOfflineRestore(command.folder, command.windowsFolder, ConsoleLines(out));
+  // The set's folder made absolute as Windows resolves it, so that a target inside the set is told
+  // whatever way the folder was written (relative, with trailing dots).
+  std::string folder;
+  if (!FullFolder(command.folder, &folder)) {
+    WriteConsoleLine(out, "Abgebrochen: Der Ordner " + command.folder + " ist nicht verwendbar.");
+    return kExitUnusable;
+  }
+  const OfflineOutcome outcome = RunOfflineRestore(folder, command.windowsFolder, ConsoleLines(out));
   return outcome == OfflineOutcome::Done ? kExitDone : outcome == OfflineOutcome::Failed ? kExitIncomplete : kExitUnusable;
 }
 

@@ -16,24 +16,11 @@ timer() { wine "$BENCH_TIMER" "$@" | tr -d '\r'; }
 # The child's output passes through the timer's; its last line is the time and the exit code.
 timed() { timer run "$@" | tail -n1; }
 
-# The set: Brovink.exe's own backup of the prefix, whose SOFTWARE (Wine's text form) then gets keys
-# of 1,000-character values appended until it holds the megabytes asked for; SHA256SUMS anew.
+# The set: Brovink.exe's own backup of the prefix with a SOFTWARE of the megabytes asked for.
+source "$(dirname "$0")/bench_set.sh"
 set="$E2E_TMP/set"
 folder=$(winpath "$set")
-wine "$BROVINK_EXE" /backup "$folder" >/dev/null 2>&1 || e2e_fail "the backup for the set failed"
-python3 - "$set/SOFTWARE" "$megabytes" <<'PY'
-import sys
-path, megabytes = sys.argv[1], int(sys.argv[2])
-value = "x" * 1000
-with open(path, "ab") as out:
-    key = 0
-    while out.tell() < megabytes * 1000 * 1000:
-        block = "".join(f'\n[Bench\\\\Key{key + i:07d}] 1700000000\n#time=1d9000000000000\n"Wert"="{value}"\n'
-                        for i in range(1000))
-        out.write(block.encode("ascii"))
-        key += 1000
-PY
-(cd "$set" && sha256sum SOFTWARE SYSTEM SECURITY SAM ConsoleBackup.bat | sed 's/$/\r/' >SHA256SUMS)
+bench_make_set "$set" "$megabytes"
 size=$(stat -c %s "$set/SOFTWARE")
 e2e_log "SOFTWARE holds $size bytes"
 result=$(timed "$BROVINK_EXE" /verify "$folder")
@@ -55,10 +42,9 @@ for r in $(seq "$runs"); do
   e2e_log "round $r: /verify ${v% *} ms, read and hash ${h% *} ms"
 done
 
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 # shellcheck disable=SC2086
 {
-  vm=$(median $verify_ms); hm=$(median $hash_ms)
+  vm=$(bench_median $verify_ms); hm=$(bench_median $hash_ms)
   echo
   echo "Wine /verify of a set with a $((size / 1000000)) MB SOFTWARE, $runs rounds, alternating"
   printf '%-52s %12s\n' "" "median ms"

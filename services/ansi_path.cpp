@@ -31,3 +31,25 @@ bool ExactCurrentFolder(std::string *folder) {
   }
   return exact;
 }
+
+bool ExactOemText(const std::string &ansi, std::string *oem) {
+  oem->clear();
+  if (ansi.empty()) return true;
+  const int bytes = static_cast<int>(ansi.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, nullptr, 0);
+  if (units <= 0) return false;
+  std::vector<WCHAR> wide(static_cast<size_t>(units));
+  if (MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, wide.data(), units) != units) return false;
+  const UINT codePage = GetOEMCP();
+  BOOL usedDefault = FALSE;
+  const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return false;
+  oem->assign(static_cast<size_t>(size), '\0');
+  const int written =
+      WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), units, oem->data(), size, nullptr, &usedDefault);
+  if (written != size || usedDefault) {
+    oem->clear();
+    return false;
+  }
+  return true;
+}

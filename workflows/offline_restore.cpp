@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform.h"
+#include "services/ansi_path.h"
 #include "services/file_helpers.h"
+#include "services/folder_lock.h"
 #include "services/handles.h"
 #include "services/hive_file_check.h"
 #include "services/text_ops.h"
@@ -128,6 +130,13 @@ bool ReadSmallFile(const std::string &path, std::string *bytes) {
   }
 }
 
+// The file names Windows gives the hives it loads below HKEY_USERS: a profile's NTUSER.DAT, its
+// classes' UsrClass.dat, and the DEFAULT hive of the configuration folder. A line aimed at any other
+// file (a program, another installation's file) would put a hive in its place.
+bool IsUserHiveFileName(const std::string &name) {
+  return SameNameNoCase(name, "NTUSER.DAT") || SameNameNoCase(name, "UsrClass.dat") || SameNameNoCase(name, "DEFAULT");
+}
+
 // `copy "<source>" <rest>` as the backup writes it; false for any other line.
 bool SplitCopyLine(const std::string &line, std::string *source, std::string *rest) {
   if (line.rfind("copy \"", 0) != 0) return false;
@@ -180,7 +189,7 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
     bool known = (i == 0 && line == "Set allowallpaths = true");
     if (copy && rest.size() > 2 && rest.front() == '"' && rest.back() == '"') {
       const std::string path = rest.substr(1, rest.size() - 2);
-      if (IsUsableHiveName(hiveName) && IsPlainFullPath(path)) {
+      if (IsUsableHiveName(hiveName) && IsPlainFullPath(path) && IsUserHiveFileName(path.substr(path.rfind('\\') + 1))) {
         UserLine user;
         user.hiveName = hiveName;
         user.path = path;
@@ -294,8 +303,10 @@ bool FindOldFiles(Target &target, const OfflineLine &say) {
       say("Abgebrochen: " + target.folder + "\\" + name + " ist ein Ordner.");
       return false;
     }
-    // A name the code page cannot spell comes back best-fitted and would name another file.
-    if (!IsPlainFileName(name) || name.find('?') != std::string::npos) {
+    // A name the code page cannot spell comes back best-fitted (an O with a macron as a plain O) and
+    // would name another file or none: only a name under which the file is found again is moved
+    // (when the other file is there too, the name comes twice and the run stops before it starts).
+    if (!IsPlainFileName(name) || name.find('?') != std::string::npos || !IsFile(target.folder + "\\" + name)) {
       say("Abgebrochen: " + target.folder + "\\" + name + " lässt sich nicht genau benennen.");
       return false;
     }
@@ -356,59 +367,135 @@ bool PathsAreSound(const std::string &setFolder, const std::vector<Target> &targ
   return true;
 }
 
+// A path as cmd reads it inside quotes in a batch file: "%" starts a variable there, "%%" is one "%".
+std::string BatchQuoted(const std::string &path) { return "\"" + ReplaceText("%", "%%", path) + "\""; }
+
+// The paths the undo script names, in its order.
+struct UndoStep {
+  bool move;             // else a delete
+  std::string from, to;  // to: only for a move
+};
+std::vector<UndoStep> UndoSteps(const std::vector<Target> &targets) {
+  std::vector<UndoStep> steps;
+  for (const Target &target : targets) {
+    steps.push_back({false, target.staged, ""});
+    if (!target.hadHive) steps.push_back({false, target.Path(), ""});
+    for (const std::string &name : target.oldFiles) steps.push_back({true, target.aside + "\\" + name, target.folder + "\\" + name});
+  }
+  return steps;
+}
+
+// Every path of the undo script as cmd will read it: in the OEM code page, in which cmd reads a batch
+// file, exactly. A path that code page cannot spell is refused before anything is written: its
+// line would name another file or none, and the way back would not be whole.
+bool UndoPathsFit(const std::vector<Target> &targets, const OfflineLine &say) {
+  std::vector<std::string> paths;
+  for (const Target &target : targets) paths.push_back(target.folder);  // the usual reason, named first
+  for (const UndoStep &step : UndoSteps(targets)) {
+    if (step.move) paths.push_back(step.to);  // the file's own place first
+    paths.push_back(step.from);
+  }
+  for (const std::string &path : paths) {
+    std::string oem;
+    if (ExactOemText(path, &oem)) continue;
+    say("Abgebrochen: " + path + " lässt sich in der Codepage " + NumberText(static_cast<long>(GetOEMCP())).substr(1) +
+        " der Eingabeaufforderung nicht schreiben; " + kUndoScriptName + " könnte es nicht zurücklegen.");
+    return false;
+  }
+  return true;
+}
+
 // The undo script: staged copies removed, every old file moved back, a hive that did not exist
 // before removed. Each line stands on its own, so the script is right however far the commit got.
+// Written in the OEM code page and switching the console to it, so that cmd reads the paths as
+// written also where someone changed the console's code page before; delayed expansion off, so
+// that a "!" in a name stays one.
 std::vector<std::string> UndoLines(const std::vector<Target> &targets) {
-  std::vector<std::string> lines = {"@echo off", "chcp 1252 >nul"};
-  for (const Target &target : targets) {
-    lines.push_back("if exist \"" + target.staged + "\" del /f /q \"" + target.staged + "\"");
-    if (!target.hadHive) lines.push_back("if exist \"" + target.Path() + "\" del /f /q \"" + target.Path() + "\"");
-    for (const std::string &name : target.oldFiles) {
-      const std::string aside = target.aside + "\\" + name;
-      lines.push_back("if exist \"" + aside + "\" move /y \"" + aside + "\" \"" + target.folder + "\\" + name + "\"");
-    }
+  std::vector<std::string> lines = {"@echo off", "chcp " + NumberText(static_cast<long>(GetOEMCP())).substr(1) + " >nul 2>nul",
+                                    "setlocal DisableDelayedExpansion"};
+  for (const UndoStep &step : UndoSteps(targets)) {
+    const std::string from = BatchQuoted(step.from);
+    lines.push_back("if exist " + from + (step.move ? " move /y " + from + " " + BatchQuoted(step.to) : " del /f /q " + from));
   }
   lines.push_back("echo Brovink: Wiederherstellung rueckgaengig gemacht.");
   return lines;
 }
 
+// On the disk before the first move: flushed, so that the way back is there also after a power cut.
 bool WriteUndoScript(const std::string &path, const std::vector<Target> &targets) {
   TextFile script;
   int result = TextFileOpen(script, path);
   for (const std::string &line : UndoLines(targets)) {
-    if (result == 0) result = TextFileWriteLine(script, line);
+    std::string oem;
+    if (!ExactOemText(line, &oem)) result = result == 0 ? -1 : result;  // UndoPathsFit said no path fails
+    if (result == 0) result = TextFileWriteLine(script, oem);
   }
+  if (result == 0 && !FlushFileBuffers(script.handle)) result = -1;
   const int closed = TextFileClose(script);
   return result == 0 && closed == 0;
 }
 
+// A staged copy's data on the disk before it is renamed into place: the rename is in the file
+// system's journal, the data of a copy only in the cache, and a power cut between the two would
+// leave a hive file of zeros where a sound one was.
+bool FlushFile(const std::string &path) {
+  HandleOwner file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && FlushFileBuffers(file.Get());
+}
+
 // Takes back what the run made before its first move: staged copies, the undo script, the folders.
+// Then says what the target holds: nothing changed, or (when a file of the run would not go) which
+// of the run's files are left, none of them a hive or a log.
 void RemoveStaging(const std::vector<std::string> &files, const std::vector<std::string> &folders,
                    const OfflineLine &say) {
+  bool whole = true;
   for (const std::string &file : files) {
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only copy of a read-only set file
     if (!DeleteFileA(file.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
       say("Nicht entfernt: " + file + ErrorText(GetLastError()));
+      whole = false;
     }
   }
   for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-    if (!RemoveDirectoryA(folder->c_str())) say("Nicht entfernt: " + *folder + ErrorText(GetLastError()));
+    if (!RemoveDirectoryA(folder->c_str())) {
+      say("Nicht entfernt: " + *folder + ErrorText(GetLastError()));
+      whole = false;
+    }
   }
+  say(whole ? "Nichts geändert."
+            : "Keine Hive ersetzt, keine Datei verschoben; die nicht entfernten Dateien dieses Laufs können gelöscht werden.");
 }
 
 }  // namespace
 
 OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string &windowsFolder,
                                  const OfflineLine &say) {
+  // A drive without a medium (a card reader, an empty DVD drive) must fail the look at it, not ask
+  // in a box that nobody in the recovery environment may be there to answer.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   if (!FitsBuffer(setFolder + "\\" + kConsoleScript, MAX_PATH) || !IsFolder(setFolder)) {
     say("Abgebrochen: Der Ordner " + setFolder + " ist nicht verwendbar.");
     return OfflineOutcome::Unusable;
   }
-  // A drive without a medium (a card reader, an empty DVD drive) must fail the look at it, not ask
-  // in a box that nobody in the recovery environment may be there to answer.
-  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // One run per set, as for a backup, a restore from the window and /verify: a set that a backup is
+  // writing is no set yet. A set on a medium that takes no lock file (a DVD, a write-protected
+  // stick) is restored unlocked: nothing else can write there either.
+  FolderLock lock;
+  if (lock.Take(setFolder) == FolderLockState::InUse) {
+    say("Wiederherstellung abgebrochen: " + FolderInUseText(setFolder));
+    return OfflineOutcome::Unusable;
+  }
   const std::string windows = FindTarget(windowsFolder, say);
   if (windows.empty()) return OfflineOutcome::Unusable;
   const std::string config = windows + "\\System32\\config";
+  // One run per installation too: two restores of different sets at once would move each other's
+  // files aside.
+  FolderLock targetLock;
+  if (targetLock.Take(config) == FolderLockState::InUse) {
+    say("Wiederherstellung abgebrochen: " + FolderInUseText(config));
+    return OfflineOutcome::Unusable;
+  }
 
   // Where each file goes, and the check of every file before anything is written.
   Plan plan;
@@ -436,7 +523,10 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     if (!FindOldFiles(target, say)) return OfflineOutcome::Unusable;
   }
   const std::string undoScript = asideFolders.front() + "\\" + kUndoScriptName;
-  if (!PathsAreSound(setFolder, plan.targets, say) || !FitsBuffer(undoScript, MAX_PATH)) return OfflineOutcome::Unusable;
+  if (!PathsAreSound(setFolder, plan.targets, say) || !FitsBuffer(undoScript, MAX_PATH) ||
+      !UndoPathsFit(plan.targets, say)) {
+    return OfflineOutcome::Unusable;
+  }
 
   // Stage: every file beside its target under a name of this run; an existing file is never
   // overwritten.
@@ -448,7 +538,21 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
       break;
     }
     made.push_back(target.staged);
+    // The copy keeps the set's attributes: from a CD or a write-protected set it is read-only, and
+    // Windows cannot load a hive whose file it cannot write.
+    const DWORD attributes = GetFileAttributesA(target.staged.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        ((attributes & FILE_ATTRIBUTE_READONLY) &&
+         !SetFileAttributesA(target.staged.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))) {
+      failure = target.staged + " ließ sich nicht beschreibbar machen" + ErrorText(GetLastError());
+      break;
+    }
     say("bereitgelegt: " + target.staged);
+  }
+  for (size_t i = 0; failure.empty() && i < plan.targets.size(); i++) {
+    if (!FlushFile(plan.targets[i].staged)) {
+      failure = plan.targets[i].staged + " ließ sich nicht auf den Datenträger schreiben" + ErrorText(GetLastError());
+    }
   }
   for (size_t i = 0; failure.empty() && i < asideFolders.size(); i++) {
     if (!CreateDirectoryA(asideFolders[i].c_str(), nullptr)) {
@@ -466,7 +570,6 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
   if (!failure.empty()) {
     say("Wiederherstellung abgebrochen: " + failure + ".");
     RemoveStaging(made, madeFolders, say);
-    say("Nichts geändert.");
     return OfflineOutcome::Failed;
   }
   say("Rückgängig: " + undoScript);
@@ -495,7 +598,6 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
   if (!failure.empty() && movedAside.empty()) {
     say("Wiederherstellung abgebrochen: " + failure + ".");
     RemoveStaging(made, madeFolders, say);
-    say("Nichts geändert.");
     return OfflineOutcome::Failed;
   }
   if (!failure.empty()) {

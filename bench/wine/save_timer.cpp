@@ -10,6 +10,9 @@
 //       reads each file once in 1 MiB blocks and hashes it with CNG's SHA-256 (BCryptCreateHash,
 //       BCryptHashData, BCryptFinishHash), printing one "hash  name" line per file: the physical
 //       limit of a fingerprint check;
+//   brovink_savetime copy FOLDER FILE...
+//       copies each file into FOLDER under its own name with CopyFileA, as a restore stages a set's
+//       files: copying a set once, the physical limit of staging it;
 //   brovink_savetime run PROGRAM ARGUMENT...
 //       starts PROGRAM with the arguments, waits for its end and prints the milliseconds from the
 //       start to the end and its exit code, so that two programs are timed alike, each with the
@@ -181,6 +184,18 @@ int HashFiles(int count, char **files) {
   return 0;
 }
 
+int CopyFiles(const std::string &folder, int count, char **files) {
+  for (int i = 0; i < count; i++) {
+    std::string name = files[i];
+    name = name.substr(name.find_last_of("\\/:") + 1);
+    const std::string target = folder + "\\" + name;
+    if (!CopyFileA(files[i], target.c_str(), FALSE)) {
+      return Fail(std::string("cannot copy ") + files[i] + ": " + std::to_string(GetLastError()));
+    }
+  }
+  return 0;
+}
+
 int TimeRun(int count, char **arguments) {
   std::string line;
   for (int i = 0; i < count; i++) line += std::string(i ? " " : "") + "\"" + arguments[i] + "\"";
@@ -209,6 +224,9 @@ int main(int argc, char **argv) {
   if (mode == "backup" && argc == 2) return TimeBackup();
   if (mode == "save" && argc >= 4) return TimeSaves(argv[2], argc - 3, argv + 3);
   if (mode == "hash" && argc >= 3) return HashFiles(argc - 2, argv + 2);
+  if (mode == "copy" && argc >= 4) return CopyFiles(argv[2], argc - 3, argv + 3);
   if (mode == "run" && argc >= 3) return TimeRun(argc - 2, argv + 2);
-  return Fail("usage: brovink_savetime backup | save FOLDER KEYPATH=FILE... | hash FILE... | run PROGRAM ARGUMENT...");
+  return Fail(
+      "usage: brovink_savetime backup | save FOLDER KEYPATH=FILE... | hash FILE... | copy FOLDER FILE... | "
+      "run PROGRAM ARGUMENT...");
 }

@@ -301,6 +301,14 @@ void ClearCallLog() { core().log.clear(); }
 
 int OpenHandleCount() { return static_cast<int>(core().handles.size()); }
 
+void EndProcess() {
+  sim_internal::CallScope scope;
+  while (!core().handles.empty()) {
+    const auto first = core().handles.begin();
+    sim_internal::DropHandle(first->first, first->second.kind);
+  }
+}
+
 void RemoveExport(const std::string &module, const std::string &name) {
   for (auto &m : core().modules) {
     if (sim_internal::Upper(m->name) == sim_internal::Upper(module)) m->exports.erase(name);

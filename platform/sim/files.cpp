@@ -1122,6 +1122,20 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   return TRUE;
 }
 
+// The simulated disk has no cache: a flush only checks its handle, which must be a file's with
+// write access (GENERIC_WRITE), as NtFlushBuffersFile asks.
+BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
+  SIM_FAULT_LAST_ERROR("FlushFileBuffers", FALSE);
+  auto *open = static_cast<OpenFile *>(sim_internal::HandleObject(hFile, sim_internal::Kind::File));
+  const DWORD error = !open ? ERROR_INVALID_HANDLE : !(open->access & kWrite) ? ERROR_ACCESS_DENIED : 0;
+  if (error) {
+    SetLastError(error);
+    return FALSE;
+  }
+  sim_internal::Log("FlushFileBuffers");
+  return TRUE;
+}
+
 // The length without the NUL; when the buffer is too small, the size it needs with the NUL.
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
   SIM_FAULT_LAST_ERROR("GetCurrentDirectoryA", 0);

@@ -118,6 +118,25 @@ void CheckWideCharToMultiByte() {
     ok(size == 0 && GetLastError() == ERROR_INVALID_PARAMETER,
        "WideCharToMultiByte(CP_UTF8) with a default character: %d, %lu", size, (unsigned long)GetLastError());
   }
+  // As the undo script of the offline restore asks: the machine's OEM code page, no default
+  // character given (the code page's own, '?'), whether it was used. "Jörg" is exact; "Šimon" and
+  // the euro sign are in neither code page.
+  struct OemRow {
+    WCHAR text[6];
+    const char *bytes;
+    BOOL used;
+  } oemRows[] = {{{'J', 0xF6, 'r', 'g', 0}, "J\x94rg", FALSE}, {{0x160, 'i', 'm', 'o', 'n', 0}, "?imon", TRUE},
+                 {{0x20AC, 0}, "?", TRUE}};
+  for (const OemRow &row : oemRows) {
+    memset(out, 0x55, sizeof out);
+    BOOL used = 0x55;
+    SetLastError(0xdeadbeef);
+    const int length = static_cast<int>(strlen(row.bytes));
+    size = WideCharToMultiByte(oem, WC_NO_BEST_FIT_CHARS, row.text, length, out, sizeof out, nullptr, &used);
+    ok(size == length && memcmp(out, row.bytes, length) == 0 && used == row.used,
+       "WideCharToMultiByte(OEM %u) without a default character: %d, %s, used %d", oem, size, Hex(out, size).c_str(),
+       used);
+  }
   SetLastError(0xdeadbeef);
   size = WideCharToMultiByte(850, WC_NO_BEST_FIT_CHARS, text, -1, out, 4, "?", nullptr);
   ok(size == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER, "WideCharToMultiByte(850) into 4 bytes: %d, %lu", size,

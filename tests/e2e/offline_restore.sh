@@ -4,7 +4,11 @@
 # and kept on F:, so the drive changes between backup and restore. Rows: the prefix's own Windows
 # refused; two Windows folders found and listed; a set that fails its check; a copy that fails
 # while staging; a sound set, every hive replaced and its logs moved aside, then Rueckgaengig.bat
-# run by Wine's cmd puts the tree back byte for byte; a missing profile folder skips that hive.
+# run by Wine's cmd puts the tree back byte for byte; a missing profile folder skips that hive; a
+# profile "Jörg" with a log named with "%OS%": replaced, and the undo script, which cmd reads in the
+# OEM code page (437), puts it back byte for byte (its set file read-only, its new hive not); a profile "Jørgen" (no "ø" in 437) refused; a set
+# whose lock file another program holds refused; a file "SYSTEM.LŌG", which Wine's ANSI listing
+# best-fits to a log's name, refused.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
@@ -72,8 +76,10 @@ expect_output "nichts geändert"
 expect_tree "$before"
 
 e2e_log "a copy that fails while staging changes nothing"
-# The user hive's staged name is taken by a folder for every second of the next minute and a half.
-for s in $(seq 0 90); do mkdir -p "$profile/NTUSER.DAT.Brovink-$(date -d "+$s sec" +%m-%d-%Y-%H%M%S).tmp"; done
+# The user hive's staged name is taken by a folder for every second of the next minute and a half
+# (counted from one reading of the clock: a loop that reads it anew skips the second it crosses).
+now=$(date +%s)
+for s in $(seq 0 90); do mkdir -p "$profile/NTUSER.DAT.Brovink-$(date -d "@$((now + s))" +%m-%d-%Y-%H%M%S).tmp"; done
 run_unattended /restore 'F:\set' /offline
 expect_status 1
 expect_output "bereitgelegt: E:\\Windows\\System32\\config\\SAM.Brovink-"
@@ -113,4 +119,66 @@ expect_output "übersprungen: F:\\set\\s-1-5-21-0-0-0-1001 (der Ordner E:\\users
 expect_output "Wiederherstellung fertig: 5 Hive(s)"
 expect_same "$sets/set/SAM" "$config/SAM"
 [ ! -e "$tree/Users/weg" ] || e2e_fail "a profile folder was made"
+
+e2e_log "a set another run holds: refused, nothing changed"
+: >"$sets/set/~brovink.lock"
+before=$(tree_state)
+# Another program holds the lock file for ten seconds (its client log of its own).
+wine "$CLIENT_EXE" 'hold F:\set\~brovink.lock' 'nowindow 10000' >"$E2E_TMP/holder.log" 2>&1 &
+holder=$!
+sleep 4
+run_unattended /restore 'F:\set' /offline 'E:\Windows'
+wait "$holder" || e2e_fail "the holder: $(cat "$E2E_TMP/holder.log")"
+rm -f "$sets/set/~brovink.lock"
+expect_status 2
+expect_output "Wiederherstellung abgebrochen: Der Ordner F:\\set wird gerade von einer anderen Sicherung, Wiederherstellung oder Prüfung verwendet."
+expect_tree "$before"
+
+# Wine reads Unix file names in the locale's character set: the C locale has no "ö", C.UTF-8 has,
+# and still gives the ANSI code page 1252 and the OEM code page 437.
+export LC_ALL=C.UTF-8
+e2e_log "a profile the undo script cannot spell (no ø in code page 437): refused, nothing changed"
+mkdir -p "$tree/Users/Jørgen" && printf 'old Jørgen' >"$tree/Users/Jørgen/NTUSER.DAT"
+before=$(tree_state)
+cp -a "$sets/set" "$sets/odd"
+sed -i 's/F:\\set/F:\\odd/' "$sets/odd/ConsoleBackup.bat"
+cp "$sets/set/SAM" "$sets/odd/s-1-5-21-0-0-0-1003"
+printf 'copy "F:\\odd\\s-1-5-21-0-0-0-1003" "c:\\users\\J\xf8rgen\\NTUSER.DAT"\r\n' >>"$sets/odd/ConsoleBackup.bat"
+refresh_sums "$sets/odd"
+run_unattended /restore 'F:\odd' /offline 'E:\Windows'
+expect_status 2
+expect_output "Abgebrochen: E:\\users\\J?rgen lässt sich in der Codepage 437 der Eingabeaufforderung nicht schreiben"
+expect_tree "$before"
+[ -z "$(find "$tree" -name '*Brovink-*' -newer "$sets/odd/SHA256SUMS")" ] || e2e_fail "the refused run left files"
+
+e2e_log "a file that the ANSI listing names like a log (SYSTEM.LŌG as SYSTEM.LOG): refused, nothing changed"
+printf 'not a log' >"$config/SYSTEM.LŌG"
+before=$(tree_state)
+run_unattended /restore 'F:\set' /offline 'E:\Windows'
+expect_status 2
+expect_output "Abgebrochen: E:\\Windows\\System32\\config\\SYSTEM.LOG lässt sich nicht genau benennen."
+expect_tree "$before"
+rm "$config/SYSTEM.LŌG"
+
+e2e_log "a profile \"Jörg\" with a log named with %OS%: replaced, the undo script puts it back"
+sleep 1  # a run of its own second, so a folder of its own
+jorg="$tree/Users/Jörg"
+mkdir -p "$jorg"
+printf 'old Jörg' >"$jorg/NTUSER.DAT"
+printf 'blf' >"$jorg/NTUSER.DAT{%%OS%%}.TM.blf"
+cp "$sets/set/SYSTEM" "$sets/set/s-1-5-21-0-0-0-1002"
+chmod a-w "$sets/set/s-1-5-21-0-0-0-1002"  # read-only, as from a CD: the hive put in place must not be
+printf 'copy "F:\\set\\s-1-5-21-0-0-0-1002" "c:\\users\\J\xf6rg\\NTUSER.DAT"\r\n' >>"$sets/set/ConsoleBackup.bat"
+refresh_sums "$sets/set"
+before=$(tree_state)
+run_unattended /restore 'F:\set' /offline 'E:\Windows'
+expect_status 0
+expect_output "ersetzt: E:\\users\\Jörg\\NTUSER.DAT"
+expect_same "$sets/set/s-1-5-21-0-0-0-1002" "$jorg/NTUSER.DAT"
+[ "$(stat -c %A "$jorg/NTUSER.DAT" | cut -c3)" = w ] || e2e_fail "the hive put in place is read-only"
+expect_no_file "$jorg/NTUSER.DAT{%OS%}.TM.blf"
+undo=$(grep -o 'Rückgängig mit .*' "$E2E_TMP/out.utf8" | sed 's/^Rückgängig mit //')
+[ -n "$undo" ] || e2e_fail "no undo script named: $(cat "$E2E_TMP/out.utf8")"
+wine cmd /c "$undo" >"$E2E_TMP/undo.txt" 2>&1 || true
+expect_tree "$before"
 e2e_log "passed"
