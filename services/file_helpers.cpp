@@ -92,6 +92,13 @@ int SetAttributes(const std::string &name, DWORD attributes) {
   return SetFileAttributesA(name.c_str(), attributes & kChangeableAttributes) ? 0 : LastErrorNumber();
 }
 
+bool MakeWritable(const std::string &path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
+  return SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != FALSE;
+}
+
 namespace {
 
 // Keeps the first failure of a text file: its code and the call. Returns the error number.

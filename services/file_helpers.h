@@ -21,6 +21,12 @@ int CopyFileOver(const std::string &source, const std::string &target);
 int CreateFolder(const std::string &folder);
 int SetAttributes(const std::string &name, DWORD attributes);
 
+// Clears a file's read-only attribute and keeps its others. A copy keeps the attributes of its
+// source, so a copy from a CD or a write-protected set is read-only, and Windows cannot load a
+// hive from a file it cannot write. False, with the system's code as the last error, when it
+// cannot.
+bool MakeWritable(const std::string &path);
+
 // A text file written line by line with CR LF, opened without sharing for one run. One still open
 // when it goes out of scope is closed (without the cut of TextFileClose). The first failure of its
 // open, a write or its close is kept with the system's code, so that a file that was not written

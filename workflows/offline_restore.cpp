@@ -538,12 +538,7 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
       break;
     }
     made.push_back(target.staged);
-    // The copy keeps the set's attributes: from a CD or a write-protected set it is read-only, and
-    // Windows cannot load a hive whose file it cannot write.
-    const DWORD attributes = GetFileAttributesA(target.staged.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        ((attributes & FILE_ATTRIBUTE_READONLY) &&
-         !SetFileAttributesA(target.staged.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))) {
+    if (!MakeWritable(target.staged)) {
       failure = target.staged + " ließ sich nicht beschreibbar machen" + ErrorText(GetLastError());
       break;
     }

@@ -146,7 +146,10 @@ bool ListSetHives(const std::string &folder, std::vector<SetHive> *hives, std::s
 // Removes the staged copies that this run made and that no registration holds.
 void RemoveUnregisteredCopies(const std::vector<SetHive> &hives, const std::string &configFolder) {
   for (const SetHive &hive : hives) {
-    if (hive.staged && !hive.registered) DeleteFileA((configFolder + "\\" + hive.stagedName).c_str());
+    if (!hive.staged || hive.registered) continue;
+    const std::string staged = configFolder + "\\" + hive.stagedName;
+    SetFileAttributesA(staged.c_str(), FILE_ATTRIBUTE_NORMAL);  // a copy of a read-only set file
+    DeleteFileA(staged.c_str());
   }
 }
 
@@ -162,6 +165,11 @@ bool StageAll(RunView &view, std::vector<SetHive> &hives, const std::string &con
       return false;
     }
     hive.staged = true;
+    if (!MakeWritable(staged)) {
+      ReportRegistryError(ReportKind::HiveRestore, static_cast<LONG>(GetLastError()), staged,
+                          "SetFileAttributes");
+      return false;
+    }
     return true;
   };
   for (const MachineHive &machine : kMachineHives) {

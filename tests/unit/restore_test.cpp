@@ -211,6 +211,39 @@ TEST_F(RestoreTest, FailedCopyRemovesThisRunsCopiesAndRegistersNothing) {
   }
 }
 
+// A set from a CD or a write-protected stick has read-only files, and copies keep that: the staged
+// hive files are made writable, because Windows cannot load a hive from a file it cannot write. A
+// copy that cannot be made writable stops the run like a failed copy.
+TEST_F(RestoreTest, ReadOnlySetFilesGiveWritableStagedCopies) {
+  SetFolder("D:\\Backup");
+  BackupIn(window);
+  for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+    ASSERT_TRUE(SetFileAttributesA((std::string("D:\\Backup\\") + hive).c_str(), FILE_ATTRIBUTE_READONLY));
+  }
+  EXPECT_EQ(Restore("D:\\Backup").failedHives, 0);
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+  for (const char *staged : {"SOFTWARE.TMP", "SYSTEM.tmp", "SECURITY.tmp", "SAM.tmp"}) {
+    EXPECT_EQ(sim::FileAttributes(kConfig + "\\" + staged) & FILE_ATTRIBUTE_READONLY, 0u) << staged;
+  }
+  EXPECT_EQ(sim::Replacements().size(), 4u);
+
+  StartNextRow();
+  sim::AddDrive('d', "\\Device\\HarddiskVolume2");
+  sim::MakeFolders(kStartup);
+  SetFolder("D:\\Backup");
+  BackupIn(window);
+  ASSERT_TRUE(SetFileAttributesA("D:\\Backup\\SYSTEM", FILE_ATTRIBUTE_READONLY));
+  const auto config = sim::ListFolder(kConfig);
+  sim::FailCall("SetFileAttributesA", ERROR_ACCESS_DENIED);
+  sim::AnswerMessageBox(IDOK);
+  EXPECT_GT(Restore("D:\\Backup").failedHives, 0);
+  ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim::MessageBoxes()[0].caption, "Fehler in SetFileAttributes");
+  EXPECT_EQ(sim::MessageBoxes()[0].text, "Fehlernummer:  5 in Datei " + kConfig + "\\SYSTEM.tmp");
+  EXPECT_TRUE(sim::Replacements().empty());
+  EXPECT_EQ(sim::ListFolder(kConfig), config);
+}
+
 // One restore waits for the restart at a time: a second one, from any set, is refused and changes
 // nothing, seen through the volatile mark of the first or through the staged file the system holds
 // for a registration; after the restart a restore works again.
