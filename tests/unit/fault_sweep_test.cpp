@@ -167,8 +167,8 @@ class FaultSweepTest : public RunTest {
         EXPECT_EQ(sim::MessageBoxes().size(), 1u) << "a refused run shows nothing else";
         EXPECT_EQ(box.text.rfind("Der Ordner " + std::string(kBackup) + " wird gerade", 0), 0u) << box.text;
       } else {
-        // The registry and copy calls of the hives (a copy made writable too); the file and CNG calls of the script and the
-        // fingerprint; the loaded-hive list's entries.
+        // The registry and copy calls of the hives (a copy made writable too); the file and CNG
+        // calls of the script and the fingerprint; the loaded-hive list's entries.
         static const std::vector<std::string> kOwnCalls = {
             "RegSaveKey", "RegCreateKeyEx", "RegReplaceKey", "CopyFile", "CreateFile", "WriteFile",
             "SetEndOfFile", "CloseHandle", "ReadFile", "MoveFile", "MoveFileEx", "BCryptOpenAlgorithmProvider",
