@@ -571,7 +571,8 @@ HiveFileState CheckBinaryHive(HANDLE file, FileStream &stream, const unsigned ch
 // "WINE REGISTRY Version 2", ";; All keys relative to REGISTRY\\Machine\\System", then blank
 // lines, comments (";"), options ("#arch=", "#time=", "#class=", "#link"), key lines
 // ("[Name\\Sub] 1796923455") and value lines ("@=..." or "\"Name\"=..."); a hex value goes on over
-// lines that end in "\" and continue with two blanks. Every line ends with a line feed.
+// lines that end in "\" and continue with two blanks. Every line ends with a line feed,
+// the only control character in the file.
 
 // The first byte at or after `from` that is `a` or `b`, or `to`; eight bytes at a time, as most of
 // a large text has neither.
@@ -585,6 +586,18 @@ const char *FindEither(const char *from, const char *to, char a, char b) {
     if (((x - ones) & ~x & highs) | ((y - ones) & ~y & highs)) break;  // a zero byte in x or y
   }
   while (from < to && *from != a && *from != b) from++;
+  return from;
+}
+
+// The first control character (below a blank) at or after `from`, or `to`; eight bytes at a time.
+const char *FindControl(const char *from, const char *to) {
+  const uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  for (; to - from >= 8; from += 8) {
+    uint64_t word;
+    memcpy(&word, from, 8);
+    if ((word - ones * 0x20) & ~word & highs) break;  // some byte below 0x20
+  }
+  while (from < to && static_cast<unsigned char>(*from) >= 0x20) from++;
   return from;
 }
 
@@ -678,7 +691,14 @@ class WineTextCheck {
   bool Feed(const char *bytes, size_t size) {
     const char *const end = bytes + size;
     for (const char *at = bytes; at < end && state_ == HiveFileState::Good;) {
-      const char *lineEnd = FindEither(at, end, '\n', '\n');
+      // Wine writes every control character of a name or a value as an escape, and its loader
+      // reads a line only up to a NUL (loading the value cut there as an empty one): a line feed is
+      // the only control character of a sound file, and anything else (a sector of zeros) a fault.
+      const char *lineEnd = FindControl(at, end);
+      if (lineEnd != end && *lineEnd != '\n') {
+        state_ = HiveFileState::Damaged;
+        break;
+      }
       const size_t length = static_cast<size_t>(lineEnd - at);
       if (line_.size() + length > kLongestLine) {
         state_ = HiveFileState::Damaged;

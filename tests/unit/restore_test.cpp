@@ -540,6 +540,14 @@ TEST_F(RestoreTest, WineTextHivesAreCheckedAsAWholeOnWine) {
          for (int i = 0; i < 60000; i++) lines += "\"Wert " + std::to_string(i) + "\"=dword:0000abcd\n";
          return lines;
        }(), HiveFileState::Good},
+      // Wine escapes every control character it saves; its loader reads a line only up to a NUL and
+      // loads such a value as an empty REG_NONE, reporting success.
+      {"a NUL byte in a string value", saved("System") + "\"Wert\"=\"x" + std::string(4, '\0') + "y\"\n",
+       HiveFileState::Damaged},
+      {"a key line ending in zeros (a sector lost)", saved("System") + "[Sub] 17969" + std::string(8, '\0') + "\n",
+       HiveFileState::Damaged},
+      {"a carriage return inside a key line", saved("System") + "[Sub] 1796\r923455\n", HiveFileState::Damaged},
+      {"a control character in a comment", saved("System") + ";; x\x01y\n", HiveFileState::Damaged},
       {"a line longer than any Wine writes", saved("System") + "\"Lang\"=\"" + std::string(1 << 20, 'x') + "\"\n",
        HiveFileState::Damaged},
   };
