@@ -28,6 +28,7 @@ const DWORD kBinHeader = 32;
 const DWORD kBigDataSegment = 16344;  // a value's data beyond this lies in db segments (1.4+)
 const DWORD kLargestData = 0x7FFFF000;  // cell offsets are 31-bit
 const DWORD kReadBlock = 1 << 20;
+const DWORD kNoCell = 0xFFFFFFFF;  // an offset field that names no cell
 const DWORD kBadList = 0xFFFFFFFF;  // a sub-key list's record: more entries than its cell holds
 const WORD kKeyHiveEntry = 0x0004, kKeyCompressedName = 0x0020;
 const char kWineHeader[] = "WINE REGISTRY Version 2";
@@ -405,7 +406,9 @@ class HiveData {
     if (isRoot && !(flags & kKeyHiveEntry)) return false;
     if (!isRoot && f[1] != parent) return false;
     if (nameLength > length - 0x4C) return false;
-    if (classLength != 0 && !Cell(f[7], classLength, 0)) return false;
+    // A key without a class has no class cell (-1); libregf reads any other offset as one, and
+    // one that points nowhere is a fault however long the class is said to be.
+    if (classLength != 0 ? !Cell(f[7], classLength, 0) : f[7] != kNoCell && !Cell(f[7], 0, 0)) return false;
     if (!CheckSecurity(f[6])) return false;
     if (!CheckValues(f[4], f[5])) return false;
     const DWORD count = f[2];
