@@ -406,9 +406,9 @@ class HiveData {
     if (isRoot && !(flags & kKeyHiveEntry)) return false;
     if (!isRoot && f[1] != parent) return false;
     if (nameLength > length - 0x4C) return false;
-    // A key without a class has no class cell (-1); libregf reads any other offset as one, and
-    // one that points nowhere is a fault however long the class is said to be.
-    if (classLength != 0 ? !Cell(f[7], classLength, 0) : f[7] != kNoCell && !Cell(f[7], 0, 0)) return false;
+    // A key without a class has no class cell (-1): libregf reads any other offset as one, and
+    // fails on a class of no bytes.
+    if (classLength != 0 ? !Cell(f[7], classLength, 0) : f[7] != kNoCell) return false;
     if (!CheckSecurity(f[6])) return false;
     if (!CheckValues(f[4], f[5])) return false;
     const DWORD count = f[2];

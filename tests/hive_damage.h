@@ -260,6 +260,16 @@ inline std::vector<Damage> Damages() {
          return false;
        },
        S::Damaged},
+      {"class offset at a cell on a key without a class",
+       [](std::string &f) {
+         for (uint32_t key : Cells(f, "nk")) {
+           if ((Get32(f, kBase + key + 4 + 0x4A) & 0xFFFF) != 0) continue;
+           Put32(f, kBase + key + 4 + 0x30, Cells(f, "vk").empty() ? Root(f) : Cells(f, "vk")[0]);
+           return true;
+         }
+         return false;
+       },
+       S::Damaged},
       {"class offset to nothing on a key without a class (a flipped bit in a field saves write as -1)",
        [](std::string &f) {
          for (uint32_t key : Cells(f, "nk")) {
