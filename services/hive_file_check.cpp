@@ -405,7 +405,8 @@ class HiveData {
     const DWORD flags = f[0] & 0xFFFF, classLength = f[0] >> 16, nameLength = f[8] & 0xFFFF;
     if (isRoot && !(flags & kKeyHiveEntry)) return false;
     if (!isRoot && f[1] != parent) return false;
-    if (nameLength > length - 0x4C) return false;
+    // Every key below the root has a name; one of no characters would be an empty part of a path.
+    if (nameLength > length - 0x4C || (!isRoot && nameLength == 0)) return false;
     // A key without a class has no class cell (-1): libregf reads any other offset as one, and
     // fails on a class of no bytes.
     if (classLength != 0 ? !Cell(f[7], classLength, 0) : f[7] != kNoCell) return false;

@@ -270,6 +270,15 @@ inline std::vector<Damage> Damages() {
          return false;
        },
        S::Damaged},
+      {"a key below the root with a name of no characters",
+       [](std::string &f) {
+         const auto keys = Cells(f, "nk");
+         if (keys.size() < 2) return false;
+         f[kBase + keys[1] + 4 + 0x48] = 0;
+         f[kBase + keys[1] + 4 + 0x49] = 0;
+         return true;
+       },
+       S::Damaged},
       {"class offset to nothing on a key without a class (a flipped bit in a field saves write as -1)",
        [](std::string &f) {
          for (uint32_t key : Cells(f, "nk")) {
