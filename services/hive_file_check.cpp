@@ -447,7 +447,8 @@ class HiveData {
     if (!vk || !FirstVisit(vk) || Fields(*vk)[0] > vk->content - 20) return false;
     const DWORD size = Fields(*vk)[1], dataOffset = Fields(*vk)[2];
     if (size & 0x80000000u) return (size & 0x7FFFFFFFu) <= 4;  // the data is the offset field
-    if (size == 0) return true;
+    // No data: no cell (-1), or one that is there; libregf reads any other offset and fails.
+    if (size == 0) return dataOffset == kNoCell || Cell(dataOffset, 0, 0) != nullptr;
     if (size > kBigDataSegment && minor_ >= 4) return CheckBigData(dataOffset, size);
     return Cell(dataOffset, size, 0) != nullptr;
   }

@@ -289,6 +289,15 @@ inline std::vector<Damage> Damages() {
          return false;
        },
        S::Damaged},
+      {"value of no data whose data offset points into the middle of a cell",
+       [](std::string &f) {
+         if (Cells(f, "vk").empty()) return false;
+         const uint32_t value = Cells(f, "vk")[0];
+         Put32(f, kBase + value + 8, 0);
+         Put32(f, kBase + value + 12, value + 8);
+         return true;
+       },
+       S::Damaged},
       {"security cell offset at a key",
        [](std::string &f) {
          Put32(f, kBase + Root(f) + 4 + 0x2C, Root(f));
