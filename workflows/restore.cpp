@@ -159,7 +159,19 @@ bool StageAll(RunView &view, std::vector<SetHive> &hives, const std::string &con
   size_t next = 0;
   auto stage = [&](SetHive &hive) {
     const std::string staged = configFolder + "\\" + hive.stagedName;
-    if (CopyFileOver(hive.backupFile, staged) != 0) {
+    // CopyFile refuses to overwrite a read-only file: one left from a run that ended between its
+    // copy and making it writable is made writable and the copy tried once more.
+    bool copied = CopyFileOver(hive.backupFile, staged) == 0;
+    if (!copied && GetLastError() == ERROR_ACCESS_DENIED) {
+      const DWORD attributes = GetFileAttributesA(staged.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+          !(attributes & FILE_ATTRIBUTE_DIRECTORY) && MakeWritable(staged)) {
+        copied = CopyFileOver(hive.backupFile, staged) == 0;
+      } else {
+        SetLastError(ERROR_ACCESS_DENIED);
+      }
+    }
+    if (!copied) {
       ReportRegistryError(ReportKind::HiveRestore, static_cast<LONG>(GetLastError()), staged,
                           "CopyFile");
       return false;

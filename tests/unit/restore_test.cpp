@@ -244,6 +244,20 @@ TEST_F(RestoreTest, ReadOnlySetFilesGiveWritableStagedCopies) {
   EXPECT_EQ(sim::ListFolder(kConfig), config);
 }
 
+// A read-only staged file left in the configuration folder (a run ended by a power cut between its
+// copy and making it writable, or one of an earlier version) is no obstacle: the copy goes over it.
+TEST_F(RestoreTest, ReadOnlyStagedFileLeftBehindIsReplaced) {
+  SetFolder("D:\\Backup");
+  BackupIn(window);
+  sim::PutFile(kConfig + "\\SYSTEM.tmp", "left behind");
+  ASSERT_TRUE(SetFileAttributesA((kConfig + "\\SYSTEM.tmp").c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(Restore("D:\\Backup").failedHives, 0);
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+  EXPECT_TRUE(sim::FileBytes(kConfig + "\\SYSTEM.tmp") == sim::FileBytes("D:\\Backup\\SYSTEM"));
+  EXPECT_EQ(sim::FileAttributes(kConfig + "\\SYSTEM.tmp") & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(sim::Replacements().size(), 4u);
+}
+
 // One restore waits for the restart at a time: a second one, from any set, is refused and changes
 // nothing, seen through the volatile mark of the first or through the staged file the system holds
 // for a registration; after the restart a restore works again.
