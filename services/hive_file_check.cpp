@@ -629,22 +629,32 @@ bool IsHexList(std::string_view text, size_t at) {
   return true;
 }
 
+// Behind "str(" or "hex(" at `at`: the type, one to eight hex digits, and "):"; the position behind
+// them, or npos. Wine's loader reads the type as a number and drops a value whose type it cannot.
+size_t TypeEnd(std::string_view line, size_t at) {
+  size_t digits = 0;
+  for (; at + digits < line.size() && digits <= 8; digits++) {
+    const char c = line[at + digits];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) break;
+  }
+  if (digits == 0 || digits > 8 || !StartsWith(line, at + digits, "):")) return std::string_view::npos;
+  return at + digits + 2;
+}
+
 // A value's data after "=": a string, "str(n):" and a string, "dword:" and eight hex digits, or
 // "hex:" / "hex(n):" and a list of bytes. Sets *continues when the line ends in a backslash.
 bool ValueDataSound(std::string_view line, size_t at, bool *continues) {
   *continues = false;
   if (StartsWith(line, at, "str(")) {
-    at = line.find("):", at);
+    at = TypeEnd(line, at + 4);
     if (at == std::string_view::npos) return false;
-    at += 2;
   }
   if (at < line.size() && line[at] == '"') return QuotedEnd(line, at + 1, '"') == line.size() - 1;
   if (StartsWith(line, at, "dword:")) return line.size() == at + 14 && IsHexList(line, at + 6) &&
                                               line.find(',', at) == std::string_view::npos;
   if (StartsWith(line, at, "hex(")) {
-    at = line.find("):", at);
+    at = TypeEnd(line, at + 4);
     if (at == std::string_view::npos) return false;
-    at += 2;
   } else if (StartsWith(line, at, "hex:")) {
     at += 4;
   } else {

@@ -562,6 +562,13 @@ TEST_F(RestoreTest, WineTextHivesAreCheckedAsAWholeOnWine) {
        HiveFileState::Damaged},
       {"a carriage return inside a key line", saved("System") + "[Sub] 1796\r923455\n", HiveFileState::Damaged},
       {"a control character in a comment", saved("System") + ";; x\x01y\n", HiveFileState::Damaged},
+      // Wine's loader reads the type as a hex number and drops a value whose type it cannot read
+      // (loading it as an empty REG_NONE value) while the restore reports success.
+      {"a string value's type that is no number", saved("System") + "\"Wert\"=str(zz):\"q\"\n", HiveFileState::Damaged},
+      {"a hex value's type that is no number", saved("System") + "\"Wert\"=hex(zz):01\n", HiveFileState::Damaged},
+      {"a hex value's type left out", saved("System") + "\"Wert\"=hex():01\n", HiveFileState::Damaged},
+      {"types as Wine writes them", saved("System") + "\"A\"=str(2):\"x\"\n\"B\"=hex(7):00,00\n\"C\"=hex(ffff0010):\n",
+       HiveFileState::Good},
       {"a line longer than any Wine writes", saved("System") + "\"Lang\"=\"" + std::string(1 << 20, 'x') + "\"\n",
        HiveFileState::Damaged},
   };
