@@ -189,7 +189,12 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
     bool known = (i == 0 && line == "Set allowallpaths = true");
     if (copy && rest.size() > 2 && rest.front() == '"' && rest.back() == '"') {
       const std::string path = rest.substr(1, rest.size() - 2);
-      if (IsUsableHiveName(hiveName) && IsPlainFullPath(path) && IsUserHiveFileName(path.substr(path.rfind('\\') + 1))) {
+      // A backup names each user hive file of the set once: a second line for it would put one
+      // user's hive into another profile too.
+      bool again = false;
+      for (const UserLine &user : users) again = again || Fold(user.hiveName) == Fold(hiveName);
+      if (!again && IsUsableHiveName(hiveName) && IsPlainFullPath(path) &&
+          IsUserHiveFileName(path.substr(path.rfind('\\') + 1))) {
         UserLine user;
         user.hiveName = hiveName;
         user.path = path;

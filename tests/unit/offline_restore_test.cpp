@@ -290,6 +290,14 @@ TEST_F(OfflineRestoreTest, ASetThatFailsItsCheckChangesNothing) {
       {"a user hive aimed at a file that holds no hive",
        [] { sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Windows\\explorer.exe")); },
        "Zeile 6 ist keine Zeile einer Sicherung"},
+      // One user's hive put into another user's profile as well: a backup names each file once.
+      {"one user hive aimed at two profiles",
+       [] {
+         sim::PutFile("D:\\Users\\u2\\NTUSER.DAT", "the other user's");
+         sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Users\\u1\\NTUSER.DAT") + "copy \"C:\\Sicherung\\" +
+                                                        kUser + "\" \"c:\\Users\\u2\\NTUSER.DAT\"\r\n");
+       },
+       "Zeile 7 ist keine Zeile einer Sicherung"},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
