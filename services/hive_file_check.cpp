@@ -620,13 +620,21 @@ bool StartsWith(std::string_view text, size_t at, const char *prefix) {
   return text.compare(at, strlen(prefix), prefix) == 0;
 }
 
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// Bytes as Wine writes them from `at` to the end: each one or two hex digits, separated by commas; a
+// line that goes on ends in ",\". Wine's loader reads each byte as a number up to 0xFF and stops at
+// an empty one, loading the value as an empty REG_NONE: "01,123" or "01,,02" lose the value.
 bool IsHexList(std::string_view text, size_t at) {
-  for (size_t i = at; i < text.size(); i++) {
-    const char c = text[i];
-    const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    if (!hex && c != ',' && !(c == '\\' && i + 1 == text.size())) return false;
+  for (size_t i = at;;) {
+    if (i == text.size() || (text[i] == '\\' && i + 1 == text.size() && (i == at || text[i - 1] == ','))) return true;
+    size_t digits = 0;
+    while (i + digits < text.size() && IsHexDigit(text[i + digits])) digits++;
+    if (digits == 0 || digits > 2) return false;
+    i += digits;
+    if (i == text.size()) return true;
+    if (text[i++] != ',') return false;
   }
-  return true;
 }
 
 // Behind "str(" or "hex(" at `at`: the type, one to eight hex digits, and "):"; the position behind
@@ -650,8 +658,9 @@ bool ValueDataSound(std::string_view line, size_t at, bool *continues) {
     if (at == std::string_view::npos) return false;
   }
   if (at < line.size() && line[at] == '"') return QuotedEnd(line, at + 1, '"') == line.size() - 1;
-  if (StartsWith(line, at, "dword:")) return line.size() == at + 14 && IsHexList(line, at + 6) &&
-                                              line.find(',', at) == std::string_view::npos;
+  if (StartsWith(line, at, "dword:")) {
+    return line.size() == at + 14 && std::all_of(line.begin() + at + 6, line.end(), IsHexDigit);
+  }
   if (StartsWith(line, at, "hex(")) {
     at = TypeEnd(line, at + 4);
     if (at == std::string_view::npos) return false;

@@ -569,6 +569,14 @@ TEST_F(RestoreTest, WineTextHivesAreCheckedAsAWholeOnWine) {
       {"a hex value's type left out", saved("System") + "\"Wert\"=hex():01\n", HiveFileState::Damaged},
       {"types as Wine writes them", saved("System") + "\"A\"=str(2):\"x\"\n\"B\"=hex(7):00,00\n\"C\"=hex(ffff0010):\n",
        HiveFileState::Good},
+      // Wine's loader drops a hex value whose list holds a number above 0xFF or an empty entry.
+      {"a byte of three hex digits", saved("System") + "\"Wert\"=hex:01,123,02\n", HiveFileState::Damaged},
+      {"an empty entry in a hex list", saved("System") + "\"Wert\"=hex:01,,02\n", HiveFileState::Damaged},
+      {"hex bytes without commas", saved("System") + "\"Wert\"=hex:0102\n", HiveFileState::Damaged},
+      {"a continued line with a byte of three digits", saved("System") + "\"Wert\"=hex:01,\\\n  02,345\n",
+       HiveFileState::Damaged},
+      {"hex lists as Wine may write them", saved("System") + "\"A\"=hex:\n\"B\"=hex:01,02,\n\"C\"=hex:a,B\n",
+       HiveFileState::Good},
       {"a line longer than any Wine writes", saved("System") + "\"Lang\"=\"" + std::string(1 << 20, 'x') + "\"\n",
        HiveFileState::Damaged},
   };
