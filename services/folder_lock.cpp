@@ -25,6 +25,12 @@ FolderLockState FolderLock::Take(const std::string &folder) {
     }
     DWORD error = GetLastError();
     if (error == ERROR_SHARING_VIOLATION) return FolderLockState::InUse;
+    // A folder of the lock's name can be held by no run: passing over it would let two runs meet
+    // in the folder, so the folder counts as in use until that folder is gone.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return FolderLockState::InUse;
+    }
     if (error != ERROR_FILE_EXISTS) return FolderLockState::Unlockable;
     // Not ours: held for the run without the delete flag, so that it stays as it was.
     *file_.Receive() = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,

@@ -149,4 +149,15 @@ TEST_F(FolderLockTest, ALockFileTheRunDidNotMakeStays) {
   EXPECT_EQ(sim::OpenHandleCount(), 0);
 }
 
+// A folder of the lock file's name cannot be held: the runs refuse the folder rather than run
+// unlocked side by side, and leave it as it was.
+TEST_F(FolderLockTest, AFolderOfTheLocksNameRefusesTheRun) {
+  sim::MakeFolders(kLock);
+  EXPECT_EQ(Start(u"/backup D:\\B"), 2);
+  EXPECT_NE(Console().find(std::string("Sicherung abgebrochen: ") + kInUse), std::string::npos) << Console();
+  EXPECT_EQ(sim::ListFolder("D:\\B"), (std::vector<std::string>{"~brovink.lock"}));
+  EXPECT_TRUE(sim::FolderExists(kLock));
+  EXPECT_EQ(sim::OpenHandleCount(), 0);
+}
+
 }  // namespace
