@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# The set of the Wine benchmarks of a check (verify_bench.sh, offline_bench.sh), sourced after
+# The set and the timer of the Wine benchmarks of a check (verify_bench.sh, offline_bench.sh), sourced after
 # tests/e2e/lib.sh and e2e_begin: Brovink.exe's own backup of the prefix into the Unix folder $1,
 # whose SOFTWARE (Wine's text form) then gets keys of 1,000-character values appended until it
 # holds $2 megabytes; SHA256SUMS made anew.
+# brovink_savetime.exe under this test's Wine; `timed` runs a program under it: the child's output
+# passes through the timer's, whose last line is the time and the exit code.
+timer() { wine "$BENCH_TIMER" "$@" | tr -d '\r'; }
+timed() { timer run "$@" | tail -n1; }
+
 bench_make_set() {
   local set=$1 megabytes=$2
   wine "$BROVINK_EXE" /backup "$(winpath "$set")" >/dev/null 2>&1 || e2e_fail "the backup for the set failed"

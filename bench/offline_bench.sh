@@ -15,9 +15,6 @@ runs=${BENCH_RUNS:-5}
 megabytes=${BENCH_SOFTWARE_MB:-100}
 e2e_begin
 
-timer() { wine "$BENCH_TIMER" "$@" | tr -d '\r'; }
-timed() { timer run "$@" | tail -n1; }
-
 set="$E2E_TMP/set"
 folder=$(winpath "$set")
 bench_make_set "$set" "$megabytes"

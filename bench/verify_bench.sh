@@ -12,10 +12,6 @@ runs=${BENCH_RUNS:-5}
 megabytes=${BENCH_SOFTWARE_MB:-100}
 e2e_begin
 
-timer() { wine "$BENCH_TIMER" "$@" | tr -d '\r'; }
-# The child's output passes through the timer's; its last line is the time and the exit code.
-timed() { timer run "$@" | tail -n1; }
-
 # The set: Brovink.exe's own backup of the prefix with a SOFTWARE of the megabytes asked for.
 source "$(dirname "$0")/bench_set.sh"
 set="$E2E_TMP/set"

@@ -7,11 +7,36 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <map>
 #include <string>
 
 #include "brovink_machine.h"
 #include "services/text_ops.h"
 #include "simctl.h"
+
+// Every file (its attributes and bytes) and every folder below the drives, by path, so that a test
+// can compare the whole simulated file system before and after a run; names that begin with
+// `leftOut` (when given) are passed over with everything below them.
+inline void CollectTree(const std::string &folder, const std::string &leftOut,
+                        std::map<std::string, std::string> &out) {
+  for (const std::string &name : sim::ListFolder(folder)) {
+    if (name == "." || name == ".." || (!leftOut.empty() && name.rfind(leftOut, 0) == 0)) continue;
+    const std::string path = folder + (folder.back() == '\\' ? "" : "\\") + name;
+    if (sim::FolderExists(path)) {
+      out[path] = "<folder>";
+      CollectTree(path, leftOut, out);
+    } else {
+      out[path] = std::to_string(sim::FileAttributes(path)) + ":" + sim::FileBytes(path);
+    }
+  }
+}
+inline std::map<std::string, std::string> DriveTree(std::initializer_list<const char *> drives,
+                                                    const std::string &leftOut = "") {
+  std::map<std::string, std::string> all;
+  for (const char *drive : drives) CollectTree(drive, leftOut, all);
+  return all;
+}
 
 class SimTest : public ::testing::Test {
  protected:

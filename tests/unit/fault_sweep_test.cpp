@@ -74,25 +74,7 @@ const std::vector<std::string> kHives = {"HKEY_LOCAL_MACHINE\\SOFTWARE", "HKEY_L
                                          std::string("HKEY_USERS\\") + kUser};
 
 // Every file with its attributes and bytes, every folder, on the simulated drives.
-void Collect(const std::string &folder, std::map<std::string, std::string> &out) {
-  for (const std::string &name : sim::ListFolder(folder)) {
-    if (name == "." || name == "..") continue;
-    const std::string path = folder + (folder.back() == '\\' ? "" : "\\") + name;
-    if (sim::FolderExists(path)) {
-      out[path] = "<folder>";
-      Collect(path, out);
-    } else {
-      out[path] = std::to_string(sim::FileAttributes(path)) + ":" + sim::FileBytes(path);
-    }
-  }
-}
-
-std::map<std::string, std::string> FileSystem() {
-  std::map<std::string, std::string> all;
-  Collect("C:\\", all);
-  Collect("D:\\", all);
-  return all;
-}
+std::map<std::string, std::string> FileSystem() { return DriveTree({"C:\\", "D:\\"}); }
 
 bool IsUnder(const std::string &path, const std::string &folder) {
   return path == folder || path.rfind(folder + "\\", 0) == 0;

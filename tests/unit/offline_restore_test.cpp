@@ -24,22 +24,8 @@ const char kUser[] = "s-1-5-21-1-2-3-1000";
 
 // Every file with its attributes and bytes and every folder of the drives; the run's own folders
 // (Brovink-<stamp>, where the undo script stays) are left out.
-void Collect(const std::string &folder, std::map<std::string, std::string> &out) {
-  for (const std::string &name : sim::ListFolder(folder)) {
-    if (name == "." || name == ".." || name.rfind("Brovink-", 0) == 0) continue;
-    const std::string path = folder + (folder.back() == '\\' ? "" : "\\") + name;
-    if (sim::FolderExists(path)) {
-      out[path] = "<folder>";
-      Collect(path, out);
-    } else {
-      out[path] = std::to_string(sim::FileAttributes(path)) + ":" + sim::FileBytes(path);
-    }
-  }
-}
 std::map<std::string, std::string> Tree() {
-  std::map<std::string, std::string> all;
-  for (const char *drive : {"C:\\", "D:\\", "E:\\", "X:\\"}) Collect(drive, all);
-  return all;
+  return DriveTree({"C:\\", "D:\\", "E:\\", "X:\\"}, "Brovink-");
 }
 
 // The script's bytes in the code page cmd reads them in (the simulated machine's OEM code page
