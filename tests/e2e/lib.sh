@@ -108,6 +108,11 @@ e2e_begin() {
   export WINEPREFIX="$E2E_TMP/prefix"
   e2e_start_watchdog
   cp -a "$E2E_TEMPLATE" "$WINEPREFIX"
+  # Two wine processes started together while no wineserver runs race to start one, and the loser
+  # can end with 1 before its program runs (seen on a loaded machine, with the program and the
+  # client started together); a server that stays for the whole test keeps that race of Wine's out
+  # of every step. The clean-up ends it.
+  wineserver -p
   e2e_start_display
   e2e_log "prefix $WINEPREFIX, display $DISPLAY"
 }
@@ -212,12 +217,15 @@ run_program() {
   local program=$1
   shift
   status=0
-  wine "$program" "$@" >"$E2E_TMP/out.txt" 2>/dev/null || status=$?
+  wine "$program" "$@" >"$E2E_TMP/out.txt" 2>"$E2E_TMP/events.txt" || status=$?
   read_output
 }
 
 read_output() { tr -d '\r' <"$E2E_TMP/out.txt" | iconv -f CP437 -t UTF-8 >"$E2E_TMP/out.utf8"; }
-expect_status() { [ "$status" = "$1" ] || e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8"))"; }
+expect_status() {
+  [ "$status" = "$1" ] ||
+    e2e_fail "exit code $status, expected $1 ($(cat "$E2E_TMP/out.utf8")); Wine said: $(grep -v ':eventlog:' "$E2E_TMP/events.txt" 2>/dev/null | tail -n 5)"
+}
 expect_output() { grep -qF -- "$1" "$E2E_TMP/out.utf8" || e2e_fail "no line \"$1\" in: $(cat "$E2E_TMP/out.utf8")"; }
 expect_event() { grep -qF -- "$1" "$E2E_TMP/events.txt" || e2e_fail "no event \"$1\" in: $(cat "$E2E_TMP/events.txt")"; }
 

@@ -63,12 +63,6 @@ expect_no_swapped_hive() {
 }
 
 e2e_log "two backups started together into one folder, $ROUNDS rounds"
-# Two wine processes started together while no wineserver runs race to start one, and the loser
-# can end with 1 before the program runs (seen under a loaded machine); a persistent server for
-# the rest of the test keeps that race of Wine's out of the rounds. The clean-up ends it.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w
-wineserver -p
 zeros=0
 refusals=0
 for round in $(seq 1 "$ROUNDS"); do
