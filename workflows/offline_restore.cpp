@@ -78,6 +78,24 @@ std::string WithoutTrailingBackslash(std::string path) {
   return path;
 }
 
+// The first folder on the way to FOLDER ("X:\\name\\...") that is a link (a junction, a symbolic
+// link, a volume mount point), or "". A link names its target with the drive letters of the
+// installation that made it, and the recovery environment gives the drives letters of its own:
+// through a link the run could put a hive into another disk's files.
+std::string FirstLink(const std::string &folder) {
+  for (size_t end = folder.find('\\', 3);; end = folder.find('\\', end + 1)) {
+    const std::string part = folder.substr(0, end);
+    const DWORD attributes = Attributes(part);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return part;
+    if (end == std::string::npos) return "";
+  }
+}
+
+const char kThroughLink[] = " ist eine Verknüpfung, deren Ziel hier auf einem anderen Laufwerk liegen kann";
+std::string LinkedWindowsText(const std::string &link) {
+  return "Abgebrochen: " + link + kThroughLink + "; bitte den Windows-Ordner angeben, auf den sie zeigt.";
+}
+
 bool IsRunningWindows(const std::string &windowsFolder) {
   const std::string systemRoot = EnvironmentValue("systemroot");
   return !systemRoot.empty() && Fold(WithoutTrailingBackslash(systemRoot)) == Fold(windowsFolder);
@@ -90,6 +108,11 @@ std::string FindTarget(const std::string &given, const OfflineLine &say) {
     if (IsPlainFullPath(folder) && IsRunningWindows(folder)) {
       say("Abgebrochen: " + folder + " ist das laufende Windows; seine Hives sind in Gebrauch. "
           "Dafür ist die Wiederherstellung im Fenster da.");
+      return "";
+    }
+    const std::string link = IsPlainFullPath(folder) ? FirstLink(folder + "\\System32\\config") : "";
+    if (!link.empty()) {
+      say(LinkedWindowsText(link));
       return "";
     }
     if (!IsPlainFullPath(folder) || !IsFolder(folder + "\\System32\\config")) {
@@ -235,6 +258,11 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
     target.folder = path.substr(0, path.rfind('\\'));
     target.name = path.substr(path.rfind('\\') + 1);
     plan->checkFiles.push_back(source);
+    const std::string link = FirstLink(target.folder);
+    if (!link.empty()) {
+      say("übersprungen: " + source + " (der Ordner " + link + kThroughLink + ")");
+      continue;
+    }
     // Only a folder that is not there skips its hive; one that cannot be looked at stops the run.
     if (Attributes(target.folder) == INVALID_FILE_ATTRIBUTES) {
       const DWORD error = GetLastError();
@@ -494,6 +522,12 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
   const std::string windows = FindTarget(windowsFolder, say);
   if (windows.empty()) return OfflineOutcome::Unusable;
   const std::string config = windows + "\\System32\\config";
+  // A Windows folder found through a link (the search follows it) is refused as a given one is.
+  const std::string link = FirstLink(config);
+  if (!link.empty()) {
+    say(LinkedWindowsText(link));
+    return OfflineOutcome::Unusable;
+  }
   // One run per installation too: two restores of different sets at once would move each other's
   // files aside.
   FolderLock targetLock;

@@ -232,6 +232,13 @@ TEST_F(OfflineRestoreTest, TargetsThatCannotBeUsedAreRefusedWithNothingChanged) 
       {"a missing set folder", u"/restore E:\\Fehlt /offline D:\\Windows", nullptr,
        "Abgebrochen: Der Ordner E:\\Fehlt ist nicht verwendbar."},
       {"/offline without /restore", u"/offline D:\\Windows", nullptr, "Befehlszeile nicht verwendbar"},
+      // A link names its target with the drive letters of the installation that made it.
+      {"a Windows folder that is a link", u"/restore E:\\Sicherung /offline D:\\Windows",
+       [] { sim::MakeReparsePoint("D:\\Windows"); },
+       "Abgebrochen: D:\\Windows ist eine Verknüpfung, deren Ziel hier auf einem anderen Laufwerk liegen kann; "
+       "bitte den Windows-Ordner angeben, auf den sie zeigt."},
+      {"a configuration folder that is a link", u"/restore E:\\Sicherung /offline D:\\Windows",
+       [] { sim::MakeReparsePoint(kConfig); }, "Abgebrochen: " + kConfig + " ist eine Verknüpfung"},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -343,17 +350,38 @@ TEST_F(OfflineRestoreTest, UserHivesAimedAtFilesOfOthersAreRefused) {
   }
 }
 
-TEST_F(OfflineRestoreTest, AMissingProfileFolderSkipsItsHiveAndTheRestIsReplaced) {
-  sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\Users\\weg\\NTUSER.DAT"));
-  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline D:\\Windows"), 0) << Console();
-  EXPECT_NE(Console().find("übersprungen: E:\\Sicherung\\s-1-5-21-1-2-3-1000 (der Ordner D:\\Users\\weg fehlt)\r\n"),
-            std::string::npos)
-      << Console();
-  EXPECT_NE(Console().find("Wiederherstellung fertig: 4 Hive(s)"), std::string::npos) << Console();
-  EXPECT_TRUE(sim::FileBytes(kConfig + "\\SAM") == sim::FileBytes(kSet + "\\SAM"));
-  EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");
-  EXPECT_FALSE(sim::FolderExists("D:\\Users\\weg"));
-  ExpectNoWindowAndNothingOpen();
+// A profile folder that is gone, or one reached through a link (whose target may be another disk's
+// folder in the recovery environment): its hive is skipped, named, and the machine hives go in.
+TEST_F(OfflineRestoreTest, AProfileFolderMissingOrBehindALinkSkipsItsHiveAndTheRestIsReplaced) {
+  struct Row {
+    const char *name;
+    const char *userHiveFile;
+    const char *link;  // made a link before the run, or nullptr
+    const char *skipped;
+  };
+  const Row rows[] = {
+      {"missing", "c:\\Users\\weg\\NTUSER.DAT", nullptr, "der Ordner D:\\Users\\weg fehlt"},
+      {"the profile a link", "c:\\Users\\u1\\NTUSER.DAT", "D:\\Users\\u1",
+       "der Ordner D:\\Users\\u1 ist eine Verknüpfung, deren Ziel hier auf einem anderen Laufwerk liegen kann"},
+      {"the folder of all profiles a link", "c:\\Users\\u1\\NTUSER.DAT", "D:\\Users",
+       "der Ordner D:\\Users ist eine Verknüpfung"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript(row.userHiveFile));
+    if (row.link) sim::MakeReparsePoint(row.link);
+    EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline D:\\Windows"), 0) << Console();
+    EXPECT_NE(Console().find(std::string("übersprungen: E:\\Sicherung\\s-1-5-21-1-2-3-1000 (") + row.skipped),
+              std::string::npos)
+        << Console();
+    EXPECT_NE(Console().find("Wiederherstellung fertig: 4 Hive(s)"), std::string::npos) << Console();
+    EXPECT_TRUE(sim::FileBytes(kConfig + "\\SAM") == sim::FileBytes(kSet + "\\SAM"));
+    if (!row.link) EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");  // a link is not followed here
+    EXPECT_FALSE(sim::FolderExists("D:\\Users\\weg"));
+    ExpectNoWindowAndNothingOpen();
+    ResetForNextRow();
+    Prepare();
+  }
 }
 
 // cmd reads the undo script in the OEM code page (850 here), and a "%" in a batch file starts a
