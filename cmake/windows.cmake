@@ -48,20 +48,18 @@ target_link_libraries(BrovinkConsole PRIVATE brovink_system)
 target_link_options(BrovinkConsole PRIVATE ${WIN_STATIC_LINK} -mconsole)
 
 # Brovink.msi beside the two programs, from packaging/brovink.wxs with wixl (Debian's wixl and
-# msitools; a build without them, such as one on Windows, makes no package). wixl takes file names
-# relative to its source, so source and icon are copied beside the programs first; msibuild then
-# makes EventMessageFile REG_EXPAND_SZ, which wixl 0.101 cannot write.
+# msitools; a build without them, such as one on Windows, makes no package). packaging/build_msi.sh
+# makes it, and mends with msibuild what wixl 0.101 cannot write; the package scenario makes its
+# package of a higher version with the same script.
 find_program(BROVINK_WIXL wixl)
 find_program(BROVINK_MSIBUILD msibuild)
-if(BROVINK_WIXL AND BROVINK_MSIBUILD)
+find_program(BROVINK_BASH bash)
+if(BROVINK_WIXL AND BROVINK_MSIBUILD AND BROVINK_BASH)
   set(MSI ${CMAKE_BINARY_DIR}/Brovink.msi)
   add_custom_command(OUTPUT ${MSI}
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/brovink.wxs
-            ${CMAKE_SOURCE_DIR}/resources/brovink.ico ${CMAKE_BINARY_DIR}
-    COMMAND ${BROVINK_WIXL} -a x64 -D Version=${PROJECT_VERSION} -o ${MSI} ${CMAKE_BINARY_DIR}/brovink.wxs
-    COMMAND ${BROVINK_MSIBUILD} ${MSI} -q
-            "UPDATE Registry SET Value = '#%[#BrovinkExe]' WHERE Name = 'EventMessageFile'"
-    DEPENDS Brovink BrovinkConsole ${CMAKE_SOURCE_DIR}/packaging/brovink.wxs ${CMAKE_SOURCE_DIR}/resources/brovink.ico
+    COMMAND ${BROVINK_BASH} ${CMAKE_SOURCE_DIR}/packaging/build_msi.sh ${PROJECT_VERSION} ${CMAKE_BINARY_DIR} ${MSI}
+    DEPENDS Brovink BrovinkConsole ${CMAKE_SOURCE_DIR}/packaging/brovink.wxs ${CMAKE_SOURCE_DIR}/packaging/build_msi.sh
+            ${CMAKE_SOURCE_DIR}/resources/brovink.ico
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     COMMENT "Brovink.msi"
     VERBATIM)

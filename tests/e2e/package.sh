@@ -5,12 +5,14 @@
 # returns the modes' exit codes and writes its output into a file or pipe in the OEM code page (so
 # does Brovink.exe into a pipe); a package of a higher version replaces the installed one (one
 # product afterwards); a silent uninstall removes program, shortcut and source and leaves a backup
-# set, even one made inside the program's folder.
+# set, even one made inside the program's folder. Every package here is made by the build's own
+# packaging/build_msi.sh, and the event source's values are checked after each step.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
 MSI="$E2E_WIN/Brovink.msi"
 [ -f "$MSI" ] || e2e_fail "missing $MSI"
+BUILD_MSI="$(dirname "$0")/../../packaging/build_msi.sh"
 SOURCE_KEY='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Brovink'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 installed="$WINEPREFIX/drive_c/Program Files/Brovink"
@@ -38,6 +40,27 @@ products() {
     END { if (name == "Brovink") print version, publisher }'
 }
 
+# The installed program as the event source's message file, REG_EXPAND_SZ, with its types.
+expect_source() {
+  [ "$(client_value "regget \"$SOURCE_KEY\" EventMessageFile")" = 'expand:C:\Program Files\Brovink\Brovink.exe' ] ||
+    e2e_fail "$1: EventMessageFile $(client_value "regget \"$SOURCE_KEY\" EventMessageFile")"
+  [ "$(client_value "regget \"$SOURCE_KEY\" TypesSupported")" = "dword:7" ] || e2e_fail "$1: TypesSupported is not 7"
+}
+
+# A package of VERSION in the folder FOLDER, made as the build makes it.
+make_package() {
+  local version=$1 folder=$2
+  mkdir -p "$folder"
+  cp "$E2E_WIN/Brovink.exe" "$E2E_WIN/Brovink.com" "$folder/"
+  bash "$BUILD_MSI" "$version" "$folder" "$folder/Brovink.msi" || e2e_fail "no package of version $version"
+}
+
+# The Start-menu shortcut is aimed at the installed file, not at the feature: an advertised one has
+# Windows Installer check (and repair) the whole feature at every start. Wine makes both kinds as
+# the same link, so msitools reads the package's table.
+[ "$(msiinfo export "$MSI" Shortcut | awk -F'\t' '$1 == "StartMenuShortcut" { print $5 }')" = '[#BrovinkExe]' ] ||
+  e2e_fail "the shortcut is advertised: $(msiinfo export "$MSI" Shortcut | tail -n 1)"
+
 e2e_log "silent install"
 msiexec_quiet /i "$(winpath "$MSI")"
 cmp -s "$installed/Brovink.exe" "$E2E_WIN/Brovink.exe" || e2e_fail "Brovink.exe not installed as built"
@@ -45,9 +68,7 @@ cmp -s "$installed/Brovink.com" "$E2E_WIN/Brovink.com" || e2e_fail "Brovink.com 
 [ "$(shortcuts | wc -l)" = 1 ] || e2e_fail "Start-menu shortcuts: $(shortcuts)"
 # Add/Remove Programs shows the icon that the package caches in the Installer folder.
 [ -n "$(find "$WINEPREFIX/drive_c/windows/Installer" -name brovink.ico)" ] || e2e_fail "no cached product icon"
-[ "$(client_value "regget \"$SOURCE_KEY\" EventMessageFile")" = 'expand:C:\Program Files\Brovink\Brovink.exe' ] ||
-  e2e_fail "EventMessageFile: $(client_value "regget \"$SOURCE_KEY\" EventMessageFile")"
-[ "$(client_value "regget \"$SOURCE_KEY\" TypesSupported")" = "dword:7" ] || e2e_fail "TypesSupported is not 7"
+expect_source "install"
 client 'messages "C:\Program Files\Brovink\Brovink.exe"' 'messages "C:\Program Files\Brovink\Brovink.com"' >/dev/null
 [ "$(products)" = "1.0.0 Brovink" ] || e2e_fail "Add/Remove Programs: $(products)"
 
@@ -93,16 +114,23 @@ run_program 'C:\Program Files\Brovink\Brovink.exe' /backup 'C:\Program Files\Bro
 expect_status 0
 for hive in SOFTWARE SYSTEM SECURITY SAM; do expect_file "$installed/Sicherung/$hive"; done
 
+e2e_log "a package rebuilt with the same version replaces the installed one"
+make_package 1.0.0 "$E2E_TMP/rebuilt"
+msiexec_quiet /i "$(winpath "$E2E_TMP/rebuilt/Brovink.msi")"
+[ "$(products)" = "1.0.0 Brovink" ] || e2e_fail "after the same version: $(products)"
+expect_source "same version"
+
 e2e_log "a higher version replaces the installed one"
 newer="$E2E_TMP/newer"
-mkdir -p "$newer"
-cp "$E2E_WIN/Brovink.exe" "$E2E_WIN/Brovink.com" "$E2E_WIN/brovink.wxs" "$E2E_WIN/brovink.ico" "$newer/"
-wixl -a x64 -D Version=1.0.1 -o "$newer/Brovink.msi" "$newer/brovink.wxs" 2>/dev/null
+make_package 1.0.1 "$newer"
 msiexec_quiet /i "$(winpath "$newer/Brovink.msi")"
 [ "$(products)" = "1.0.1 Brovink" ] || e2e_fail "after the upgrade: $(products)"
-[ -f "$installed/Brovink.exe" ] || e2e_fail "the upgrade removed the program"
+[ -f "$installed/Brovink.exe" ] && [ -f "$installed/Brovink.com" ] || e2e_fail "the upgrade removed a program"
+[ "$(shortcuts | wc -l)" = 1 ] || e2e_fail "Start-menu shortcuts after the upgrade: $(shortcuts)"
+expect_source "upgrade"
 
 e2e_log "silent uninstall"
+echo "von Hand" >"$installed/Notizen.txt"
 msiexec_quiet /x "$(winpath "$newer/Brovink.msi")"
 [ -z "$(products)" ] || e2e_fail "still installed: $(products)"
 [ ! -e "$installed/Brovink.exe" ] && [ ! -e "$installed/Brovink.com" ] || e2e_fail "the programs are still there"
@@ -113,4 +141,5 @@ for hive in SOFTWARE SYSTEM SECURITY SAM; do
   expect_file "$sets/$hive"
 done
 expect_file "$installed/Sicherung/ConsoleBackup.bat"
+expect_file "$installed/Notizen.txt"
 e2e_log "passed"
