@@ -40,23 +40,29 @@ std::string Expanded(const std::string &text) {
   return out + text.substr(at);
 }
 
-// True when the source's EventMessageFile names (one of its ';'-separated entries) a file that
-// exists, or is too long to look at.
+// True when the source's EventMessageFile is a string that names (in one of its ';'-separated
+// entries) a file that exists. A value of any other type, or a string of any length that names none,
+// is no message file.
 bool SourceHasMessageFile() {
   KeyOwner key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) {
     return false;
   }
-  char value[1024];
+  // A value longer than the buffer is read again at the size it reported (and once more should it
+  // grow meanwhile).
+  std::vector<char> value(MAX_PATH + 1);
   DWORD type = 0;
-  DWORD size = sizeof value - 1;
-  const LONG status =
-      RegQueryValueExA(key.Get(), "EventMessageFile", nullptr, &type, reinterpret_cast<BYTE *>(value), &size);
-  // A list longer than the buffer is someone's own: left as it is.
-  if (status == ERROR_MORE_DATA) return true;
+  DWORD size = 0;
+  LONG status = ERROR_MORE_DATA;
+  for (int attempt = 0; attempt < 3 && status == ERROR_MORE_DATA; attempt++) {
+    size = static_cast<DWORD>(value.size() - 1);
+    status = RegQueryValueExA(key.Get(), "EventMessageFile", nullptr, &type, reinterpret_cast<BYTE *>(value.data()),
+                              &size);
+    if (status == ERROR_MORE_DATA) value.resize(static_cast<size_t>(size) + 1);
+  }
   if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
-  value[size < sizeof value ? size : sizeof value - 1] = '\0';
-  const std::string files = type == REG_EXPAND_SZ ? Expanded(value) : std::string(value);
+  value[size < value.size() ? size : value.size() - 1] = '\0';
+  const std::string files = type == REG_EXPAND_SZ ? Expanded(value.data()) : std::string(value.data());
   size_t at = 0;
   while (at <= files.size()) {
     size_t end = files.find(';', at);
