@@ -40,8 +40,8 @@ std::string Expanded(const std::string &text) {
   return out + text.substr(at);
 }
 
-// True when the source's EventMessageFile is a string that names (in one of its ';'-separated
-// entries) a file that exists. A value of any other type, or a string of any length that names none,
+// True when the source's EventMessageFile is a string that names (in one of its entries, which the
+// event log separates at ';' and at ',') a file that exists. A value of any other type, or a string of any length that names none,
 // is no message file.
 bool SourceHasMessageFile() {
   KeyOwner key;
@@ -65,7 +65,7 @@ bool SourceHasMessageFile() {
   const std::string files = type == REG_EXPAND_SZ ? Expanded(value.data()) : std::string(value.data());
   size_t at = 0;
   while (at <= files.size()) {
-    size_t end = files.find(';', at);
+    size_t end = files.find_first_of(";,", at);
     if (end == std::string::npos) end = files.size();
     if (IsFile(files.substr(at, end - at))) return true;
     at = end + 1;
@@ -79,7 +79,7 @@ std::string ProgramFile() {
   const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
   std::string path;
   if (length == 0 || length >= MAX_PATH || !ExactAnsiText(buffer, &path)) return "";
-  if (path.find_first_of("%;") != std::string::npos) return "";
+  if (path.find_first_of("%;,") != std::string::npos) return "";
   return path;
 }
 

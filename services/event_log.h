@@ -31,7 +31,7 @@ const char kEventSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\A
 // path; TypesSupported 7) when the source is missing or names no file that exists; a source that
 // names an existing file, this program's or another copy's, stays as it is. Only an elevated
 // process may write there: without the right, or for a program path that the ANSI code page cannot
-// spell exactly or that holds '%' or ';' (which the value would expand or split), nothing is
+// spell exactly or that holds '%', ';' or ',' (which the value would expand or split), nothing is
 // written. The result is ERROR_SUCCESS when the source is usable afterwards; nobody has to act on
 // it, since the entries are written either way.
 LONG RegisterEventSourceFile();

@@ -63,6 +63,8 @@ TEST_F(EventLogTest, TheSourceNamesAnExistingMessageFileAfterAnEntry) {
        REG_EXPAND_SZ, "%SystemRoot%\\msg.dll", {true, REG_EXPAND_SZ, "%SystemRoot%\\msg.dll", 0}, ERROR_SUCCESS},
       {"the same variable in a plain string names no file", u"C:\\Program Files\\Brovink\\Brovink.exe", true, REG_SZ,
        "%SystemRoot%\\msg.dll", {true, REG_EXPAND_SZ, kProgram, 7}, ERROR_SUCCESS},
+      {"one of a comma-separated list exists: left alone", u"C:\\Program Files\\Brovink\\Brovink.exe", true,
+       REG_EXPAND_SZ, "C:\\Alt\\x.dll," + other, {true, REG_EXPAND_SZ, "C:\\Alt\\x.dll," + other, 0}, ERROR_SUCCESS},
       {"one of a list exists: left alone", u"C:\\Program Files\\Brovink\\Brovink.exe", true, REG_EXPAND_SZ,
        "C:\\Alt\\x.dll;" + other, {true, REG_EXPAND_SZ, "C:\\Alt\\x.dll;" + other, 0}, ERROR_SUCCESS},
       {"a long list whose last entry exists: left alone", u"C:\\Program Files\\Brovink\\Brovink.exe", true,
@@ -85,6 +87,8 @@ TEST_F(EventLogTest, TheSourceNamesAnExistingMessageFileAfterAnEntry) {
        "", {false, 0, "", 0}, ERROR_INVALID_NAME},
       {"a program path with ;: the value would split it, nothing written", u"C:\\a;b\\Brovink.exe", true, 0, "",
        {false, 0, "", 0}, ERROR_INVALID_NAME},
+      {"a program path with a comma: the event log splits there too, nothing written",
+       u"C:\\Tools, Admin\\Brovink.exe", true, 0, "", {false, 0, "", 0}, ERROR_INVALID_NAME},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
