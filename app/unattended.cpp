@@ -248,6 +248,10 @@ int Help(const ConsoleOut &out) {
 }  // namespace
 
 int RunCommandLine(const Command &command) {
+  // Without a window nobody may be there to answer Windows' critical-error box: a drive without a
+  // medium (an empty card reader or DVD drive where the backup drive's letter used to be) fails the
+  // look at it instead of asking "insert a disk" while a scheduled run waits for ever.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   const ConsoleOut out = OpenConsoleOut();
   switch (command.mode) {
     case CommandMode::Backup:

@@ -53,6 +53,7 @@ struct OpenFile {
 struct Drive {
   std::string device;
   std::shared_ptr<Node> root;
+  bool noMedium = false;  // an empty card reader or DVD drive: every path on it is "not ready"
 };
 
 struct FindState {
@@ -66,6 +67,7 @@ struct FileSystem {
   std::vector<std::unique_ptr<OpenFile>> holds;  // files other processes hold open
   std::vector<std::unique_ptr<OpenFile>> systemHolds;  // hive files the kernel holds until a restart
   std::vector<sim::AttributeRequest> attributeRequests;
+  int criticalErrorBoxes = 0;
 };
 
 void ResetFiles();
@@ -182,6 +184,13 @@ Place Locate(const std::string &path, bool wildcardLeaf = false) {
   auto drive = fs().drives.find(parsed.drive);
   if (drive == fs().drives.end()) {
     place.error = ERROR_PATH_NOT_FOUND;
+    return place;
+  }
+  // A drive without a medium: Windows first asks for one in its critical-error box (answered with
+  // Cancel here), unless the process's error mode says to fail at once; either way 21.
+  if (drive->second.noMedium) {
+    if (!(sim::ErrorMode() & SEM_FAILCRITICALERRORS)) fs().criticalErrorBoxes++;
+    place.error = ERROR_NOT_READY;
     return place;
   }
   place.trailingSeparator = parsed.trailingSeparator;
@@ -468,6 +477,17 @@ void AddDrive(char letter, const std::string &device) {
     drive.root->name = std::string(1, UpperChar(letter)) + ":";
     drive.root->folder = true;
   }
+}
+
+void RemoveMedium(char letter) {
+  auto drive = fs().drives.find(UpperChar(letter));
+  if (drive == fs().drives.end()) throw std::invalid_argument("no such drive");
+  drive->second.noMedium = true;
+}
+
+int CriticalErrorBoxes() {
+  sim_internal::CallScope scope;
+  return fs().criticalErrorBoxes;
 }
 
 void MakeFolders(const std::string &path) { MakeFolderChain(path); }

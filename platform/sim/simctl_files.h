@@ -13,6 +13,11 @@
 namespace sim {
 
 void AddDrive(char letter, const std::string &device);  // also makes "X:\" exist
+// The drive holds no medium (an empty card reader or DVD drive): every path on it fails with 21
+// (ERROR_NOT_READY), after Windows' critical-error box asking for a disk unless the process's error
+// mode has SEM_FAILCRITICALERRORS. The boxes are counted, answered with Cancel.
+void RemoveMedium(char letter);
+int CriticalErrorBoxes();
 void MakeFolders(const std::string &path);              // all levels
 void PutFile(const std::string &path, const std::string &bytes,
              DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);  // makes the parent folders

@@ -463,6 +463,33 @@ TEST_F(UnattendedTest, VerifyRefusesAFolderThatIsNone) {
   ExpectNoWindow();
 }
 
+// The backup drive's letter now names an empty card reader: a run without a window fails the look
+// at it at once, with its refusal, instead of waiting in Windows' box for a disk nobody inserts.
+TEST_F(UnattendedTest, ADriveWithoutAMediumIsRefusedWithoutAsking) {
+  struct Row {
+    const char *name;
+    std::u16string arguments;
+    std::string console;
+  };
+  const Row rows[] = {
+      {"backup", u"/backup E:\\B", "Sicherung abgebrochen: Der Ordner E:\\B ist nicht verwendbar."},
+      {"backup into the date folder", u"/backup E:\\B /date /keep 2", "Sicherung abgebrochen: Der Ordner E:\\B ist"},
+      {"verify", u"/verify E:\\B", "Prüfung abgebrochen: Der Ordner E:\\B ist nicht verwendbar."},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    ResetForNextRow();
+    ReadEnvironmentBlock();
+    Prepare(sim::StartedFrom::ParentConsole);
+    sim::AddDrive('E', "\\Device\\Harddisk1\\DR1");
+    sim::RemoveMedium('E');
+    EXPECT_EQ(Start(row.arguments), 2);
+    EXPECT_NE(Console().find(row.console), std::string::npos) << Console();
+    EXPECT_EQ(sim::CriticalErrorBoxes(), 0) << "Windows asked for a disk";
+    ExpectNoWindow();
+  }
+}
+
 TEST_F(UnattendedTest, HelpOnTheConsoleOrInABoxWithoutOne) {
   EXPECT_EQ(Start(u"/?"), 0);
   EXPECT_NE(Console().find("Brovink.exe /backup <Ordner> [/date] [/keep <n>]"), std::string::npos) << Console();
