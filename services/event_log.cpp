@@ -2,8 +2,6 @@
 // registration.
 #include "services/event_log.h"
 
-#include <vector>
-
 #include "services/ansi_path.h"
 #include "services/handles.h"
 #include "services/text_ops.h"
@@ -41,28 +39,27 @@ std::string Expanded(const std::string &text) {
 }
 
 // True when the source's EventMessageFile is a string that names (in one of its entries, which the
-// event log separates at ';' and at ',') a file that exists. A value of any other type, or a string of any length that names none,
-// is no message file.
+// event log separates at ';' and at ',') a file that exists. A value of another type, or a string
+// of any length that names none, is no message file.
 bool SourceHasMessageFile() {
   KeyOwner key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) {
     return false;
   }
   // A value longer than the buffer is read again at the size it reported (and once more should it
-  // grow meanwhile).
-  std::vector<char> value(MAX_PATH + 1);
+  // grow meanwhile); the text ends at its first NUL.
+  std::string value(MAX_PATH, '\0');
   DWORD type = 0;
-  DWORD size = 0;
   LONG status = ERROR_MORE_DATA;
   for (int attempt = 0; attempt < 3 && status == ERROR_MORE_DATA; attempt++) {
-    size = static_cast<DWORD>(value.size() - 1);
+    DWORD size = static_cast<DWORD>(value.size());
     status = RegQueryValueExA(key.Get(), "EventMessageFile", nullptr, &type, reinterpret_cast<BYTE *>(value.data()),
                               &size);
-    if (status == ERROR_MORE_DATA) value.resize(static_cast<size_t>(size) + 1);
+    value.resize(size);
   }
   if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
-  value[size < value.size() ? size : value.size() - 1] = '\0';
-  const std::string files = type == REG_EXPAND_SZ ? Expanded(value.data()) : std::string(value.data());
+  value = value.c_str();
+  const std::string files = type == REG_EXPAND_SZ ? Expanded(value) : value;
   size_t at = 0;
   while (at <= files.size()) {
     size_t end = files.find_first_of(";,", at);
