@@ -114,6 +114,21 @@ run_program 'C:\Program Files\Brovink\Brovink.exe' /backup 'C:\Program Files\Bro
 expect_status 0
 for hive in SOFTWARE SYSTEM SECURITY SAM; do expect_file "$installed/Sicherung/$hive"; done
 
+e2e_log "a run registers the program itself when the source names no message file"
+# The source gone, then a value of another kind too long for a short read: Brovink.com's backup
+# makes itself the message file; the next install puts the package's values back.
+for damage in gone long-binary; do
+  if [ "$damage" = gone ]; then
+    wine reg delete "$SOURCE_KEY" /f >/dev/null 2>&1
+  else
+    wine reg add "$SOURCE_KEY" /v EventMessageFile /t REG_BINARY /d "$(printf '41%.0s' $(seq 1100))" /f >/dev/null 2>&1
+  fi
+  run_program 'C:\Program Files\Brovink\Brovink.com' /backup "$(winpath "$sets")"
+  expect_status 0
+  [ "$(client_value "regget \"$SOURCE_KEY\" EventMessageFile")" = 'expand:C:\Program Files\Brovink\Brovink.com' ] ||
+    e2e_fail "source $damage: EventMessageFile $(client_value "regget \"$SOURCE_KEY\" EventMessageFile" | cut -c1-80)"
+done
+
 e2e_log "a package rebuilt with the same version replaces the installed one"
 make_package 1.0.0 "$E2E_TMP/rebuilt"
 msiexec_quiet /i "$(winpath "$E2E_TMP/rebuilt/Brovink.msi")"
