@@ -3,10 +3,12 @@
 # Files\Brovink\, the Start-menu shortcut and the event source with the installed program as its
 # message file (whose message table holds every event id of the code); the installed Brovink.com
 # returns the modes' exit codes and writes its output into a file or pipe in the OEM code page (so
-# does Brovink.exe into a pipe); a package of a higher version replaces the installed one (one
-# product afterwards); a silent uninstall removes program, shortcut and source and leaves a backup
-# set, even one made inside the program's folder. Every package here is made by the build's own
-# packaging/build_msi.sh, and the event source's values are checked after each step.
+# does Brovink.exe into a pipe) and registers itself when the source names no message file; a
+# package rebuilt with the same version, then one of a higher version, replaces the installed one
+# (one product afterwards); a silent uninstall removes program, shortcut and source and leaves a
+# backup set, even one made inside the program's folder, and a file of the user's there. Every
+# package here is made by the build's own packaging/build_msi.sh, and the event source's values are
+# checked after each step.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
