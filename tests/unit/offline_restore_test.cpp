@@ -376,7 +376,9 @@ TEST_F(OfflineRestoreTest, AProfileFolderMissingOrBehindALinkSkipsItsHiveAndTheR
         << Console();
     EXPECT_NE(Console().find("Wiederherstellung fertig: 4 Hive(s)"), std::string::npos) << Console();
     EXPECT_TRUE(sim::FileBytes(kConfig + "\\SAM") == sim::FileBytes(kSet + "\\SAM"));
-    if (!row.link) EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");  // a link is not followed here
+    if (!row.link) {  // a link is not followed here
+      EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");
+    }
     EXPECT_FALSE(sim::FolderExists("D:\\Users\\weg"));
     ExpectNoWindowAndNothingOpen();
     ResetForNextRow();
