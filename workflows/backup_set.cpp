@@ -154,7 +154,7 @@ bool OffersRestore(const std::string &folder) {
   return (software & system & sam) == 1;
 }
 
-SetCheck CheckSet(const std::string &folder) {
+SetCheck CheckSet(const std::string &folder, const std::vector<std::string> &userHives) {
   SetCheck result;
   const std::string fingerprintPath = SetFilePath(folder, kFingerprintName);
   std::vector<FingerprintLine> lines;
@@ -177,11 +177,20 @@ SetCheck CheckSet(const std::string &folder) {
       result.missing.push_back(file);
     }
   }
-  WalkUserHives([&](const std::string &hiveName, const std::string &) {
+  std::vector<std::string> checkedHives;
+  const auto checkUserHive = [&](const std::string &hiveName) {
     const std::string file = SetFilePath(folder, hiveName);
     if (!IsUsableHiveName(hiveName) || PathExists(file) != 1) return;
+    for (const std::string &checked : checkedHives) {
+      if (SameNameNoCase(checked, hiveName)) return;
+    }
+    checkedHives.push_back(hiveName);
     result.files.push_back(CheckListedHive(fingerprint, compare, file, hiveName, ""));
-  });
+  };
+  WalkUserHives([&](const std::string &hiveName, const std::string &) { checkUserHive(hiveName); });
+  // The caller's user hives (the offline restore's, from the set's script) are held to the
+  // fingerprint as the loaded ones are: a file a failed save left from an earlier run is no file of it.
+  for (const std::string &hiveName : userHives) checkUserHive(hiveName);
   if (!compare) return result;
 
   const std::string script = SetFilePath(folder, kConsoleScriptName);
@@ -253,7 +262,9 @@ bool IsCompleteSet(const SetCheck &check) {
   return true;
 }
 
-std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder) { return CheckSet(folder).files; }
+std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder, const std::vector<std::string> &userHives) {
+  return CheckSet(folder, userHives).files;
+}
 
 std::string SetFileReason(const HiveFileCheck &check) {
   if (check.state == HiveFileState::Unreadable) {

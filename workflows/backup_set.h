@@ -80,17 +80,18 @@ struct SetCheck {
 };
 
 // Every file of the set in folder: the fingerprint when it is damaged, the machine hives, the
-// loaded user hives, then (with a fingerprint) the script and the fingerprint's other files.
-// Each hive passes CheckHiveFile; with a fingerprint, each file a restore would use, and the
-// script, must be listed in it and have its hash, and each listed file must be there.
-SetCheck CheckSet(const std::string &folder);
+// loaded user hives and the userHives named (by their file names in the set), then (with a
+// fingerprint) the script and the fingerprint's other files. Each hive passes CheckHiveFile; with a
+// fingerprint, each file a restore would use, and the script, must be listed in it and have its
+// hash, and each listed file must be there.
+SetCheck CheckSet(const std::string &folder, const std::vector<std::string> &userHives = {});
 
 // /verify's "in Ordnung": no machine hive missing, every file good.
 bool IsCompleteSet(const SetCheck &check);
 
 // Every file of the backup set in folder that a restore would use, and with a fingerprint every
 // file it lists, each with the result of its check (CheckSet's files).
-std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder);
+std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder, const std::vector<std::string> &userHives = {});
 
 // The reason in the user's words, such as "ist leer" or "wurde verändert"; "" for a good file.
 std::string SetFileReason(const HiveFileCheck &check);

@@ -177,7 +177,7 @@ struct UserLine {
 
 struct Plan {
   std::vector<Target> targets;
-  std::vector<std::string> checkFiles;  // user hive files of the set, for the check
+  std::vector<std::string> userHives;  // the user hives' file names in the set, for the check
 };
 
 // Reads the set's ConsoleBackup.bat: the backup day's Windows drive from the machine-hive lines,
@@ -257,7 +257,7 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
     target.source = source;
     target.folder = path.substr(0, path.rfind('\\'));
     target.name = path.substr(path.rfind('\\') + 1);
-    plan->checkFiles.push_back(source);
+    plan->userHives.push_back(user.hiveName);
     const std::string link = FirstLink(target.folder);
     if (!link.empty()) {
       say("übersprungen: " + source + " (der Ordner " + link + kThroughLink + ")");
@@ -278,8 +278,9 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
   return true;
 }
 
-// The set's own check, then each user hive file that it does not cover (the running system's
-// loaded-hive list is the recovery environment's, not the target's).
+// The set's own check with the user hives of its script (the running system's loaded-hive list is
+// the recovery environment's, not the target's): with a fingerprint, each of them must be a file the
+// last run wrote, with its bytes.
 bool CheckSet(const std::string &setFolder, const Plan &plan, const OfflineLine &say) {
   bool sound = true;
   for (const MachineHive &machine : kMachineHives) {
@@ -288,15 +289,23 @@ bool CheckSet(const std::string &setFolder, const Plan &plan, const OfflineLine 
     say("geprüft: " + file + " fehlt");
     sound = false;
   }
-  std::vector<HiveFileCheck> checks = CheckBackupSet(setFolder);
-  for (const std::string &file : plan.checkFiles) {
+  std::vector<HiveFileCheck> checks = CheckBackupSet(setFolder, plan.userHives);
+  for (const std::string &hiveName : plan.userHives) {
+    // A file the check did not read (it was not found there a moment after the plan found it) is
+    // never staged unread.
+    const std::string file = setFolder + "\\" + hiveName;
     bool covered = false;
     for (const HiveFileCheck &check : checks) covered = covered || Fold(check.file) == Fold(file);
-    if (!covered) checks.push_back(CheckHiveFile(file));
+    if (covered) continue;
+    HiveFileCheck unread;
+    unread.file = file;
+    unread.state = HiveFileState::Unreadable;
+    unread.error = ERROR_FILE_NOT_FOUND;
+    checks.push_back(unread);
   }
   for (const HiveFileCheck &check : checks) {
     const bool good = check.state == HiveFileState::Good;
-    say("geprüft: " + check.file + (good ? " ist in Ordnung" : " " + HiveFileReason(check)));
+    say("geprüft: " + check.file + (good ? " ist in Ordnung" : " " + SetFileReason(check)));
     sound = sound && good;
   }
   return sound;
@@ -629,7 +638,7 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     replaced.push_back(target.Path());
     say("ersetzt: " + target.Path());
   }
-  if (!failure.empty() && movedAside.empty()) {
+  if (!failure.empty() && movedAside.empty() && replaced.empty()) {
     say("Wiederherstellung abgebrochen: " + failure + ".");
     RemoveStaging(made, madeFolders, say);
     return OfflineOutcome::Failed;
@@ -640,10 +649,12 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     std::string list;
     for (const std::string &file : replaced) list += (list.empty() ? "" : ", ") + file;
     say(replaced.empty() ? "Noch keine Hive ersetzt." : "Bereits ersetzt: " + list + ".");
-    if (!movedAside.empty()) {
-      say("Bereits beiseitegelegt: " + NumberText(static_cast<long>(movedAside.size())).substr(1) +
-          " Datei(en). " + undoScript + " stellt alle Dateien wieder her, wie sie vorher waren.");
-    }
+    // A hive put where none was (an installation that lacked the file) has moved nothing aside, and
+    // still the undo script is what takes it away again.
+    say((movedAside.empty() ? std::string()
+                            : "Bereits beiseitegelegt: " + NumberText(static_cast<long>(movedAside.size())).substr(1) +
+                                  " Datei(en). ") +
+        undoScript + " stellt alle Dateien wieder her, wie sie vorher waren.");
     return OfflineOutcome::Failed;
   }
   say("Wiederherstellung fertig: " + NumberText(static_cast<long>(replaced.size())).substr(1) + " Hive(s) in " +

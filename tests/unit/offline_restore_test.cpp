@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim_test.h"
+#include "services/fingerprint.h"
 #include "services/text_ops.h"
 #include "workflows/offline_restore.h"
 
@@ -376,7 +377,9 @@ TEST_F(OfflineRestoreTest, AProfileFolderMissingOrBehindALinkSkipsItsHiveAndTheR
         << Console();
     EXPECT_NE(Console().find("Wiederherstellung fertig: 4 Hive(s)"), std::string::npos) << Console();
     EXPECT_TRUE(sim::FileBytes(kConfig + "\\SAM") == sim::FileBytes(kSet + "\\SAM"));
-    if (!row.link) EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");  // a link is not followed here
+    if (!row.link) {
+      EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");  // a link is not followed here
+    }
     EXPECT_FALSE(sim::FolderExists("D:\\Users\\weg"));
     ExpectNoWindowAndNothingOpen();
     ResetForNextRow();
@@ -522,6 +525,70 @@ TEST_F(OfflineRestoreTest, AProfileOnAnotherDriveStaysOnItsDrive) {
   EXPECT_TRUE(sim::FileBytes("E:\\Profile\\u2\\NTUSER.DAT") == sim::FileBytes(kSet + "\\" + kUser));
   EXPECT_EQ(sim::FileBytes("E:\\Profile\\u2\\Brovink-" + kStamp + "\\NTUSER.DAT"), "u2");
   EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");
+}
+
+// A set with a fingerprint: every file a restore puts in place must be one the last run wrote, with
+// the bytes it wrote. A user hive that a failed save left from an earlier run (the script still
+// names it, the fingerprint does not) or one changed since fails the set, in the words /verify uses.
+TEST_F(OfflineRestoreTest, AFingerprintedSetRestoresOnlyWhatItsLastRunWrote) {
+  struct Row {
+    const char *name;
+    std::vector<std::string> listed;  // the files SHA256SUMS names, with their hashes as they are now
+    void (*change)();                 // after the list was written
+    std::string console;
+  };
+  const std::vector<std::string> all = {"SOFTWARE", "SYSTEM", "SECURITY", "SAM", "ConsoleBackup.bat", kUser};
+  const std::vector<std::string> withoutUser(all.begin(), all.end() - 1);
+  const Row rows[] = {
+      {"a user hive the last run did not write", withoutUser, nullptr,
+       "geprüft: E:\\Sicherung\\s-1-5-21-1-2-3-1000 wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)"},
+      {"a user hive changed after the backup", all,
+       [] { sim::PutFile(kSet + "\\" + kUser, sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SECURITY")); },
+       "geprüft: E:\\Sicherung\\s-1-5-21-1-2-3-1000 wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"},
+      {"a machine hive changed after the backup", all,
+       [] { sim::PutFile(kSet + "\\SYSTEM", sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SYSTEM") + std::string(4096, '\0')); },
+       "geprüft: E:\\Sicherung\\SYSTEM wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<FingerprintLine> lines;
+    for (const std::string &name : row.listed) {
+      FingerprintError error;
+      lines.push_back({HashFile(kSet + "\\" + name, &error), name});
+    }
+    FingerprintError error;
+    ASSERT_TRUE(WriteFingerprint(kSet + "\\SHA256SUMS", kSet + "\\sums.tmp", lines, &error));
+    if (row.change) row.change();
+    const auto before = Tree();
+    EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 1) << Console();
+    EXPECT_NE(Console().find(row.console + "\r\n"), std::string::npos) << Console();
+    EXPECT_NE(Console().find("ist unbrauchbar; nichts geändert."), std::string::npos) << Console();
+    EXPECT_TRUE(Tree() == before);
+    ExpectNoWindowAndNothingOpen();
+    ResetForNextRow();
+    Prepare();
+  }
+}
+
+// An installation that lacks one of its hive files (the reason it no longer starts): the set's file
+// goes where none was, and when a later step fails, the run says so and leaves the undo script that
+// removes it again, rather than "Nichts geändert.".
+TEST_F(OfflineRestoreTest, AFailureAfterAHiveWentWhereNoneWasLeavesTheWayBack) {
+  DeleteFileA((kConfig + "\\SOFTWARE").c_str());
+  DeleteFileA((kConfig + "\\software.log").c_str());
+  const auto before = Tree();
+  // The first move of the run is SOFTWARE's staged copy into its place; the second moves SYSTEM aside.
+  sim::FailCall("MoveFileExA", ERROR_SHARING_VIOLATION, 1, 1);
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 1) << Console();
+  sim::ClearFaults();
+  const std::string console = Console();
+  EXPECT_NE(console.find("ersetzt: " + kConfig + "\\SOFTWARE\r\n"), std::string::npos) << console;
+  EXPECT_EQ(console.find("Nichts geändert."), std::string::npos) << console;
+  EXPECT_NE(console.find("Bereits ersetzt: " + kConfig + "\\SOFTWARE."), std::string::npos) << console;
+  EXPECT_NE(console.find(kUndo + " stellt alle Dateien wieder her, wie sie vorher waren."), std::string::npos) << console;
+  ExpectNoWindowAndNothingOpen();
+  RunUndoScript(kUndo);
+  EXPECT_TRUE(Tree() == before) << console;
 }
 
 // Every file call of the run fails in turn, once and then every time. Afterwards the tree is as it
