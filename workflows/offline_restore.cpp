@@ -457,7 +457,9 @@ std::vector<std::string> UndoLines(const std::vector<Target> &targets) {
                                     "setlocal DisableDelayedExpansion"};
   for (const UndoStep &step : UndoSteps(targets)) {
     const std::string from = BatchQuoted(step.from);
-    lines.push_back("if exist " + from + (step.move ? " move /y " + from + " " + BatchQuoted(step.to) : " del /f /q " + from));
+    // del passes hidden and system files over unless /a is given: a staged copy of a hidden set file
+    // is one.
+    lines.push_back("if exist " + from + (step.move ? " move /y " + from + " " + BatchQuoted(step.to) : " del /f /q /a " + from));
   }
   lines.push_back("echo Brovink: Wiederherstellung rueckgaengig gemacht.");
   return lines;

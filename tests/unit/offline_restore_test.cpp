@@ -45,9 +45,10 @@ std::string FromOem850(const std::string &bytes) {
   return out;
 }
 
-// Carries out the undo script as cmd would: "if exist A del /f /q A" and "if exist A move /y A B",
-// each path with "%%" for a "%" (a lone "%" would start a variable); @echo, chcp to the OEM code
-// page, setlocal and echo lines do nothing here. Any other line fails the test.
+// Carries out the undo script as cmd would: "if exist A del /f /q [/a] A" (without /a, del passes a
+// hidden or system file over) and "if exist A move /y A B", each path with "%%" for a "%" (a lone
+// "%" would start a variable); @echo, chcp to the OEM code page, setlocal and echo lines do nothing
+// here. Any other line fails the test.
 void RunUndoScript(const std::string &script) {
   const std::string bytes = FromOem850(sim::FileBytes(script));
   ASSERT_FALSE(bytes.empty()) << "no undo script " << script;
@@ -67,11 +68,14 @@ void RunUndoScript(const std::string &script) {
       ASSERT_EQ(ReplaceText("%%", "", path).find('%'), std::string::npos) << "cmd would expand: " << line;
       quoted.push_back(ReplaceText("%%", "%", path));
     }
-    const bool del = line.find("\" del /f /q \"") != std::string::npos && quoted.size() == 2;
+    const bool allAttributes = line.find("\" del /f /q /a \"") != std::string::npos;
+    const bool del = (allAttributes || line.find("\" del /f /q \"") != std::string::npos) && quoted.size() == 2;
     const bool move = line.find("\" move /y \"") != std::string::npos && quoted.size() == 3;
     ASSERT_TRUE(line.rfind("if exist \"", 0) == 0 && (del || move) && quoted[0] == quoted[1]) << line;
     if (GetFileAttributesA(quoted[0].c_str()) == INVALID_FILE_ATTRIBUTES) continue;
     if (del) {
+      const DWORD attributes = GetFileAttributesA(quoted[0].c_str());
+      if (!allAttributes && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) continue;
       SetFileAttributesA(quoted[0].c_str(), 0);  // /f: read-only files too
       EXPECT_TRUE(DeleteFileA(quoted[0].c_str())) << line;
     } else {
@@ -572,10 +576,14 @@ TEST_F(OfflineRestoreTest, AFingerprintedSetRestoresOnlyWhatItsLastRunWrote) {
 
 // An installation that lacks one of its hive files (the reason it no longer starts): the set's file
 // goes where none was, and when a later step fails, the run says so and leaves the undo script that
-// removes it again, rather than "Nichts geändert.".
+// removes it again, rather than "Nichts geändert.". The set's files are hidden system files (copied
+// so from a stick), which cmd's del passes over unless told otherwise.
 TEST_F(OfflineRestoreTest, AFailureAfterAHiveWentWhereNoneWasLeavesTheWayBack) {
   DeleteFileA((kConfig + "\\SOFTWARE").c_str());
   DeleteFileA((kConfig + "\\software.log").c_str());
+  for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+    SetFileAttributesA((kSet + "\\" + hive).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  }
   const auto before = Tree();
   // The first move of the run is SOFTWARE's staged copy into its place; the second moves SYSTEM aside.
   sim::FailCall("MoveFileExA", ERROR_SHARING_VIOLATION, 1, 1);
