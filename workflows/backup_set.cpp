@@ -9,6 +9,7 @@
 
 #include "services/file_helpers.h"
 #include "services/fingerprint.h"
+#include "services/handles.h"
 #include "services/hive_save.h"
 #include "services/text_ops.h"
 #include "workflows/hive_list.h"
@@ -223,6 +224,94 @@ SetCheck CheckSet(const std::string &folder, const std::vector<std::string> &use
   return result;
 }
 
+namespace {
+
+const size_t kLongestScript = 1024 * 1024;  // a set's script is a few lines per hive
+
+// The whole file, or false when it cannot be read or is longer than any script of a set.
+bool ReadSmallFile(const std::string &path, std::string *bytes) {
+  if (!FitsBuffer(path, MAX_PATH)) return false;
+  HandleOwner file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.Get() == INVALID_HANDLE_VALUE) return false;
+  bytes->clear();
+  char buffer[4096];
+  while (true) {
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
+    if (read == 0) return true;
+    bytes->append(buffer, read);
+    if (bytes->size() > kLongestScript) return false;
+  }
+}
+
+// The file names Windows gives the hives it loads below HKEY_USERS: a profile's NTUSER.DAT, its
+// classes' UsrClass.dat, and the DEFAULT hive of the configuration folder. A line aimed at any other
+// file (a program, another installation's file) would put a hive in its place.
+bool IsUserHiveFileName(const std::string &name) {
+  return SameNameNoCase(name, "NTUSER.DAT") || SameNameNoCase(name, "UsrClass.dat") || SameNameNoCase(name, "DEFAULT");
+}
+
+// `copy "<source>" <rest>` as the backup writes it; false for any other line.
+bool SplitCopyLine(const std::string &line, std::string *source, std::string *rest) {
+  if (line.rfind("copy \"", 0) != 0) return false;
+  const size_t close = line.find("\" ", 6);
+  if (close == std::string::npos) return false;
+  *source = line.substr(6, close - 6);
+  *rest = line.substr(close + 2);
+  return !source->empty() && source->find('"') == std::string::npos;
+}
+
+}  // namespace
+
+std::string ReadSetScript(const std::string &folder, SetScript *script) {
+  const std::string scriptPath = SetFilePath(folder, kConsoleScriptName);
+  std::string bytes;
+  if (!ReadSmallFile(scriptPath, &bytes)) return scriptPath + " ist nicht lesbar";
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    const size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + 2;
+  }
+  *script = SetScript();
+  for (size_t i = 0; i < lines.size(); i++) {
+    const std::string &line = lines[i];
+    std::string source, rest;
+    const bool copy = SplitCopyLine(line, &source, &rest);
+    const std::string hiveName = copy ? source.substr(source.rfind('\\') + 1) : "";
+    bool known = (i == 0 && line == "Set allowallpaths = true");
+    if (copy && rest.size() > 2 && rest.front() == '"' && rest.back() == '"') {
+      const std::string path = rest.substr(1, rest.size() - 2);
+      // A backup names each user hive file of the set once: a second line for it would put one
+      // user's hive into another profile too.
+      bool again = false;
+      for (const ScriptUserHive &user : script->userHives) again = again || SameNameNoCase(user.hiveName, hiveName);
+      if (!again && IsUsableHiveName(hiveName) && IsPlainFullPath(path) &&
+          IsUserHiveFileName(path.substr(path.rfind('\\') + 1))) {
+        script->userHives.push_back(ScriptUserHive{hiveName, path});
+        known = true;
+      }
+    } else if (copy && rest.find('"') == std::string::npos) {
+      for (const MachineHive &machine : kMachineHives) {
+        if (hiveName == machine.hive) known = true;
+      }
+      const bool drive = rest.size() > 2 && rest[1] == ':' &&
+                         ((rest[0] >= 'a' && rest[0] <= 'z') || (rest[0] >= 'A' && rest[0] <= 'Z'));
+      if (known && script->backupDrive == 0 && drive) script->backupDrive = rest[0];
+    }
+    if (!known) {
+      return scriptPath + " Zeile " + NumberText(static_cast<long>(i + 1)).substr(1) + " ist keine Zeile einer Sicherung";
+    }
+  }
+  return "";
+}
+
 bool IsRemovableSetFile(const std::string &folder, const SetFolderEntry &entry) {
   if (!IsPlainSetEntry(folder, entry)) return false;
   if (SameNameNoCase(entry.name, kConsoleScriptName) || SameNameNoCase(entry.name, kFingerprintName)) return true;
@@ -254,8 +343,22 @@ bool IsRemovableSet(const std::string &folder, const std::vector<SetFolderEntry>
   return true;
 }
 
+SetCheck CheckWholeSet(const std::string &folder) {
+  SetScript script;
+  const std::string fault = ReadSetScript(folder, &script);
+  std::vector<std::string> userHives;
+  for (const ScriptUserHive &user : script.userHives) userHives.push_back(user.hiveName);
+  SetCheck check = CheckSet(folder, userHives);
+  check.scriptFault = fault;
+  for (const std::string &hiveName : userHives) {
+    const std::string file = SetFilePath(folder, hiveName);
+    if (PathExists(file) != 1) check.missing.push_back(file);
+  }
+  return check;
+}
+
 bool IsCompleteSet(const SetCheck &check) {
-  if (!check.missing.empty()) return false;
+  if (!check.missing.empty() || !check.scriptFault.empty()) return false;
   for (const HiveFileCheck &file : check.files) {
     if (file.state != HiveFileState::Good) return false;
   }

@@ -21,8 +21,6 @@ const char kUndoScriptName[] = "Rueckgaengig.bat";
 
 namespace {
 
-const char kConsoleScript[] = "ConsoleBackup.bat";
-const size_t kLongestScript = 1024 * 1024;  // a set's script is a few lines per hive
 
 // One hive file to put in place.
 struct Target {
@@ -44,21 +42,6 @@ std::string Fold(const std::string &text) {
 }
 
 std::string ErrorText(DWORD code) { return " (Fehler " + NumberText(static_cast<long>(code)).substr(1) + ")"; }
-
-bool IsDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// "X:\name\name...": a full path whose every part is one plain name, so that it names exactly the
-// file it spells (no "..", no short alias, no device, no dropped trailing dot or blank).
-bool IsPlainFullPath(const std::string &path) {
-  if (path.size() < 4 || !IsDriveLetter(path[0]) || path[1] != ':' || path[2] != '\\') return false;
-  size_t start = 3;
-  while (true) {
-    const size_t end = path.find('\\', start);
-    if (!IsPlainFileName(path.substr(start, end == std::string::npos ? end : end - start))) return false;
-    if (end == std::string::npos) return true;
-    start = end + 1;
-  }
-}
 
 DWORD Attributes(const std::string &path) {
   if (!FitsBuffer(path, MAX_PATH)) return INVALID_FILE_ATTRIBUTES;
@@ -136,40 +119,6 @@ std::string FindTarget(const std::string &given, const OfflineLine &say) {
   return "";
 }
 
-// The whole file, or false when it cannot be read or is longer than any script of a set.
-bool ReadSmallFile(const std::string &path, std::string *bytes) {
-  if (!FitsBuffer(path, MAX_PATH)) return false;
-  HandleOwner file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.Get() == INVALID_HANDLE_VALUE) return false;
-  bytes->clear();
-  char buffer[4096];
-  while (true) {
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
-    if (read == 0) return true;
-    bytes->append(buffer, read);
-    if (bytes->size() > kLongestScript) return false;
-  }
-}
-
-// The file names Windows gives the hives it loads below HKEY_USERS: a profile's NTUSER.DAT, its
-// classes' UsrClass.dat, and the DEFAULT hive of the configuration folder. A line aimed at any other
-// file (a program, another installation's file) would put a hive in its place.
-bool IsUserHiveFileName(const std::string &name) {
-  return SameNameNoCase(name, "NTUSER.DAT") || SameNameNoCase(name, "UsrClass.dat") || SameNameNoCase(name, "DEFAULT");
-}
-
-// `copy "<source>" <rest>` as the backup writes it; false for any other line.
-bool SplitCopyLine(const std::string &line, std::string *source, std::string *rest) {
-  if (line.rfind("copy \"", 0) != 0) return false;
-  const size_t close = line.find("\" ", 6);
-  if (close == std::string::npos) return false;
-  *source = line.substr(6, close - 6);
-  *rest = line.substr(close + 2);
-  return !source->empty() && source->find('"') == std::string::npos;
-}
-
 // A user hive's line of ConsoleBackup.bat: its file in the set and its place on the backup day.
 struct UserLine {
   std::string hiveName, path;
@@ -180,66 +129,18 @@ struct Plan {
   std::vector<std::string> userHives;  // the user hives' file names in the set, for the check
 };
 
-// Reads the set's ConsoleBackup.bat: the backup day's Windows drive from the machine-hive lines,
-// and the place of each user hive. False (with the reason said) when a line is none the backup
-// writes or names a file that is no user hive of the set.
+// Places the user hives of the set's ConsoleBackup.bat. False (with the reason said) when the script
+// cannot be read or holds a line that is none the backup writes.
 bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolder, Plan *plan,
                    const OfflineLine &say) {
-  const std::string scriptPath = setFolder + "\\" + kConsoleScript;
-  std::string bytes;
-  if (!ReadSmallFile(scriptPath, &bytes)) {
-    say("geprüft: " + scriptPath + " ist nicht lesbar");
+  SetScript script;
+  const std::string fault = ReadSetScript(setFolder, &script);
+  if (!fault.empty()) {
+    say("geprüft: " + fault);
     return false;
   }
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    const size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(bytes.substr(start));
-      break;
-    }
-    lines.push_back(bytes.substr(start, end - start));
-    start = end + 2;
-  }
-  char backupDrive = 0;  // the drive of the backup day's Windows
-  std::vector<UserLine> users;
-  for (size_t i = 0; i < lines.size(); i++) {
-    const std::string &line = lines[i];
-    std::string source, rest;
-    const bool copy = SplitCopyLine(line, &source, &rest);
-    const std::string hiveName = copy ? source.substr(source.rfind('\\') + 1) : "";
-    bool known = (i == 0 && line == "Set allowallpaths = true");
-    if (copy && rest.size() > 2 && rest.front() == '"' && rest.back() == '"') {
-      const std::string path = rest.substr(1, rest.size() - 2);
-      // A backup names each user hive file of the set once: a second line for it would put one
-      // user's hive into another profile too.
-      bool again = false;
-      for (const UserLine &user : users) again = again || Fold(user.hiveName) == Fold(hiveName);
-      if (!again && IsUsableHiveName(hiveName) && IsPlainFullPath(path) &&
-          IsUserHiveFileName(path.substr(path.rfind('\\') + 1))) {
-        UserLine user;
-        user.hiveName = hiveName;
-        user.path = path;
-        users.push_back(user);
-        known = true;
-      }
-    } else if (copy && rest.find('"') == std::string::npos) {
-      for (const MachineHive &machine : kMachineHives) {
-        if (hiveName == machine.hive) known = true;
-      }
-      if (known && backupDrive == 0 && rest.size() > 2 && IsDriveLetter(rest[0]) && rest[1] == ':') {
-        backupDrive = rest[0];
-      }
-    }
-    if (!known) {
-      say("geprüft: " + scriptPath + " Zeile " + NumberText(static_cast<long>(i + 1)).substr(1) +
-          " ist keine Zeile einer Sicherung");
-      return false;
-    }
-  }
-
-  for (const UserLine &user : users) {
+  const char backupDrive = script.backupDrive;
+  for (const ScriptUserHive &user : script.userHives) {
     const std::string source = setFolder + "\\" + user.hiveName;
     if (PathExists(source) != 1) {
       say("geprüft: " + source + " fehlt");
@@ -518,7 +419,7 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
   // A drive without a medium (a card reader, an empty DVD drive) must fail the look at it, not ask
   // in a box that nobody in the recovery environment may be there to answer.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  if (!FitsBuffer(setFolder + "\\" + kConsoleScript, MAX_PATH) || !IsFolder(setFolder)) {
+  if (!FitsBuffer(SetFilePath(setFolder, kConsoleScriptName), MAX_PATH) || !IsFolder(setFolder)) {
     say("Abgebrochen: Der Ordner " + setFolder + " ist nicht verwendbar.");
     return OfflineOutcome::Unusable;
   }

@@ -430,6 +430,27 @@ TEST_F(UnattendedTest, VerifyChecksASetAsTheRestoreDoesAndChangesNothing) {
        {std::string("D:\\S\\") + kUser + " ist abgeschnitten"}},
       {"SYSTEM holding the SAM hive", [] { sim::PutFile("D:\\S\\SYSTEM", sim::FileBytes("D:\\S\\SAM")); }, 1,
        {"D:\\S\\SYSTEM enthält nicht den Hive SYSTEM", "D:\\S\\SAM ist in Ordnung", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      // What the offline restore would refuse: every user hive the script names, logged on now or not.
+      {"a user hive the script names, gone with its line in SHA256SUMS",
+       [] {
+         DeleteFileA((std::string("D:\\S\\") + kUser).c_str());
+         DropFingerprintLine("D:\\S", kUser);
+       },
+       1, {std::string("D:\\S\\") + kUser + " fehlt", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"an earlier version's set: a damaged hive of a user not logged on now",
+       [] {
+         DeleteFileA("D:\\S\\SHA256SUMS");
+         sim::PutFile("D:\\S\\s-1-5-21-9-9-9-1001", "kein Hive");
+         sim::PutFile("D:\\S\\ConsoleBackup.bat", sim::FileBytes("D:\\S\\ConsoleBackup.bat") +
+                                                    "copy \"D:\\S\\s-1-5-21-9-9-9-1001\" \"c:\\Users\\u9\\NTUSER.DAT\"\r\n");
+       },
+       1, {"D:\\S\\s-1-5-21-9-9-9-1001 ist keine Registry-Datei", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"an earlier version's set without its script",
+       [] {
+         DeleteFileA("D:\\S\\SHA256SUMS");
+         DeleteFileA("D:\\S\\ConsoleBackup.bat");
+       },
+       1, {"D:\\S\\ConsoleBackup.bat ist nicht lesbar", "Die Sicherung in D:\\S ist unbrauchbar."}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
