@@ -140,6 +140,8 @@ class OfflineRestoreTest : public SimTest {
     return text;
   }
 
+  void SweepFileCalls(bool lacking);
+
   static void ExpectNoWindowAndNothingOpen() {
     EXPECT_EQ(sim::CallCount("CreateDialogIndirectParamA"), 0) << "a window was made";
     EXPECT_TRUE(sim::MessageBoxes().empty()) << "a box was shown";
@@ -601,8 +603,19 @@ TEST_F(OfflineRestoreTest, AFailureAfterAHiveWentWhereNoneWasLeavesTheWayBack) {
 
 // Every file call of the run fails in turn, once and then every time. Afterwards the tree is as it
 // was, or the run said that the undo script puts it back and the script does; a run that ends with
-// 0 has put every set file in place.
+// 0 has put every set file in place. Twice: with every old hive there, and with an installation that
+// lacks SOFTWARE and its log and a profile that holds only its hive's log (hives put where none was).
 TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
+  for (const bool lacking : {false, true}) {
+    SCOPED_TRACE(lacking ? "old hives missing" : "every old hive there");
+    ResetForNextRow();
+    Prepare();
+    SweepFileCalls(lacking);
+    if (HasFailure()) return;
+  }
+}
+
+void OfflineRestoreTest::SweepFileCalls(bool lacking) {
   const std::vector<std::pair<const char *, DWORD>> faults = {
       {"GetFileAttributesA", ERROR_ACCESS_DENIED}, {"FindFirstFileA", ERROR_ACCESS_DENIED},
       {"FindNextFileA", ERROR_ACCESS_DENIED},     {"CreateFileA", ERROR_SHARING_VIOLATION},
@@ -614,7 +627,14 @@ TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
       {"SetFileAttributesA", ERROR_ACCESS_DENIED}, {"FlushFileBuffers", ERROR_DISK_FULL},
   };
   // A set file from a CD: its copy must be made writable, one more call that can fail.
-  const auto readOnlySetFile = [] { SetFileAttributesA((kSet + "\\SAM").c_str(), FILE_ATTRIBUTE_READONLY); };
+  const auto readOnlySetFile = [lacking] {
+    SetFileAttributesA((kSet + "\\SAM").c_str(), FILE_ATTRIBUTE_READONLY);
+    if (lacking) {
+      DeleteFileA((kConfig + "\\SOFTWARE").c_str());
+      DeleteFileA((kConfig + "\\software.log").c_str());
+      DeleteFileA((kProfile + "\\NTUSER.DAT").c_str());
+    }
+  };
   readOnlySetFile();
   std::map<std::string, int> made;
   for (const auto &fault : faults) made[fault.first] = sim::CallCount(fault.first);
