@@ -352,7 +352,10 @@ SetCheck CheckWholeSet(const std::string &folder) {
   check.scriptFault = fault;
   for (const std::string &hiveName : userHives) {
     const std::string file = SetFilePath(folder, hiveName);
-    if (PathExists(file) != 1) check.missing.push_back(file);
+    // One the fingerprint lists is already named there as missing.
+    const bool named = std::any_of(check.files.begin(), check.files.end(),
+                                   [&](const HiveFileCheck &checked) { return SameNameNoCase(checked.file, file); });
+    if (!named && PathExists(file) != 1) check.missing.push_back(file);
   }
   return check;
 }

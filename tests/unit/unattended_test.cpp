@@ -437,6 +437,9 @@ TEST_F(UnattendedTest, VerifyChecksASetAsTheRestoreDoesAndChangesNothing) {
          DropFingerprintLine("D:\\S", kUser);
        },
        1, {std::string("D:\\S\\") + kUser + " fehlt", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"a user hive the script and SHA256SUMS name, gone",
+       [] { DeleteFileA((std::string("D:\\S\\") + kUser).c_str()); }, 1,
+       {std::string("D:\\S\\") + kUser + " fehlt", "Die Sicherung in D:\\S ist unbrauchbar."}},
       {"an earlier version's set: a damaged hive of a user not logged on now",
        [] {
          DeleteFileA("D:\\S\\SHA256SUMS");
@@ -468,7 +471,11 @@ TEST_F(UnattendedTest, VerifyChecksASetAsTheRestoreDoesAndChangesNothing) {
     EXPECT_EQ(Start(u"/verify D:\\S"), row.exitCode);
 
     const std::string console = Console().substr(consoleBefore);
-    for (const std::string &line : row.lines) EXPECT_NE(console.find(line + "\r\n"), std::string::npos) << console;
+    for (const std::string &line : row.lines) {
+      const size_t at = console.find(line + "\r\n");
+      EXPECT_NE(at, std::string::npos) << console;
+      EXPECT_EQ(console.find(line + "\r\n", at + 1), std::string::npos) << "said twice: " << console;
+    }
     std::vector<std::string> after;
     for (const std::string &name : sim::ListFolder("D:\\S")) after.push_back(name + "=" + sim::FileBytes("D:\\S\\" + name));
     EXPECT_EQ(after, before);
