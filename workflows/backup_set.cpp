@@ -179,19 +179,27 @@ SetCheck CheckSet(const std::string &folder, const std::vector<std::string> &use
     }
   }
   std::vector<std::string> checkedHives;
-  const auto checkUserHive = [&](const std::string &hiveName) {
+  // named: one the caller needs (the offline restore's, from the set's script), missing when absent.
+  const auto checkUserHive = [&](const std::string &hiveName, bool named) {
     const std::string file = SetFilePath(folder, hiveName);
-    if (!IsUsableHiveName(hiveName) || PathExists(file) != 1) return;
+    if (!IsUsableHiveName(hiveName)) return;
     for (const std::string &checked : checkedHives) {
       if (SameNameNoCase(checked, hiveName)) return;
     }
+    const bool present = PathExists(file) == 1;
+    if (!present && !named) return;
     checkedHives.push_back(hiveName);
-    result.files.push_back(CheckListedHive(fingerprint, compare, file, hiveName, ""));
+    if (present) {
+      result.files.push_back(CheckListedHive(fingerprint, compare, file, hiveName, ""));
+    } else {
+      fingerprint.Take(hiveName);
+      result.files.push_back(Failed(file, kFingerprintedFileMissing));
+    }
   };
-  WalkUserHives([&](const std::string &hiveName, const std::string &) { checkUserHive(hiveName); });
-  // The caller's user hives (the offline restore's, from the set's script) are held to the
-  // fingerprint as the loaded ones are: a file a failed save left from an earlier run is no file of it.
-  for (const std::string &hiveName : userHives) checkUserHive(hiveName);
+  WalkUserHives([&](const std::string &hiveName, const std::string &) { checkUserHive(hiveName, false); });
+  // The caller's user hives are held to the fingerprint as the loaded ones are: a file a failed save
+  // left from an earlier run is no file of it.
+  for (const std::string &hiveName : userHives) checkUserHive(hiveName, true);
   if (!compare) return result;
 
   const std::string script = SetFilePath(folder, kConsoleScriptName);
@@ -350,13 +358,6 @@ SetCheck CheckWholeSet(const std::string &folder) {
   for (const ScriptUserHive &user : script.userHives) userHives.push_back(user.hiveName);
   SetCheck check = CheckSet(folder, userHives);
   check.scriptFault = fault;
-  for (const std::string &hiveName : userHives) {
-    const std::string file = SetFilePath(folder, hiveName);
-    // One the fingerprint lists is already named there as missing.
-    const bool named = std::any_of(check.files.begin(), check.files.end(),
-                                   [&](const HiveFileCheck &checked) { return SameNameNoCase(checked.file, file); });
-    if (!named && PathExists(file) != 1) check.missing.push_back(file);
-  }
   return check;
 }
 

@@ -190,21 +190,7 @@ bool CheckSet(const std::string &setFolder, const Plan &plan, const OfflineLine 
     say("geprüft: " + file + " fehlt");
     sound = false;
   }
-  std::vector<HiveFileCheck> checks = CheckBackupSet(setFolder, plan.userHives);
-  for (const std::string &hiveName : plan.userHives) {
-    // A file the check did not read (it was not found there a moment after the plan found it) is
-    // never staged unread.
-    const std::string file = setFolder + "\\" + hiveName;
-    bool covered = false;
-    for (const HiveFileCheck &check : checks) covered = covered || Fold(check.file) == Fold(file);
-    if (covered) continue;
-    HiveFileCheck unread;
-    unread.file = file;
-    unread.state = HiveFileState::Unreadable;
-    unread.error = ERROR_FILE_NOT_FOUND;
-    checks.push_back(unread);
-  }
-  for (const HiveFileCheck &check : checks) {
+  for (const HiveFileCheck &check : CheckBackupSet(setFolder, plan.userHives)) {
     const bool good = check.state == HiveFileState::Good;
     say("geprüft: " + check.file + (good ? " ist in Ordnung" : " " + SetFileReason(check)));
     sound = sound && good;
