@@ -44,7 +44,10 @@ std::string Fold(const std::string &text) {
 std::string ErrorText(DWORD code) { return " (Fehler " + NumberText(static_cast<long>(code)).substr(1) + ")"; }
 
 DWORD Attributes(const std::string &path) {
-  if (!FitsBuffer(path, MAX_PATH)) return INVALID_FILE_ATTRIBUTES;
+  if (!FitsBuffer(path, MAX_PATH)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);  // as the call itself says for a path it cannot take
+    return INVALID_FILE_ATTRIBUTES;
+  }
   return GetFileAttributesA(path.c_str());
 }
 bool IsFolder(const std::string &path) {
@@ -129,22 +132,28 @@ struct Plan {
   std::vector<std::string> userHives;  // the user hives' file names in the set, for the check
 };
 
-// Places the user hives of the set's ConsoleBackup.bat. False (with the reason said) when the script
-// cannot be read or holds a line that is none the backup writes.
-bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolder, Plan *plan,
-                   const OfflineLine &say) {
+enum class Planned {
+  Whole,
+  SetFault,     // the script cannot be read, holds a line that is none the backup writes, or names a
+                // user hive file the set lacks
+  TargetFault,  // a profile folder cannot be looked at
+};
+
+// Places the user hives of the set's ConsoleBackup.bat, the reason of a fault said.
+Planned PlanUserHives(const std::string &setFolder, const std::string &windowsFolder, Plan *plan,
+                      const OfflineLine &say) {
   SetScript script;
   const std::string fault = ReadSetScript(setFolder, &script);
   if (!fault.empty()) {
     say("geprüft: " + fault);
-    return false;
+    return Planned::SetFault;
   }
   const char backupDrive = script.backupDrive;
   for (const ScriptUserHive &user : script.userHives) {
     const std::string source = setFolder + "\\" + user.hiveName;
     if (PathExists(source) != 1) {
       say("geprüft: " + source + " fehlt");
-      return false;
+      return Planned::SetFault;
     }
     // A profile on the backup day's Windows drive belongs to the target's drive: the letter as
     // written may be another installation's disk in the recovery environment.
@@ -169,14 +178,14 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
       const DWORD error = GetLastError();
       if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         say("Abgebrochen: Der Ordner " + target.folder + " lässt sich nicht prüfen" + ErrorText(error) + ".");
-        return false;
+        return Planned::TargetFault;
       }
       say("übersprungen: " + source + " (der Ordner " + target.folder + " fehlt)");
       continue;
     }
     plan->targets.push_back(target);
   }
-  return true;
+  return Planned::Whole;
 }
 
 // The set's own check with the user hives of its script (the running system's loaded-hive list is
@@ -443,8 +452,9 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     target.name = machine.hive;
     plan.targets.push_back(target);
   }
-  const bool planned = PlanUserHives(setFolder, windows, &plan, say);
-  if (!CheckSet(setFolder, plan, say) || !planned) {
+  const Planned planned = PlanUserHives(setFolder, windows, &plan, say);
+  if (planned == Planned::TargetFault) return OfflineOutcome::Unusable;
+  if (!CheckSet(setFolder, plan, say) || planned != Planned::Whole) {
     say("Wiederherstellung abgebrochen: Die Sicherung in " + setFolder + " ist unbrauchbar; nichts geändert.");
     return OfflineOutcome::Failed;
   }

@@ -246,6 +246,16 @@ TEST_F(OfflineRestoreTest, TargetsThatCannotBeUsedAreRefusedWithNothingChanged) 
        "bitte den Windows-Ordner angeben, auf den sie zeigt."},
       {"a configuration folder that is a link", u"/restore E:\\Sicherung /offline D:\\Windows",
        [] { sim::MakeReparsePoint(kConfig); }, "Abgebrochen: " + kConfig + " ist eine Verknüpfung"},
+      // A profile folder the ANSI calls cannot name (longer than MAX_PATH) cannot be looked at: the
+      // target is refused with the code the call would give, not a stale one that could make the
+      // folder "missing" or the set "unbrauchbar".
+      {"a profile folder too long to look at", u"/restore E:\\Sicherung /offline D:\\Windows",
+       [] {
+         const std::string folder = "Users\\" + std::string(200, 'p') + "\\" + std::string(60, 'q');
+         sim::PutFile("D:\\" + folder + "\\NTUSER.DAT", "old user");
+         sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\" + folder + "\\NTUSER.DAT"));
+       },
+       "lässt sich nicht prüfen (Fehler 206)."},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
