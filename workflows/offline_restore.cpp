@@ -192,19 +192,15 @@ Planned PlanUserHives(const std::string &setFolder, const std::string &windowsFo
 // the recovery environment's, not the target's): with a fingerprint, each of them must be a file the
 // last run wrote, with its bytes.
 bool CheckSet(const std::string &setFolder, const Plan &plan, const OfflineLine &say) {
-  bool sound = true;
-  for (const MachineHive &machine : kMachineHives) {
-    const std::string file = setFolder + "\\" + machine.hive;
-    if (PathExists(file) == 1) continue;
-    say("geprüft: " + file + " fehlt");
-    sound = false;
+  // Each machine hive must be there (one the fingerprint lists and the folder lacks is among the
+  // files, the others among the missing).
+  const SetCheck check = ::CheckSet(setFolder, plan.userHives);
+  for (const std::string &file : check.missing) say("geprüft: " + file + " fehlt");
+  for (const HiveFileCheck &file : check.files) {
+    const bool good = file.state == HiveFileState::Good;
+    say("geprüft: " + file.file + (good ? " ist in Ordnung" : " " + SetFileReason(file)));
   }
-  for (const HiveFileCheck &check : CheckBackupSet(setFolder, plan.userHives)) {
-    const bool good = check.state == HiveFileState::Good;
-    say("geprüft: " + check.file + (good ? " ist in Ordnung" : " " + SetFileReason(check)));
-    sound = sound && good;
-  }
-  return sound;
+  return IsCompleteSet(check);
 }
 
 bool IsLogOf(const std::string &foldedHive, const std::string &name) {
