@@ -314,6 +314,13 @@ std::vector<UndoStep> UndoSteps(const std::vector<Target> &targets) {
   for (const Target &target : targets) {
     steps.push_back({false, target.staged, ""});
     if (!target.hadHive) steps.push_back({false, target.Path(), ""});
+    // A log the old hive did not have was written for the new one (a start of the restored Windows):
+    // beside the old hive, Windows would replay it into that.
+    for (const char *log : {".LOG", ".LOG1", ".LOG2"}) {
+      bool had = false;
+      for (const std::string &name : target.oldFiles) had = had || Fold(name) == Fold(target.name + log);
+      if (!had) steps.push_back({false, target.Path() + log, ""});
+    }
     for (const std::string &name : target.oldFiles) steps.push_back({true, target.aside + "\\" + name, target.folder + "\\" + name});
   }
   return steps;

@@ -121,6 +121,8 @@ expect_bytes "$profile/$aside/NTUSER.DAT" "old user"
 expect_bytes "$profile/$aside/ntuser.dat.LOG1" "user log"
 expect_no_file "$profile/ntuser.dat.LOG1"
 expect_no_file "$config/SYSTEM.LOG1"
+# A start of the restored Windows wrote a log of the new SOFTWARE that the old one did not have.
+printf 'new log' >"$config/SOFTWARE.LOG1"
 wine cmd /c "E:\\Windows\\System32\\config\\$aside\\Rueckgaengig.bat" >"$E2E_TMP/undo.txt" 2>&1 || true
 expect_tree "$before"
 

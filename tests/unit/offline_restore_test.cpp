@@ -209,6 +209,10 @@ TEST_F(OfflineRestoreTest, ReplacesEveryHiveMovesTheOldFilesAsideAndTheUndoScrip
   }
   EXPECT_EQ(flushedBeforeMoves, 6);
 
+  // A start of the restored Windows that went wrong wrote logs of the new hives that the old ones did
+  // not have; they belong to the new hives and go with them.
+  sim::PutFile(kConfig + "\\SYSTEM.LOG", "new SYSTEM's log", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  sim::PutFile(kProfile + "\\NTUSER.DAT.LOG2", "new user log", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   RunUndoScript(kUndo);
   EXPECT_TRUE(Tree() == before);
 }
