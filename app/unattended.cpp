@@ -198,9 +198,11 @@ int Verify(const ConsoleOut &out, const Command &command) {
   // A set that a backup is writing is no set yet: its check would say nothing.
   FolderLock lock;
   if (lock.Take(folder) == FolderLockState::InUse) return Refuse(out, "Prüfung abgebrochen: " + FolderInUseText(folder));
-  const SetCheck check = CheckSet(folder);
+  // With the user hives of the set's script, as the offline restore checks it.
+  const SetCheck check = CheckWholeSet(folder);
   // The restore passes a missing machine hive over; a set without one is no whole set.
   for (const std::string &file : check.missing) WriteConsoleLine(out, file + " fehlt");
+  if (!check.scriptFault.empty()) WriteConsoleLine(out, check.scriptFault);
   for (const HiveFileCheck &file : check.files) {
     const bool good = file.state == HiveFileState::Good;
     WriteConsoleLine(out, file.file + (good ? " ist in Ordnung" : " " + SetFileReason(file)));

@@ -207,3 +207,15 @@ bool IsPlainFileName(const std::string &name) {
   if (name.find('~') != std::string::npos) return false;
   return !IsDeviceName(name);
 }
+
+bool IsPlainFullPath(const std::string &path) {
+  const bool drive = path.size() >= 4 && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
+  if (!drive || path[1] != ':' || path[2] != '\\') return false;
+  size_t start = 3;
+  while (true) {
+    const size_t end = path.find('\\', start);
+    if (!IsPlainFileName(path.substr(start, end == std::string::npos ? end : end - start))) return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}

@@ -50,3 +50,7 @@ int TextFileClose(TextFile &file);
 // them), no "~" (a short 8.3 alias may name another file), and no device name (CON, PRN, AUX,
 // NUL, COM1-9, LPT1-9, also with an extension).
 bool IsPlainFileName(const std::string &name);
+
+// True for "X:\name\name...": a full path whose every part is IsPlainFileName, so that it names
+// exactly the file it spells (no "..", no short alias, no device, no dropped trailing dot or blank).
+bool IsPlainFullPath(const std::string &path);

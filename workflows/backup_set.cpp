@@ -9,6 +9,7 @@
 
 #include "services/file_helpers.h"
 #include "services/fingerprint.h"
+#include "services/handles.h"
 #include "services/hive_save.h"
 #include "services/text_ops.h"
 #include "workflows/hive_list.h"
@@ -154,7 +155,7 @@ bool OffersRestore(const std::string &folder) {
   return (software & system & sam) == 1;
 }
 
-SetCheck CheckSet(const std::string &folder) {
+SetCheck CheckSet(const std::string &folder, const std::vector<std::string> &userHives) {
   SetCheck result;
   const std::string fingerprintPath = SetFilePath(folder, kFingerprintName);
   std::vector<FingerprintLine> lines;
@@ -177,11 +178,28 @@ SetCheck CheckSet(const std::string &folder) {
       result.missing.push_back(file);
     }
   }
-  WalkUserHives([&](const std::string &hiveName, const std::string &) {
+  std::vector<std::string> checkedHives;
+  // named: one the caller needs (the offline restore's, from the set's script), missing when absent.
+  const auto checkUserHive = [&](const std::string &hiveName, bool named) {
     const std::string file = SetFilePath(folder, hiveName);
-    if (!IsUsableHiveName(hiveName) || PathExists(file) != 1) return;
-    result.files.push_back(CheckListedHive(fingerprint, compare, file, hiveName, ""));
-  });
+    if (!IsUsableHiveName(hiveName)) return;
+    for (const std::string &checked : checkedHives) {
+      if (SameNameNoCase(checked, hiveName)) return;
+    }
+    const bool present = PathExists(file) == 1;
+    if (!present && !named) return;
+    checkedHives.push_back(hiveName);
+    if (present) {
+      result.files.push_back(CheckListedHive(fingerprint, compare, file, hiveName, ""));
+    } else {
+      fingerprint.Take(hiveName);
+      result.files.push_back(Failed(file, kFingerprintedFileMissing));
+    }
+  };
+  WalkUserHives([&](const std::string &hiveName, const std::string &) { checkUserHive(hiveName, false); });
+  // The caller's user hives are held to the fingerprint as the loaded ones are: a file a failed save
+  // left from an earlier run is no file of it.
+  for (const std::string &hiveName : userHives) checkUserHive(hiveName, true);
   if (!compare) return result;
 
   const std::string script = SetFilePath(folder, kConsoleScriptName);
@@ -212,6 +230,94 @@ SetCheck CheckSet(const std::string &folder) {
     }
   }
   return result;
+}
+
+namespace {
+
+const size_t kLongestScript = 1024 * 1024;  // a set's script is a few lines per hive
+
+// The whole file, or false when it cannot be read or is longer than any script of a set.
+bool ReadSmallFile(const std::string &path, std::string *bytes) {
+  if (!FitsBuffer(path, MAX_PATH)) return false;
+  HandleOwner file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.Get() == INVALID_HANDLE_VALUE) return false;
+  bytes->clear();
+  char buffer[4096];
+  while (true) {
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
+    if (read == 0) return true;
+    bytes->append(buffer, read);
+    if (bytes->size() > kLongestScript) return false;
+  }
+}
+
+// The file names Windows gives the hives it loads below HKEY_USERS: a profile's NTUSER.DAT, its
+// classes' UsrClass.dat, and the DEFAULT hive of the configuration folder. A line aimed at any other
+// file (a program, another installation's file) would put a hive in its place.
+bool IsUserHiveFileName(const std::string &name) {
+  return SameNameNoCase(name, "NTUSER.DAT") || SameNameNoCase(name, "UsrClass.dat") || SameNameNoCase(name, "DEFAULT");
+}
+
+// `copy "<source>" <rest>` as the backup writes it; false for any other line.
+bool SplitCopyLine(const std::string &line, std::string *source, std::string *rest) {
+  if (line.rfind("copy \"", 0) != 0) return false;
+  const size_t close = line.find("\" ", 6);
+  if (close == std::string::npos) return false;
+  *source = line.substr(6, close - 6);
+  *rest = line.substr(close + 2);
+  return !source->empty() && source->find('"') == std::string::npos;
+}
+
+}  // namespace
+
+std::string ReadSetScript(const std::string &folder, SetScript *script) {
+  const std::string scriptPath = SetFilePath(folder, kConsoleScriptName);
+  std::string bytes;
+  if (!ReadSmallFile(scriptPath, &bytes)) return scriptPath + " ist nicht lesbar";
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    const size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + 2;
+  }
+  *script = SetScript();
+  for (size_t i = 0; i < lines.size(); i++) {
+    const std::string &line = lines[i];
+    std::string source, rest;
+    const bool copy = SplitCopyLine(line, &source, &rest);
+    const std::string hiveName = copy ? source.substr(source.rfind('\\') + 1) : "";
+    bool known = (i == 0 && line == "Set allowallpaths = true");
+    if (copy && rest.size() > 2 && rest.front() == '"' && rest.back() == '"') {
+      const std::string path = rest.substr(1, rest.size() - 2);
+      // A backup names each user hive file of the set once: a second line for it would put one
+      // user's hive into another profile too.
+      bool again = false;
+      for (const ScriptUserHive &user : script->userHives) again = again || SameNameNoCase(user.hiveName, hiveName);
+      if (!again && IsUsableHiveName(hiveName) && IsPlainFullPath(path) &&
+          IsUserHiveFileName(path.substr(path.rfind('\\') + 1))) {
+        script->userHives.push_back(ScriptUserHive{hiveName, path});
+        known = true;
+      }
+    } else if (copy && rest.find('"') == std::string::npos) {
+      for (const MachineHive &machine : kMachineHives) {
+        if (hiveName == machine.hive) known = true;
+      }
+      const bool drive = rest.size() > 2 && rest[1] == ':' &&
+                         ((rest[0] >= 'a' && rest[0] <= 'z') || (rest[0] >= 'A' && rest[0] <= 'Z'));
+      if (known && script->backupDrive == 0 && drive) script->backupDrive = rest[0];
+    }
+    if (!known) {
+      return scriptPath + " Zeile " + NumberText(static_cast<long>(i + 1)).substr(1) + " ist keine Zeile einer Sicherung";
+    }
+  }
+  return "";
 }
 
 bool IsRemovableSetFile(const std::string &folder, const SetFolderEntry &entry) {
@@ -245,15 +351,27 @@ bool IsRemovableSet(const std::string &folder, const std::vector<SetFolderEntry>
   return true;
 }
 
+SetCheck CheckWholeSet(const std::string &folder) {
+  SetScript script;
+  const std::string fault = ReadSetScript(folder, &script);
+  std::vector<std::string> userHives;
+  for (const ScriptUserHive &user : script.userHives) userHives.push_back(user.hiveName);
+  SetCheck check = CheckSet(folder, userHives);
+  check.scriptFault = fault;
+  return check;
+}
+
 bool IsCompleteSet(const SetCheck &check) {
-  if (!check.missing.empty()) return false;
+  if (!check.missing.empty() || !check.scriptFault.empty()) return false;
   for (const HiveFileCheck &file : check.files) {
     if (file.state != HiveFileState::Good) return false;
   }
   return true;
 }
 
-std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder) { return CheckSet(folder).files; }
+std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder, const std::vector<std::string> &userHives) {
+  return CheckSet(folder, userHives).files;
+}
 
 std::string SetFileReason(const HiveFileCheck &check) {
   if (check.state == HiveFileState::Unreadable) {

@@ -77,23 +77,49 @@ struct SetCheck {
   bool fingerprinted = false;         // the folder holds SHA256SUMS: every file compared with it
   std::vector<std::string> missing;   // machine hives the folder lacks (and the fingerprint omits)
   std::vector<HiveFileCheck> files;   // every file checked
+  std::string scriptFault;            // CheckWholeSet: ReadSetScript's fault
 };
 
 // Every file of the set in folder: the fingerprint when it is damaged, the machine hives, the
-// loaded user hives, then (with a fingerprint) the script and the fingerprint's other files.
-// Each hive passes CheckHiveFile; with a fingerprint, each file a restore would use, and the
-// script, must be listed in it and have its hash, and each listed file must be there.
-SetCheck CheckSet(const std::string &folder);
+// loaded user hives and the userHives named (by their file names in the set; one that is not there
+// fails as missing), then (with a fingerprint) the script and the fingerprint's other files. Each hive passes CheckHiveFile; with a
+// fingerprint, each file a restore would use, and the script, must be listed in it and have its
+// hash, and each listed file must be there.
+SetCheck CheckSet(const std::string &folder, const std::vector<std::string> &userHives = {});
 
-// /verify's "in Ordnung": no machine hive missing, every file good.
+// What /verify checks: CheckSet with the user hives of the set's ConsoleBackup.bat, which must be a
+// script as the backup writes it (scriptFault otherwise), so that a set it passes also passes the
+// offline restore's check.
+SetCheck CheckWholeSet(const std::string &folder);
+
+// /verify's "in Ordnung": no machine hive missing, every file good, and no fault in the script when
+// it was read.
 bool IsCompleteSet(const SetCheck &check);
 
 // Every file of the backup set in folder that a restore would use, and with a fingerprint every
 // file it lists, each with the result of its check (CheckSet's files).
-std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder);
+std::vector<HiveFileCheck> CheckBackupSet(const std::string &folder, const std::vector<std::string> &userHives = {});
 
 // The reason in the user's words, such as "ist leer" or "wurde verändert"; "" for a good file.
 std::string SetFileReason(const HiveFileCheck &check);
+
+// A user hive's line of the set's ConsoleBackup.bat: its file in the set and its place on the
+// backup day.
+struct ScriptUserHive {
+  std::string hiveName;  // IsUsableHiveName, once in the script (without case)
+  std::string path;      // IsPlainFullPath, aimed at NTUSER.DAT, UsrClass.dat or DEFAULT
+};
+struct SetScript {
+  std::vector<ScriptUserHive> userHives;
+  char backupDrive = 0;  // the backup day's Windows drive, from the machine-hive lines; 0 unknown
+};
+
+// Reads the set's ConsoleBackup.bat as the backup writes it: its first line, a copy line per machine
+// hive into the configuration folder, and a copy line per user hive. "" when it is such a script;
+// otherwise the fault in the user's words, such as "<script> ist nicht lesbar" or "<script> Zeile 7
+// ist keine Zeile einer Sicherung" (also a user hive line aimed at a file that holds no user hive,
+// or naming a set file twice).
+std::string ReadSetScript(const std::string &folder, SetScript *script);
 
 // The fingerprint of the files a run wrote (names in the set, in the run's order), written into
 // the folder through the temporary name. False with the failed call and code otherwise.

@@ -21,8 +21,6 @@ const char kUndoScriptName[] = "Rueckgaengig.bat";
 
 namespace {
 
-const char kConsoleScript[] = "ConsoleBackup.bat";
-const size_t kLongestScript = 1024 * 1024;  // a set's script is a few lines per hive
 
 // One hive file to put in place.
 struct Target {
@@ -45,23 +43,11 @@ std::string Fold(const std::string &text) {
 
 std::string ErrorText(DWORD code) { return " (Fehler " + NumberText(static_cast<long>(code)).substr(1) + ")"; }
 
-bool IsDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// "X:\name\name...": a full path whose every part is one plain name, so that it names exactly the
-// file it spells (no "..", no short alias, no device, no dropped trailing dot or blank).
-bool IsPlainFullPath(const std::string &path) {
-  if (path.size() < 4 || !IsDriveLetter(path[0]) || path[1] != ':' || path[2] != '\\') return false;
-  size_t start = 3;
-  while (true) {
-    const size_t end = path.find('\\', start);
-    if (!IsPlainFileName(path.substr(start, end == std::string::npos ? end : end - start))) return false;
-    if (end == std::string::npos) return true;
-    start = end + 1;
-  }
-}
-
 DWORD Attributes(const std::string &path) {
-  if (!FitsBuffer(path, MAX_PATH)) return INVALID_FILE_ATTRIBUTES;
+  if (!FitsBuffer(path, MAX_PATH)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);  // as the call itself says for a path it cannot take
+    return INVALID_FILE_ATTRIBUTES;
+  }
   return GetFileAttributesA(path.c_str());
 }
 bool IsFolder(const std::string &path) {
@@ -136,40 +122,6 @@ std::string FindTarget(const std::string &given, const OfflineLine &say) {
   return "";
 }
 
-// The whole file, or false when it cannot be read or is longer than any script of a set.
-bool ReadSmallFile(const std::string &path, std::string *bytes) {
-  if (!FitsBuffer(path, MAX_PATH)) return false;
-  HandleOwner file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.Get() == INVALID_HANDLE_VALUE) return false;
-  bytes->clear();
-  char buffer[4096];
-  while (true) {
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
-    if (read == 0) return true;
-    bytes->append(buffer, read);
-    if (bytes->size() > kLongestScript) return false;
-  }
-}
-
-// The file names Windows gives the hives it loads below HKEY_USERS: a profile's NTUSER.DAT, its
-// classes' UsrClass.dat, and the DEFAULT hive of the configuration folder. A line aimed at any other
-// file (a program, another installation's file) would put a hive in its place.
-bool IsUserHiveFileName(const std::string &name) {
-  return SameNameNoCase(name, "NTUSER.DAT") || SameNameNoCase(name, "UsrClass.dat") || SameNameNoCase(name, "DEFAULT");
-}
-
-// `copy "<source>" <rest>` as the backup writes it; false for any other line.
-bool SplitCopyLine(const std::string &line, std::string *source, std::string *rest) {
-  if (line.rfind("copy \"", 0) != 0) return false;
-  const size_t close = line.find("\" ", 6);
-  if (close == std::string::npos) return false;
-  *source = line.substr(6, close - 6);
-  *rest = line.substr(close + 2);
-  return !source->empty() && source->find('"') == std::string::npos;
-}
-
 // A user hive's line of ConsoleBackup.bat: its file in the set and its place on the backup day.
 struct UserLine {
   std::string hiveName, path;
@@ -177,73 +129,31 @@ struct UserLine {
 
 struct Plan {
   std::vector<Target> targets;
-  std::vector<std::string> checkFiles;  // user hive files of the set, for the check
+  std::vector<std::string> userHives;  // the user hives' file names in the set, for the check
 };
 
-// Reads the set's ConsoleBackup.bat: the backup day's Windows drive from the machine-hive lines,
-// and the place of each user hive. False (with the reason said) when a line is none the backup
-// writes or names a file that is no user hive of the set.
-bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolder, Plan *plan,
-                   const OfflineLine &say) {
-  const std::string scriptPath = setFolder + "\\" + kConsoleScript;
-  std::string bytes;
-  if (!ReadSmallFile(scriptPath, &bytes)) {
-    say("geprüft: " + scriptPath + " ist nicht lesbar");
-    return false;
-  }
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    const size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(bytes.substr(start));
-      break;
-    }
-    lines.push_back(bytes.substr(start, end - start));
-    start = end + 2;
-  }
-  char backupDrive = 0;  // the drive of the backup day's Windows
-  std::vector<UserLine> users;
-  for (size_t i = 0; i < lines.size(); i++) {
-    const std::string &line = lines[i];
-    std::string source, rest;
-    const bool copy = SplitCopyLine(line, &source, &rest);
-    const std::string hiveName = copy ? source.substr(source.rfind('\\') + 1) : "";
-    bool known = (i == 0 && line == "Set allowallpaths = true");
-    if (copy && rest.size() > 2 && rest.front() == '"' && rest.back() == '"') {
-      const std::string path = rest.substr(1, rest.size() - 2);
-      // A backup names each user hive file of the set once: a second line for it would put one
-      // user's hive into another profile too.
-      bool again = false;
-      for (const UserLine &user : users) again = again || Fold(user.hiveName) == Fold(hiveName);
-      if (!again && IsUsableHiveName(hiveName) && IsPlainFullPath(path) &&
-          IsUserHiveFileName(path.substr(path.rfind('\\') + 1))) {
-        UserLine user;
-        user.hiveName = hiveName;
-        user.path = path;
-        users.push_back(user);
-        known = true;
-      }
-    } else if (copy && rest.find('"') == std::string::npos) {
-      for (const MachineHive &machine : kMachineHives) {
-        if (hiveName == machine.hive) known = true;
-      }
-      if (known && backupDrive == 0 && rest.size() > 2 && IsDriveLetter(rest[0]) && rest[1] == ':') {
-        backupDrive = rest[0];
-      }
-    }
-    if (!known) {
-      say("geprüft: " + scriptPath + " Zeile " + NumberText(static_cast<long>(i + 1)).substr(1) +
-          " ist keine Zeile einer Sicherung");
-      return false;
-    }
-  }
+enum class Planned {
+  Whole,
+  SetFault,     // the script cannot be read, holds a line that is none the backup writes, or names a
+                // user hive file the set lacks
+  TargetFault,  // a profile folder cannot be looked at
+};
 
-  for (const UserLine &user : users) {
+// Places the user hives of the set's ConsoleBackup.bat, the reason of a fault said.
+Planned PlanUserHives(const std::string &setFolder, const std::string &windowsFolder, Plan *plan,
+                      const OfflineLine &say) {
+  SetScript script;
+  const std::string fault = ReadSetScript(setFolder, &script);
+  if (!fault.empty()) {
+    say("geprüft: " + fault);
+    return Planned::SetFault;
+  }
+  const char backupDrive = script.backupDrive;
+  for (const ScriptUserHive &user : script.userHives) {
     const std::string source = setFolder + "\\" + user.hiveName;
     if (PathExists(source) != 1) {
       say("geprüft: " + source + " fehlt");
-      return false;
+      return Planned::SetFault;
     }
     // A profile on the backup day's Windows drive belongs to the target's drive: the letter as
     // written may be another installation's disk in the recovery environment.
@@ -257,7 +167,7 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
     target.source = source;
     target.folder = path.substr(0, path.rfind('\\'));
     target.name = path.substr(path.rfind('\\') + 1);
-    plan->checkFiles.push_back(source);
+    plan->userHives.push_back(user.hiveName);
     const std::string link = FirstLink(target.folder);
     if (!link.empty()) {
       say("übersprungen: " + source + " (der Ordner " + link + kThroughLink + ")");
@@ -268,38 +178,29 @@ bool PlanUserHives(const std::string &setFolder, const std::string &windowsFolde
       const DWORD error = GetLastError();
       if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         say("Abgebrochen: Der Ordner " + target.folder + " lässt sich nicht prüfen" + ErrorText(error) + ".");
-        return false;
+        return Planned::TargetFault;
       }
       say("übersprungen: " + source + " (der Ordner " + target.folder + " fehlt)");
       continue;
     }
     plan->targets.push_back(target);
   }
-  return true;
+  return Planned::Whole;
 }
 
-// The set's own check, then each user hive file that it does not cover (the running system's
-// loaded-hive list is the recovery environment's, not the target's).
+// The set's own check with the user hives of its script (the running system's loaded-hive list is
+// the recovery environment's, not the target's): with a fingerprint, each of them must be a file the
+// last run wrote, with its bytes.
 bool CheckSet(const std::string &setFolder, const Plan &plan, const OfflineLine &say) {
-  bool sound = true;
-  for (const MachineHive &machine : kMachineHives) {
-    const std::string file = setFolder + "\\" + machine.hive;
-    if (PathExists(file) == 1) continue;
-    say("geprüft: " + file + " fehlt");
-    sound = false;
+  // Each machine hive must be there (one the fingerprint lists and the folder lacks is among the
+  // files, the others among the missing).
+  const SetCheck check = ::CheckSet(setFolder, plan.userHives);
+  for (const std::string &file : check.missing) say("geprüft: " + file + " fehlt");
+  for (const HiveFileCheck &file : check.files) {
+    const bool good = file.state == HiveFileState::Good;
+    say("geprüft: " + file.file + (good ? " ist in Ordnung" : " " + SetFileReason(file)));
   }
-  std::vector<HiveFileCheck> checks = CheckBackupSet(setFolder);
-  for (const std::string &file : plan.checkFiles) {
-    bool covered = false;
-    for (const HiveFileCheck &check : checks) covered = covered || Fold(check.file) == Fold(file);
-    if (!covered) checks.push_back(CheckHiveFile(file));
-  }
-  for (const HiveFileCheck &check : checks) {
-    const bool good = check.state == HiveFileState::Good;
-    say("geprüft: " + check.file + (good ? " ist in Ordnung" : " " + HiveFileReason(check)));
-    sound = sound && good;
-  }
-  return sound;
+  return IsCompleteSet(check);
 }
 
 bool IsLogOf(const std::string &foldedHive, const std::string &name) {
@@ -413,6 +314,13 @@ std::vector<UndoStep> UndoSteps(const std::vector<Target> &targets) {
   for (const Target &target : targets) {
     steps.push_back({false, target.staged, ""});
     if (!target.hadHive) steps.push_back({false, target.Path(), ""});
+    // A log the old hive did not have was written for the new one (a start of the restored Windows):
+    // beside the old hive, Windows would replay it into that.
+    for (const char *log : {".LOG", ".LOG1", ".LOG2"}) {
+      bool had = false;
+      for (const std::string &name : target.oldFiles) had = had || Fold(name) == Fold(target.name + log);
+      if (!had) steps.push_back({false, target.Path() + log, ""});
+    }
     for (const std::string &name : target.oldFiles) steps.push_back({true, target.aside + "\\" + name, target.folder + "\\" + name});
   }
   return steps;
@@ -448,7 +356,9 @@ std::vector<std::string> UndoLines(const std::vector<Target> &targets) {
                                     "setlocal DisableDelayedExpansion"};
   for (const UndoStep &step : UndoSteps(targets)) {
     const std::string from = BatchQuoted(step.from);
-    lines.push_back("if exist " + from + (step.move ? " move /y " + from + " " + BatchQuoted(step.to) : " del /f /q " + from));
+    // del passes hidden and system files over unless /a is given: a staged copy of a hidden set file
+    // is one.
+    lines.push_back("if exist " + from + (step.move ? " move /y " + from + " " + BatchQuoted(step.to) : " del /f /q /a " + from));
   }
   lines.push_back("echo Brovink: Wiederherstellung rueckgaengig gemacht.");
   return lines;
@@ -507,7 +417,7 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
   // A drive without a medium (a card reader, an empty DVD drive) must fail the look at it, not ask
   // in a box that nobody in the recovery environment may be there to answer.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  if (!FitsBuffer(setFolder + "\\" + kConsoleScript, MAX_PATH) || !IsFolder(setFolder)) {
+  if (!FitsBuffer(SetFilePath(setFolder, kConsoleScriptName), MAX_PATH) || !IsFolder(setFolder)) {
     say("Abgebrochen: Der Ordner " + setFolder + " ist nicht verwendbar.");
     return OfflineOutcome::Unusable;
   }
@@ -545,8 +455,9 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     target.name = machine.hive;
     plan.targets.push_back(target);
   }
-  const bool planned = PlanUserHives(setFolder, windows, &plan, say);
-  if (!CheckSet(setFolder, plan, say) || !planned) {
+  const Planned planned = PlanUserHives(setFolder, windows, &plan, say);
+  if (planned == Planned::TargetFault) return OfflineOutcome::Unusable;
+  if (!CheckSet(setFolder, plan, say) || planned != Planned::Whole) {
     say("Wiederherstellung abgebrochen: Die Sicherung in " + setFolder + " ist unbrauchbar; nichts geändert.");
     return OfflineOutcome::Failed;
   }
@@ -629,7 +540,7 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     replaced.push_back(target.Path());
     say("ersetzt: " + target.Path());
   }
-  if (!failure.empty() && movedAside.empty()) {
+  if (!failure.empty() && movedAside.empty() && replaced.empty()) {
     say("Wiederherstellung abgebrochen: " + failure + ".");
     RemoveStaging(made, madeFolders, say);
     return OfflineOutcome::Failed;
@@ -640,10 +551,12 @@ OfflineOutcome RunOfflineRestore(const std::string &setFolder, const std::string
     std::string list;
     for (const std::string &file : replaced) list += (list.empty() ? "" : ", ") + file;
     say(replaced.empty() ? "Noch keine Hive ersetzt." : "Bereits ersetzt: " + list + ".");
-    if (!movedAside.empty()) {
-      say("Bereits beiseitegelegt: " + NumberText(static_cast<long>(movedAside.size())).substr(1) +
-          " Datei(en). " + undoScript + " stellt alle Dateien wieder her, wie sie vorher waren.");
-    }
+    // A hive put where none was (an installation that lacked the file) has moved nothing aside, and
+    // still the undo script is what takes it away again.
+    say((movedAside.empty() ? std::string()
+                            : "Bereits beiseitegelegt: " + NumberText(static_cast<long>(movedAside.size())).substr(1) +
+                                  " Datei(en). ") +
+        undoScript + " stellt alle Dateien wieder her, wie sie vorher waren.");
     return OfflineOutcome::Failed;
   }
   say("Wiederherstellung fertig: " + NumberText(static_cast<long>(replaced.size())).substr(1) + " Hive(s) in " +

@@ -2,7 +2,8 @@
 # The offline restore as from the recovery environment: a fake installation that no longer starts
 # (E:, with machine hives, a user profile and transaction logs) and a set made on the prefix's C:
 # and kept on F:, so the drive changes between backup and restore. Rows: the prefix's own Windows
-# refused; two Windows folders found and listed; a set that fails its check; a copy that fails
+# refused; two Windows folders found and listed; a set that fails its check; a user hive that the
+# last run did not write (named by the script, not by SHA256SUMS), refused by /verify too; a copy that fails
 # while staging; a sound set, every hive replaced and its logs moved aside, then Rueckgaengig.bat
 # run by Wine's cmd puts the tree back byte for byte; a missing profile folder skips that hive; a
 # profile "Jörg" with a log named with "%OS%": replaced, and the undo script, which cmd reads in the
@@ -75,6 +76,21 @@ expect_output "F:\\bad\\SYSTEM ist leer"
 expect_output "nichts geändert"
 expect_tree "$before"
 
+e2e_log "a user hive the last run did not write (the script names it, SHA256SUMS not): /verify and the restore refuse it"
+cp -a "$sets/set" "$sets/stale"
+sed -i 's/F:\\set/F:\\stale/' "$sets/stale/ConsoleBackup.bat"
+refresh_sums "$sets/stale"
+sed -i "/  $sid\r\$/d" "$sets/stale/SHA256SUMS"
+grep -q "$sid" "$sets/stale/SHA256SUMS" && e2e_fail "the user hive is still listed"
+run_unattended /verify 'F:\stale'
+expect_status 1
+expect_output "F:\\stale\\$sid wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)"
+run_unattended /restore 'F:\stale' /offline
+expect_status 1
+expect_output "geprüft: F:\\stale\\$sid wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)"
+expect_output "nichts geändert"
+expect_tree "$before"
+
 e2e_log "a copy that fails while staging changes nothing"
 # The user hive's staged name is taken by a folder for every second of the next minute and a half
 # (counted from one reading of the clock: a loop that reads it anew skips the second it crosses).
@@ -105,6 +121,8 @@ expect_bytes "$profile/$aside/NTUSER.DAT" "old user"
 expect_bytes "$profile/$aside/ntuser.dat.LOG1" "user log"
 expect_no_file "$profile/ntuser.dat.LOG1"
 expect_no_file "$config/SYSTEM.LOG1"
+# A start of the restored Windows wrote a log of the new SOFTWARE that the old one did not have.
+printf 'new log' >"$config/SOFTWARE.LOG1"
 wine cmd /c "E:\\Windows\\System32\\config\\$aside\\Rueckgaengig.bat" >"$E2E_TMP/undo.txt" 2>&1 || true
 expect_tree "$before"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim_test.h"
+#include "services/fingerprint.h"
 #include "services/text_ops.h"
 #include "workflows/offline_restore.h"
 
@@ -44,9 +45,10 @@ std::string FromOem850(const std::string &bytes) {
   return out;
 }
 
-// Carries out the undo script as cmd would: "if exist A del /f /q A" and "if exist A move /y A B",
-// each path with "%%" for a "%" (a lone "%" would start a variable); @echo, chcp to the OEM code
-// page, setlocal and echo lines do nothing here. Any other line fails the test.
+// Carries out the undo script as cmd would: "if exist A del /f /q [/a] A" (without /a, del passes a
+// hidden or system file over) and "if exist A move /y A B", each path with "%%" for a "%" (a lone
+// "%" would start a variable); @echo, chcp to the OEM code page, setlocal and echo lines do nothing
+// here. Any other line fails the test.
 void RunUndoScript(const std::string &script) {
   const std::string bytes = FromOem850(sim::FileBytes(script));
   ASSERT_FALSE(bytes.empty()) << "no undo script " << script;
@@ -66,11 +68,14 @@ void RunUndoScript(const std::string &script) {
       ASSERT_EQ(ReplaceText("%%", "", path).find('%'), std::string::npos) << "cmd would expand: " << line;
       quoted.push_back(ReplaceText("%%", "%", path));
     }
-    const bool del = line.find("\" del /f /q \"") != std::string::npos && quoted.size() == 2;
+    const bool allAttributes = line.find("\" del /f /q /a \"") != std::string::npos;
+    const bool del = (allAttributes || line.find("\" del /f /q \"") != std::string::npos) && quoted.size() == 2;
     const bool move = line.find("\" move /y \"") != std::string::npos && quoted.size() == 3;
     ASSERT_TRUE(line.rfind("if exist \"", 0) == 0 && (del || move) && quoted[0] == quoted[1]) << line;
     if (GetFileAttributesA(quoted[0].c_str()) == INVALID_FILE_ATTRIBUTES) continue;
     if (del) {
+      const DWORD attributes = GetFileAttributesA(quoted[0].c_str());
+      if (!allAttributes && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) continue;
       SetFileAttributesA(quoted[0].c_str(), 0);  // /f: read-only files too
       EXPECT_TRUE(DeleteFileA(quoted[0].c_str())) << line;
     } else {
@@ -134,6 +139,8 @@ class OfflineRestoreTest : public SimTest {
     for (char16_t c : sim::ConsoleText()) text += c < 0x100 ? static_cast<char>(c) : '?';
     return text;
   }
+
+  void SweepFileCalls(bool lacking);
 
   static void ExpectNoWindowAndNothingOpen() {
     EXPECT_EQ(sim::CallCount("CreateDialogIndirectParamA"), 0) << "a window was made";
@@ -202,6 +209,10 @@ TEST_F(OfflineRestoreTest, ReplacesEveryHiveMovesTheOldFilesAsideAndTheUndoScrip
   }
   EXPECT_EQ(flushedBeforeMoves, 6);
 
+  // A start of the restored Windows that went wrong wrote logs of the new hives that the old ones did
+  // not have; they belong to the new hives and go with them.
+  sim::PutFile(kConfig + "\\SYSTEM.LOG", "new SYSTEM's log", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  sim::PutFile(kProfile + "\\NTUSER.DAT.LOG2", "new user log", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   RunUndoScript(kUndo);
   EXPECT_TRUE(Tree() == before);
 }
@@ -239,6 +250,16 @@ TEST_F(OfflineRestoreTest, TargetsThatCannotBeUsedAreRefusedWithNothingChanged) 
        "bitte den Windows-Ordner angeben, auf den sie zeigt."},
       {"a configuration folder that is a link", u"/restore E:\\Sicherung /offline D:\\Windows",
        [] { sim::MakeReparsePoint(kConfig); }, "Abgebrochen: " + kConfig + " ist eine Verknüpfung"},
+      // A profile folder the ANSI calls cannot name (longer than MAX_PATH) cannot be looked at: the
+      // target is refused with the code the call would give, not a stale one that could make the
+      // folder "missing" or the set "unbrauchbar".
+      {"a profile folder too long to look at", u"/restore E:\\Sicherung /offline D:\\Windows",
+       [] {
+         const std::string folder = "Users\\" + std::string(200, 'p') + "\\" + std::string(60, 'q');
+         sim::PutFile("D:\\" + folder + "\\NTUSER.DAT", "old user");
+         sim::PutFile(kSet + "\\ConsoleBackup.bat", ConsoleScript("c:\\" + folder + "\\NTUSER.DAT"));
+       },
+       "lässt sich nicht prüfen (Fehler 206)."},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -526,10 +547,94 @@ TEST_F(OfflineRestoreTest, AProfileOnAnotherDriveStaysOnItsDrive) {
   EXPECT_EQ(sim::FileBytes(kProfile + "\\NTUSER.DAT"), "old user");
 }
 
+// A set with a fingerprint: every file a restore puts in place must be one the last run wrote, with
+// the bytes it wrote. A user hive that a failed save left from an earlier run (the script still
+// names it, the fingerprint does not) or one changed since fails the set, in the words /verify uses.
+TEST_F(OfflineRestoreTest, AFingerprintedSetRestoresOnlyWhatItsLastRunWrote) {
+  struct Row {
+    const char *name;
+    std::vector<std::string> listed;  // the files SHA256SUMS names, with their hashes as they are now
+    void (*change)();                 // after the list was written
+    std::string console;
+  };
+  const std::vector<std::string> all = {"SOFTWARE", "SYSTEM", "SECURITY", "SAM", "ConsoleBackup.bat", kUser};
+  const std::vector<std::string> withoutUser(all.begin(), all.end() - 1);
+  const Row rows[] = {
+      {"a user hive the last run did not write", withoutUser, nullptr,
+       "geprüft: E:\\Sicherung\\s-1-5-21-1-2-3-1000 wurde bei der letzten Sicherung nicht geschrieben (fehlt in SHA256SUMS)"},
+      {"a user hive changed after the backup", all,
+       [] { sim::PutFile(kSet + "\\" + kUser, sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SECURITY")); },
+       "geprüft: E:\\Sicherung\\s-1-5-21-1-2-3-1000 wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"},
+      {"a machine hive changed after the backup", all,
+       [] { sim::PutFile(kSet + "\\SYSTEM", sim::HiveSnapshot("HKEY_LOCAL_MACHINE\\SYSTEM") + std::string(4096, '\0')); },
+       "geprüft: E:\\Sicherung\\SYSTEM wurde nach der Sicherung verändert (SHA256SUMS stimmt nicht)"},
+  };
+  // A machine hive the last run wrote, gone: said once.
+  const Row gone = {"a machine hive gone", all, [] { DeleteFileA((kSet + "\\SAM").c_str()); },
+                    "geprüft: E:\\Sicherung\\SAM fehlt"};
+  for (const Row &row : {rows[0], rows[1], rows[2], gone}) {
+    SCOPED_TRACE(row.name);
+    std::vector<FingerprintLine> lines;
+    for (const std::string &name : row.listed) {
+      FingerprintError error;
+      lines.push_back({HashFile(kSet + "\\" + name, &error), name});
+    }
+    FingerprintError error;
+    ASSERT_TRUE(WriteFingerprint(kSet + "\\SHA256SUMS", kSet + "\\sums.tmp", lines, &error));
+    if (row.change) row.change();
+    const auto before = Tree();
+    EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 1) << Console();
+    const size_t at = Console().find(row.console + "\r\n");
+    EXPECT_NE(at, std::string::npos) << Console();
+    EXPECT_EQ(Console().find(row.console + "\r\n", at + 1), std::string::npos) << "said twice: " << Console();
+    EXPECT_NE(Console().find("ist unbrauchbar; nichts geändert."), std::string::npos) << Console();
+    EXPECT_TRUE(Tree() == before);
+    ExpectNoWindowAndNothingOpen();
+    ResetForNextRow();
+    Prepare();
+  }
+}
+
+// An installation that lacks one of its hive files (the reason it no longer starts): the set's file
+// goes where none was, and when a later step fails, the run says so and leaves the undo script that
+// removes it again, rather than "Nichts geändert.". The set's files are hidden system files (copied
+// so from a stick), which cmd's del passes over unless told otherwise.
+TEST_F(OfflineRestoreTest, AFailureAfterAHiveWentWhereNoneWasLeavesTheWayBack) {
+  DeleteFileA((kConfig + "\\SOFTWARE").c_str());
+  DeleteFileA((kConfig + "\\software.log").c_str());
+  for (const char *hive : {"SOFTWARE", "SYSTEM", "SECURITY", "SAM"}) {
+    SetFileAttributesA((kSet + "\\" + hive).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  }
+  const auto before = Tree();
+  // The first move of the run is SOFTWARE's staged copy into its place; the second moves SYSTEM aside.
+  sim::FailCall("MoveFileExA", ERROR_SHARING_VIOLATION, 1, 1);
+  EXPECT_EQ(Start(u"/restore E:\\Sicherung /offline"), 1) << Console();
+  sim::ClearFaults();
+  const std::string console = Console();
+  EXPECT_NE(console.find("ersetzt: " + kConfig + "\\SOFTWARE\r\n"), std::string::npos) << console;
+  EXPECT_EQ(console.find("Nichts geändert."), std::string::npos) << console;
+  EXPECT_NE(console.find("Bereits ersetzt: " + kConfig + "\\SOFTWARE."), std::string::npos) << console;
+  EXPECT_NE(console.find(kUndo + " stellt alle Dateien wieder her, wie sie vorher waren."), std::string::npos) << console;
+  ExpectNoWindowAndNothingOpen();
+  RunUndoScript(kUndo);
+  EXPECT_TRUE(Tree() == before) << console;
+}
+
 // Every file call of the run fails in turn, once and then every time. Afterwards the tree is as it
 // was, or the run said that the undo script puts it back and the script does; a run that ends with
-// 0 has put every set file in place.
+// 0 has put every set file in place. Twice: with every old hive there, and with an installation that
+// lacks SOFTWARE and its log and a profile that holds only its hive's log (hives put where none was).
 TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
+  for (const bool lacking : {false, true}) {
+    SCOPED_TRACE(lacking ? "old hives missing" : "every old hive there");
+    ResetForNextRow();
+    Prepare();
+    SweepFileCalls(lacking);
+    if (HasFailure()) return;
+  }
+}
+
+void OfflineRestoreTest::SweepFileCalls(bool lacking) {
   const std::vector<std::pair<const char *, DWORD>> faults = {
       {"GetFileAttributesA", ERROR_ACCESS_DENIED}, {"FindFirstFileA", ERROR_ACCESS_DENIED},
       {"FindNextFileA", ERROR_ACCESS_DENIED},     {"CreateFileA", ERROR_SHARING_VIOLATION},
@@ -541,7 +646,14 @@ TEST_F(OfflineRestoreTest, EveryFailingFileCallLeavesTheTreeOrAWayBack) {
       {"SetFileAttributesA", ERROR_ACCESS_DENIED}, {"FlushFileBuffers", ERROR_DISK_FULL},
   };
   // A set file from a CD: its copy must be made writable, one more call that can fail.
-  const auto readOnlySetFile = [] { SetFileAttributesA((kSet + "\\SAM").c_str(), FILE_ATTRIBUTE_READONLY); };
+  const auto readOnlySetFile = [lacking] {
+    SetFileAttributesA((kSet + "\\SAM").c_str(), FILE_ATTRIBUTE_READONLY);
+    if (lacking) {
+      DeleteFileA((kConfig + "\\SOFTWARE").c_str());
+      DeleteFileA((kConfig + "\\software.log").c_str());
+      DeleteFileA((kProfile + "\\NTUSER.DAT").c_str());
+    }
+  };
   readOnlySetFile();
   std::map<std::string, int> made;
   for (const auto &fault : faults) made[fault.first] = sim::CallCount(fault.first);

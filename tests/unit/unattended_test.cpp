@@ -430,6 +430,30 @@ TEST_F(UnattendedTest, VerifyChecksASetAsTheRestoreDoesAndChangesNothing) {
        {std::string("D:\\S\\") + kUser + " ist abgeschnitten"}},
       {"SYSTEM holding the SAM hive", [] { sim::PutFile("D:\\S\\SYSTEM", sim::FileBytes("D:\\S\\SAM")); }, 1,
        {"D:\\S\\SYSTEM enthält nicht den Hive SYSTEM", "D:\\S\\SAM ist in Ordnung", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      // What the offline restore would refuse: every user hive the script names, logged on now or not.
+      {"a user hive the script names, gone with its line in SHA256SUMS",
+       [] {
+         DeleteFileA((std::string("D:\\S\\") + kUser).c_str());
+         DropFingerprintLine("D:\\S", kUser);
+       },
+       1, {std::string("D:\\S\\") + kUser + " fehlt", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"a user hive the script and SHA256SUMS name, gone",
+       [] { DeleteFileA((std::string("D:\\S\\") + kUser).c_str()); }, 1,
+       {std::string("D:\\S\\") + kUser + " fehlt", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"an earlier version's set: a damaged hive of a user not logged on now",
+       [] {
+         DeleteFileA("D:\\S\\SHA256SUMS");
+         sim::PutFile("D:\\S\\s-1-5-21-9-9-9-1001", "kein Hive");
+         sim::PutFile("D:\\S\\ConsoleBackup.bat", sim::FileBytes("D:\\S\\ConsoleBackup.bat") +
+                                                    "copy \"D:\\S\\s-1-5-21-9-9-9-1001\" \"c:\\Users\\u9\\NTUSER.DAT\"\r\n");
+       },
+       1, {"D:\\S\\s-1-5-21-9-9-9-1001 ist keine Registry-Datei", "Die Sicherung in D:\\S ist unbrauchbar."}},
+      {"an earlier version's set without its script",
+       [] {
+         DeleteFileA("D:\\S\\SHA256SUMS");
+         DeleteFileA("D:\\S\\ConsoleBackup.bat");
+       },
+       1, {"D:\\S\\ConsoleBackup.bat ist nicht lesbar", "Die Sicherung in D:\\S ist unbrauchbar."}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -447,7 +471,11 @@ TEST_F(UnattendedTest, VerifyChecksASetAsTheRestoreDoesAndChangesNothing) {
     EXPECT_EQ(Start(u"/verify D:\\S"), row.exitCode);
 
     const std::string console = Console().substr(consoleBefore);
-    for (const std::string &line : row.lines) EXPECT_NE(console.find(line + "\r\n"), std::string::npos) << console;
+    for (const std::string &line : row.lines) {
+      const size_t at = console.find(line + "\r\n");
+      EXPECT_NE(at, std::string::npos) << console;
+      EXPECT_EQ(console.find(line + "\r\n", at + 1), std::string::npos) << "said twice: " << console;
+    }
     std::vector<std::string> after;
     for (const std::string &name : sim::ListFolder("D:\\S")) after.push_back(name + "=" + sim::FileBytes("D:\\S\\" + name));
     EXPECT_EQ(after, before);
