@@ -82,9 +82,9 @@ struct SetCheck {
 
 // Every file of the set in folder: the fingerprint when it is damaged, the machine hives, the
 // loaded user hives and the userHives named (by their file names in the set; one that is not there
-// fails as missing), then (with a fingerprint) the script and the fingerprint's other files. Each hive passes CheckHiveFile; with a
-// fingerprint, each file a restore would use, and the script, must be listed in it and have its
-// hash, and each listed file must be there.
+// fails as missing), then (with a fingerprint) the script and the fingerprint's other files. Each
+// hive passes CheckHiveFile; with a fingerprint, each file a restore would use, and the script,
+// must be listed in it and have its hash, and each listed file must be there.
 SetCheck CheckSet(const std::string &folder, const std::vector<std::string> &userHives = {});
 
 // What /verify checks: CheckSet with the user hives of the set's ConsoleBackup.bat, which must be a
