@@ -122,11 +122,6 @@ std::string FindTarget(const std::string &given, const OfflineLine &say) {
   return "";
 }
 
-// A user hive's line of ConsoleBackup.bat: its file in the set and its place on the backup day.
-struct UserLine {
-  std::string hiveName, path;
-};
-
 struct Plan {
   std::vector<Target> targets;
   std::vector<std::string> userHives;  // the user hives' file names in the set, for the check
