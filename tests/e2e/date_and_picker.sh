@@ -37,9 +37,15 @@ client window "expect 1006 enabled=1" "click 1004"
 client - <<SCRIPT
 window
 picker "Bitte wählen Sie ein Verzeichnis aus." ok
-save 1003 $(winpath "$E2E_TMP/chosen")
 SCRIPT
-chosen=$(cat "$E2E_TMP/chosen")
+# The program writes the chosen folder into the field after the dialog has gone, so a look right
+# after it can still see the old text (it did on a loaded machine): look until it changed, or 10 s.
+for attempt in $(seq 1 50); do
+  client window "save 1003 $(winpath "$E2E_TMP/chosen")" >/dev/null
+  chosen=$(cat "$E2E_TMP/chosen")
+  [ "$chosen" = "$(winpath "$set_folder")" ] || break
+  sleep 0.2
+done
 [ -n "$chosen" ] && [ "$chosen" != "$(winpath "$set_folder")" ] || e2e_fail "the dialog chose \"$chosen\""
 client window "expect 1006 enabled=0" "click 1004"
 client - <<SCRIPT
